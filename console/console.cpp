@@ -1,0 +1,176 @@
+// The screen: an ANSI/VT100 terminal driven by escape sequences on standard
+// output, with code page 437 characters written as UTF-8. This file and the
+// panels are the only places that know about the terminal.
+#include "console/console.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cstdarg>
+#include <cstring>
+
+bool LogMode = false;
+FILE* LogFile = nullptr;
+int16_t StatusRow = 0;
+int16_t BarColumn = 0;
+uint8_t ProgressFillChar = 178;
+
+namespace {
+
+int Foreground = 15;
+int Background = 0;
+
+// Upper half of code page 437 as UTF-8.
+const char* const Cp437High[128] = {
+    "Ç", "ü", "é", "â", "ä", "à", "å", "ç", "ê", "ë", "è", "ï", "î", "ì", "Ä", "Å",
+    "É", "æ", "Æ", "ô", "ö", "ò", "û", "ù", "ÿ", "Ö", "Ü", "¢", "£", "¥", "₧", "ƒ",
+    "á", "í", "ó", "ú", "ñ", "Ñ", "ª", "º", "¿", "⌐", "¬", "½", "¼", "¡", "«", "»",
+    "░", "▒", "▓", "│", "┤", "╡", "╢", "╖", "╕", "╣", "║", "╗", "╝", "╜", "╛", "┐",
+    "└", "┴", "┬", "├", "─", "┼", "╞", "╟", "╚", "╔", "╩", "╦", "╠", "═", "╬", "╧",
+    "╨", "╤", "╥", "╙", "╘", "╒", "╓", "╫", "╪", "┘", "┌", "█", "▄", "▌", "▐", "▀",
+    "α", "ß", "Γ", "π", "Σ", "σ", "µ", "τ", "Φ", "Θ", "Ω", "δ", "∞", "φ", "ε", "∩",
+    "≡", "±", "≥", "≤", "⌠", "⌡", "÷", "≈", "°", "∙", "·", "√", "ⁿ", "²", "■", " ",
+};
+
+// DOS colour numbers to ANSI colour numbers (the low three bits).
+const int AnsiColour[8] = {0, 4, 2, 6, 1, 5, 3, 7};
+
+void WriteCp437(uint8_t character) {
+  if (character < 128) {
+    std::fputc(character, stdout);
+  } else {
+    std::fputs(Cp437High[character - 128], stdout);
+  }
+}
+
+void ApplyColours() {
+  int fg = (Foreground & 8 ? 90 : 30) + AnsiColour[Foreground & 7];
+  int bg = 40 + AnsiColour[Background & 7];
+  std::printf("\x1b[0;%d;%dm", fg, bg);
+}
+
+void WindowSize(int* columns, int* rows) {
+  winsize size{};
+  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0) {
+    *columns = size.ws_col;
+    *rows = size.ws_row;
+  } else {
+    *columns = 80;
+    *rows = 25;
+  }
+}
+
+}  // namespace
+
+const char* const TitleLine = "   vortane 1.0 - node builder for DOOM, HERETIC, HEXEN and STRIFE";
+
+void MoveCursor(int column, int row) {
+  int columns, rows;
+  WindowSize(&columns, &rows);
+  if (column < 1 || row < 1 || column > columns || row > rows) return;
+  std::printf("\x1b[%d;%dH", row, column);
+}
+
+void WriteColourText(const char* text) {
+  ApplyColours();
+  for (const char* p = text; *p != '\0'; p++) WriteCp437(static_cast<uint8_t>(*p));
+}
+
+void WriteColourChar(uint8_t character) {
+  ApplyColours();
+  WriteCp437(character);
+}
+
+void WritePlainText(const char* text) {
+  std::fputs("\x1b[0m", stdout);
+  std::fputs(text, stdout);
+  std::fflush(stdout);
+}
+
+void PrintAtCursor(const char* format, ...) {
+  if (LogMode) return;
+  char text[256];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  WritePlainText(text);
+}
+
+void ShowMessage(int column, int row, MessageKind kind, const char* format, ...) {
+  if (format == nullptr) return;
+  char text[256];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  if (LogMode) {
+    if ((kind == LogOnly || kind == Both) && LogFile != nullptr) std::fputs(text, LogFile);
+    return;
+  }
+  if ((kind == ScreenOnly || kind == Both) && column > 0) {
+    MoveCursor(column, row);
+    WritePlainText(text);
+  }
+}
+
+void PutTextAt(int column, int row, const char* text) {
+  if (LogMode) return;
+  MoveCursor(column, row);
+  if (text != nullptr) WriteColourText(text);
+}
+
+void ClearScreen() {
+  if (LogMode) return;
+  ApplyColours();
+  std::fputs("\x1b[2J\x1b[H", stdout);
+}
+
+void SetColours(int foreground, int background) {
+  if (LogMode) return;
+  Foreground = foreground & 15;
+  Background = background & 7;
+}
+
+void ShowStatus(int column, int row, const char* text) {
+  if (LogMode) return;
+  SetColours(14, 1);
+  MoveCursor(column, row);
+  WriteColourText(text);
+}
+
+void FillCells(uint8_t character, int count) {
+  if (LogMode) return;
+  ApplyColours();
+  for (int i = 0; i < count; i++) WriteCp437(character);
+}
+
+// A bar never moves backwards and never redraws the cells it has filled, so
+// a stage may report progress as often as it likes.
+void ShowProgress(int column, int row, int percent) {
+  if (LogMode) return;
+  if (percent < 0) {
+    MoveCursor(column, row);
+    FillCells(176, 50);
+    BarColumn = static_cast<int16_t>(column);
+  } else {
+    int p = percent > 100 ? 100 : percent;
+    int end = column + p / 2;
+    if (end > BarColumn) {
+      MoveCursor(BarColumn, row);
+      FillCells(ProgressFillChar, end - BarColumn);
+      BarColumn = static_cast<int16_t>(end);
+    }
+  }
+  std::fflush(stdout);
+}
+
+void ResetConsole() {
+  LogMode = false;
+  LogFile = nullptr;
+  StatusRow = 0;
+  BarColumn = 0;
+  ProgressFillChar = 178;
+  Foreground = 15;
+  Background = 0;
+}

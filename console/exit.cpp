@@ -1,0 +1,9 @@
+#include <cstdio>
+#include <cstdlib>
+
+#include "console/services.h"
+
+void EndProcess(int code) {
+  std::fflush(stdout);
+  std::exit(code);
+}

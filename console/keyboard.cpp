@@ -1,0 +1,24 @@
+// One key press, without echo. Nothing is awaited when standard input is
+// not a terminal (a pipe, a file, a map editor calling the program).
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "console/services.h"
+
+void WaitForKey() {
+  std::fflush(stdout);
+  if (!isatty(STDIN_FILENO)) return;
+  termios saved{};
+  if (tcgetattr(STDIN_FILENO, &saved) != 0) return;
+  termios raw = saved;
+  raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+  raw.c_cc[VMIN] = 1;
+  raw.c_cc[VTIME] = 0;
+  tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+  char key;
+  ssize_t got = read(STDIN_FILENO, &key, 1);
+  (void)got;
+  tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+}

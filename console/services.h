@@ -1,0 +1,34 @@
+// Fatal errors, memory and timing services. No routine of the program
+// returns an error: whatever cannot go on calls FatalError, which reports
+// the message and ends the process with exit code 10.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+[[noreturn]] void FatalError(const char* format, ...)
+    __attribute__((format(printf, 1, 2)));
+
+// Waits for one key without echo; returns at once when standard input is
+// not a terminal.
+void WaitForKey();
+
+// Never return null. A request for 0 bytes counts as a failure.
+void* AllocOrDie(int32_t size);
+void* ReallocOrDie(void* block, int32_t size);
+void FreeBlock(void* block);
+
+// Free memory as the copy buffer sees it, capped at 129000 bytes.
+int32_t AvailableMemory();
+
+// One timer, in hundredths of a second from a monotonic clock.
+void TimerStart();
+int32_t TimerStop();
+
+// Ends the process with the exit code. The program's exit lives in
+// console/exit.cpp; the fuzz targets link their own.
+[[noreturn]] void EndProcess(int code);
+
+// Run before the process ends through FatalError (for instance to remove an
+// unfinished output file). One hook; the last one set wins.
+void SetFatalCleanup(void (*cleanup)());

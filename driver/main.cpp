@@ -1,0 +1,4 @@
+#include "console/services.h"
+#include "driver/run.h"
+
+int main(int argc, char** argv) { EndProcess(RunVortane(argc - 1, argv + 1)); }

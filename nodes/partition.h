@@ -1,0 +1,53 @@
+// Side test, cut points, offsets, the choice of a partition seg and the
+// division of a seg list.
+#pragma once
+
+#include <cstdint>
+
+#include "nodes/seg.h"
+
+// Loaded from a seg's six coordinate fields.
+struct PartitionLine {
+  int32_t x1, y1, x2, y2;
+  int32_t dx, dy;  // start minus end
+};
+
+// What a division leaves for the new node: end minus start.
+struct NodeLine {
+  int32_t x, y, dx, dy;
+};
+
+extern PartitionLine Partition;
+extern NodeLine DivisionLine;
+
+// Side codes: one flag for the start point OR one for the end point.
+enum : uint16_t {
+  StartRight = 0x4000,
+  StartOn = 0x1000,
+  StartLeft = 0x2000,
+  EndRight = 0x0400,
+  EndOn = 0x0100,
+  EndLeft = 0x0200,
+};
+using SideCode = uint16_t;
+
+SideCode ClassifySeg(const PartitionLine& line, const BuildSeg& seg);
+void ComputeSplitPoint(const PartitionLine& line, const BuildSeg& seg, int32_t* x, int32_t* y);
+int16_t ComputeSegOffset(const BuildSeg& seg);
+
+void LoadPartition(const BuildSeg& seg);  // sets Partition from the seg
+
+// Index of the partition seg in the list; 0 (the head) when no seg leaves
+// both sides non-empty; -1 for an empty list. Sets deltaX and deltaY of
+// every seg of the list.
+int32_t ChoosePartition(SegList list);
+
+// Divides the list at its chosen partition seg; the list is consumed.
+void DivideSegs(SegList list, SegList* right, SegList* left);
+
+// Divides the list against the loaded Partition with `partition` (an index
+// into the list, or -1 for a line that is no seg of it) as the partition seg.
+// Collinear segs without a partition seg go right when their direction
+// agrees with the line's. Returns false, leaving the list untouched, when
+// there is no partition seg and one side stays empty; otherwise consumes it.
+bool DivideAlongPartition(SegList list, int32_t partition, SegList* right, SegList* left);

@@ -1,0 +1,119 @@
+// The level in memory: process-wide arrays with their counts and
+// capacities, filled by the loaders and extended by the builders.
+#pragma once
+
+#include <cstdint>
+
+enum class LevelFormat { Doom, Hexen };
+
+struct Vertex {
+  int16_t X;
+  int16_t Y;
+};
+
+// The internal linedef: the Doom record, whichever format was read.
+struct LineDef {
+  int16_t StartVertex;
+  int16_t EndVertex;
+  int16_t Flags;
+  int16_t Special;
+  int16_t Tag;
+  int16_t RightSideDef;  // -1 for none
+  int16_t LeftSideDef;   // -1 for none
+};
+
+// Output records, as written (every field is a 16-bit word).
+struct SegRecord {
+  uint16_t startVertex;
+  uint16_t endVertex;
+  uint16_t angle;
+  uint16_t lineDef;
+  uint16_t direction;
+  uint16_t offset;
+};
+
+struct SubsectorRecord {
+  uint16_t segCount;
+  uint16_t firstSeg;
+};
+
+struct NodeRecord {
+  int16_t x;
+  int16_t y;
+  int16_t dx;
+  int16_t dy;
+  int16_t rightBox[4];  // top, bottom, left, right
+  int16_t leftBox[4];
+  uint16_t rightChild;  // node number, or subsector index | SubsectorFlag
+  uint16_t leftChild;
+};
+
+constexpr uint16_t SubsectorFlag = 0x8000;
+
+struct LevelData {
+  LevelFormat Format;
+
+  uint8_t* Things;
+  int32_t ThingsSize;
+
+  uint8_t* LineDefsRaw;  // as read, in the input's record layout
+  int32_t LineDefsSize;
+  LineDef* LineDefs;     // renumbered vertexes
+  int32_t LineDefCount;
+
+  uint8_t* SideDefs;  // raw 30-byte records
+  int32_t SideDefsSize;
+
+  Vertex* Vertexes;  // used input vertexes, renumbered, then cut points
+  int32_t VertexCount;
+  int32_t VertexCapacity;
+
+  uint8_t* Sectors;
+  int32_t SectorsSize;
+  int32_t SectorCount;
+
+  uint8_t* Reject;
+  int32_t RejectSize;
+
+  SegRecord* Segs;
+  int32_t SegCount;
+  int32_t SegCapacity;
+
+  SubsectorRecord* Subsectors;
+  int32_t SubsectorCount;
+  int32_t SubsectorCapacity;
+
+  NodeRecord* Nodes;
+  int32_t NodeCount;
+
+  int32_t OldNodeCount;  // records of the input NODES lump; progress denominator
+
+  uint8_t* BlockmapLump;
+  int32_t BlockmapSize;
+};
+
+extern LevelData Level;
+
+// The loaders, called once each in this order by the run driver.
+void DetectLevelFormat();
+void LoadThings();
+void LoadLineDefs();
+void LoadSideDefs();
+void LoadVertexes();
+void PrepareSegs();
+void PrepareSubsectors();
+void ReadOldNodeCount();
+void LoadSectors();
+void LoadReject();
+
+// Growth rule of the vertex, seg and subsector arrays: before an entry is
+// stored at index `count`, a full array grows to count + 200 entries.
+void MakeRoom(void** array, int32_t count, int32_t* capacity, int32_t entrySize);
+int32_t AppendVertex(int32_t x, int32_t y);  // returns the new vertex number
+
+// Sector of a sidedef, or -1 when the sidedef number names no record.
+int16_t SectorOfSideDef(int32_t sideDef);
+
+// Forgets the level (counts, sizes and pointers to zero); its blocks are not
+// freed, since tests may point members at memory of their own.
+void ResetLevel();
