@@ -1,0 +1,126 @@
+// The input WAD: opening it, checking its header and directory against the
+// file's real size, and finding lumps by name.
+#include <cstring>
+
+#include <sys/stat.h>
+
+#include "console/services.h"
+#include "wad/bytes.h"
+#include "wad/wadfile.h"
+
+WadHeader InputHeader;
+LumpEntry* Directory = nullptr;
+FILE* InputWad = nullptr;
+const char* InputWadPath = nullptr;
+int16_t LevelMarkerIndex = 0;
+
+// Lump indexes are signed 16-bit throughout the program.
+constexpr int32_t MaxLumpCount = 32767;
+
+void CopyLumpName(char out[9], const LumpEntry* entry) {
+  std::strncpy(out, entry->Name, 8);
+  out[8] = '\0';
+}
+
+// Reads `size` bytes at the current position of the input as one block.
+static void ReadInputBlock(void* data, int32_t size) {
+  size_t items = std::fread(data, static_cast<size_t>(size), 1, InputWad);
+  CheckTransfer("read", InputWad, static_cast<int16_t>(items), size);
+}
+
+// Checks the directory against the file before anything trusts it: every
+// later seek and read stays inside the file, except for empty lumps, which
+// are never sought.
+static void CheckDirectory(const char* path, int64_t fileSize) {
+  int32_t count = InputHeader.LumpCount;
+  int64_t start = InputHeader.DirectoryOffset;
+  if (start < 0 || start + static_cast<int64_t>(count) * 16 > fileSize)
+    FatalError("File %s has its directory outside the file", path);
+}
+
+static void CheckEntries(const char* path, int64_t fileSize) {
+  for (int32_t i = 0; i < InputHeader.LumpCount; i++) {
+    const LumpEntry* entry = &Directory[i];
+    char name[9];
+    CopyLumpName(name, entry);
+    if (entry->Size < 0)
+      FatalError("File %s: entry %d (%s) has a negative size", path, i, name);
+    if (entry->Size > 0 &&
+        (entry->FilePos < 0 || static_cast<int64_t>(entry->FilePos) + entry->Size > fileSize))
+      FatalError("File %s: entry %d (%s) lies outside the file", path, i, name);
+  }
+}
+
+void OpenWad(const char* path) {
+  InputWadPath = path;
+  InputWad = std::fopen(path, "rb");
+  struct stat info;
+  // A folder opens for reading on some systems but holds no WAD.
+  if (InputWad == nullptr || fstat(fileno(InputWad), &info) != 0 || !S_ISREG(info.st_mode))
+    FatalError("WAD file %s not found", path);
+  int64_t fileSize = info.st_size;
+
+  if (fileSize < 12) FatalError("File %s is too short to be a WAD", path);
+  uint8_t header[12];
+  SeekTo(InputWad, 0);
+  ReadInputBlock(header, 12);
+  std::memcpy(InputHeader.Identification, header, 4);
+  InputHeader.LumpCount = ReadInt32(header + 4);
+  InputHeader.DirectoryOffset = ReadInt32(header + 8);
+
+  if (std::memcmp(InputHeader.Identification, "PWAD", 4) != 0)
+    FatalError("File %s is not a PWAD", path);
+  if (InputHeader.LumpCount <= 0) FatalError("File %s has no entries?", path);
+  if (InputHeader.LumpCount > MaxLumpCount) FatalError("File %s has too many entries", path);
+  CheckDirectory(path, fileSize);
+
+  int32_t count = InputHeader.LumpCount;
+  uint8_t* raw = static_cast<uint8_t*>(AllocOrDie(count * 16));
+  SeekTo(InputWad, InputHeader.DirectoryOffset);
+  ReadInputBlock(raw, count * 16);
+  Directory = static_cast<LumpEntry*>(AllocOrDie(count * static_cast<int32_t>(sizeof(LumpEntry))));
+  for (int32_t i = 0; i < count; i++) {
+    const uint8_t* record = raw + i * 16;
+    Directory[i].FilePos = ReadInt32(record);
+    Directory[i].Size = ReadInt32(record + 4);
+    std::memcpy(Directory[i].Name, record + 8, 8);
+  }
+  FreeBlock(raw);
+  CheckEntries(path, fileSize);
+}
+
+int16_t FindLump(const char* name, bool required) {
+  for (int32_t i = 0; i < InputHeader.LumpCount; i++) {
+    if (i < LevelMarkerIndex) continue;
+    char entryName[9];
+    CopyLumpName(entryName, &Directory[i]);
+    if (std::strcmp(entryName, name) == 0) return static_cast<int16_t>(i);
+  }
+  if (required) FatalError("Cannot find %s", name);
+  return 0;
+}
+
+uint8_t* ReadLump(int16_t index) {
+  const LumpEntry* entry = &Directory[index];
+  uint8_t* data = static_cast<uint8_t*>(AllocOrDie(entry->Size));
+  SeekTo(InputWad, entry->FilePos);
+  ReadInputBlock(data, entry->Size);
+  return data;
+}
+
+bool IsSameFile(const char* a, const char* b) {
+  struct stat first, second;
+  if (stat(a, &first) != 0 || stat(b, &second) != 0) return false;
+  return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+// Blocks are forgotten, not freed: a test may have pointed Directory at
+// memory of its own.
+void ResetWadFile() {
+  if (InputWad != nullptr) std::fclose(InputWad);
+  InputWad = nullptr;
+  InputWadPath = nullptr;
+  Directory = nullptr;
+  std::memset(&InputHeader, 0, sizeof InputHeader);
+  LevelMarkerIndex = 0;
+}

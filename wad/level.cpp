@@ -1,0 +1,44 @@
+// The level in memory and the helpers that grow and read it.
+#include <cstring>
+
+#include "console/services.h"
+#include "wad/bytes.h"
+#include "wad/level.h"
+
+LevelData Level;
+
+// Size of one SIDEDEFS record and the place of its sector number.
+constexpr int32_t SideDefRecordSize = 30;
+constexpr int32_t SideDefSectorOffset = 28;
+
+// Growing by a fixed step keeps reallocations rare without ever asking for
+// much more than the level needs.
+constexpr int32_t GrowthStep = 200;
+
+void MakeRoom(void** array, int32_t count, int32_t* capacity, int32_t entrySize) {
+  if (*capacity > count) return;
+  *capacity = count + GrowthStep;
+  *array = ReallocOrDie(*array, *capacity * entrySize);
+}
+
+int32_t AppendVertex(int32_t x, int32_t y) {
+  void* block = Level.Vertexes;
+  MakeRoom(&block, Level.VertexCount, &Level.VertexCapacity, static_cast<int32_t>(sizeof(Vertex)));
+  Level.Vertexes = static_cast<Vertex*>(block);
+  Vertex* vertex = &Level.Vertexes[Level.VertexCount];
+  vertex->X = static_cast<int16_t>(x);
+  vertex->Y = static_cast<int16_t>(y);
+  return Level.VertexCount++;
+}
+
+// Sidedef numbers are never checked while loading, so a number that names
+// no whole record reads as "no sector" rather than outside the lump.
+int16_t SectorOfSideDef(int32_t sideDef) {
+  if (sideDef < 0 || sideDef >= Level.SideDefsSize / SideDefRecordSize) return -1;
+  return static_cast<int16_t>(
+      ReadInt16(Level.SideDefs + sideDef * SideDefRecordSize + SideDefSectorOffset));
+}
+
+// Blocks are forgotten, not freed: tests may point members at memory of
+// their own.
+void ResetLevel() { std::memset(&Level, 0, sizeof Level); }
