@@ -1,0 +1,157 @@
+// Level loading: the lumps of one level, read into Level. The old SEGS,
+// SSECTORS and NODES lumps are only measured, never read.
+#include <cstring>
+
+#include "console/services.h"
+#include "wad/bytes.h"
+#include "wad/level.h"
+#include "wad/wadfile.h"
+
+// The ten entries that must follow the level marker, in this order; they
+// are rewritten in place, so any other layout would lose lumps.
+static const char* const LevelLumpNames[10] = {
+    "THINGS", "LINEDEFS", "SIDEDEFS", "VERTEXES", "SEGS",
+    "SSECTORS", "NODES", "SECTORS", "REJECT", "BLOCKMAP"};
+
+constexpr int32_t DoomLineDefSize = 14;
+constexpr int32_t HexenLineDefSize = 16;
+constexpr int32_t SectorRecordSize = 26;
+// Sector numbers are signed 16-bit in SIDEDEFS.
+constexpr int32_t MaxSectorCount = 32768;
+
+// Output arrays get a third of slack over the previous build, and a fixed
+// room for small levels.
+static int32_t CapacityFromOldCount(int32_t oldCount) {
+  int32_t capacity = oldCount + oldCount / 3;
+  return capacity < 1000 ? 2000 : capacity;
+}
+
+// A level is in Hexen format when its BLOCKMAP is followed directly by
+// BEHAVIOR; a BEHAVIOR lump of some other level does not count.
+static void SettleLevelFormat() {
+  int32_t behavior = LevelMarkerIndex + 11;
+  Level.Format = LevelFormat::Doom;
+  if (LevelMarkerIndex < 0 || behavior >= InputHeader.LumpCount) return;
+  char name[9];
+  CopyLumpName(name, &Directory[behavior]);
+  if (std::strcmp(name, "BEHAVIOR") == 0) Level.Format = LevelFormat::Hexen;
+}
+
+static void CheckLevelEntries() {
+  char level[9];
+  CopyLumpName(level, &Directory[LevelMarkerIndex]);
+  for (int32_t slot = 0; slot < 10; slot++) {
+    int32_t index = LevelMarkerIndex + 1 + slot;
+    if (index >= InputHeader.LumpCount)
+      FatalError("Level %s: entry %d is missing, expected %s", level, index, LevelLumpNames[slot]);
+    char name[9];
+    CopyLumpName(name, &Directory[index]);
+    if (std::strcmp(name, LevelLumpNames[slot]) != 0)
+      FatalError("Level %s: entry %d is %s, expected %s", level, index, name, LevelLumpNames[slot]);
+  }
+}
+
+// With no level named the marker is not known yet; LoadThings settles the
+// format again once it is, before LINEDEFS is read.
+void DetectLevelFormat() { SettleLevelFormat(); }
+
+void LoadThings() {
+  int16_t things = FindLump("THINGS", true);
+  if (LevelMarkerIndex == 0) LevelMarkerIndex = static_cast<int16_t>(things - 1);
+  if (Directory[things].Size <= 0) FatalError("No Things Found?");
+  if (things <= 0) FatalError("No level found?");
+  CheckLevelEntries();
+  SettleLevelFormat();
+  Level.Things = ReadLump(things);
+  Level.ThingsSize = Directory[things].Size;
+}
+
+void LoadLineDefs() {
+  int16_t index = FindLump("LINEDEFS", true);
+  int32_t size = Directory[index].Size;
+  if (size <= 0) FatalError("No LineDefs found");
+  Level.LineDefsSize = size;
+  Level.LineDefsRaw = ReadLump(index);
+
+  bool hexen = Level.Format == LevelFormat::Hexen;
+  int32_t recordSize = hexen ? HexenLineDefSize : DoomLineDefSize;
+  Level.LineDefCount = size / recordSize;
+  Level.LineDefs = static_cast<LineDef*>(
+      AllocOrDie(Level.LineDefCount * static_cast<int32_t>(sizeof(LineDef))));
+  for (int32_t i = 0; i < Level.LineDefCount; i++) {
+    const uint8_t* raw = Level.LineDefsRaw + i * recordSize;
+    LineDef* line = &Level.LineDefs[i];
+    line->StartVertex = static_cast<int16_t>(ReadInt16(raw));
+    line->EndVertex = static_cast<int16_t>(ReadInt16(raw + 2));
+    line->Flags = static_cast<int16_t>(ReadInt16(raw + 4));
+    if (hexen) {
+      // The special and its first argument are single unsigned bytes.
+      line->Special = raw[6];
+      line->Tag = raw[7];
+      line->RightSideDef = static_cast<int16_t>(ReadInt16(raw + 12));
+      line->LeftSideDef = static_cast<int16_t>(ReadInt16(raw + 14));
+    } else {
+      line->Special = static_cast<int16_t>(ReadInt16(raw + 6));
+      line->Tag = static_cast<int16_t>(ReadInt16(raw + 8));
+      line->RightSideDef = static_cast<int16_t>(ReadInt16(raw + 10));
+      line->LeftSideDef = static_cast<int16_t>(ReadInt16(raw + 12));
+    }
+  }
+}
+
+void LoadSideDefs() {
+  int16_t index = FindLump("SIDEDEFS", true);
+  if (Directory[index].Size <= 0) FatalError("No SideDefs found");
+  Level.SideDefs = ReadLump(index);
+  Level.SideDefsSize = Directory[index].Size;
+}
+
+void PrepareSegs() {
+  int16_t index = FindLump("SEGS", true);
+  Level.SegCapacity = CapacityFromOldCount(Directory[index].Size / 12);
+  Level.Segs = static_cast<SegRecord*>(
+      AllocOrDie(Level.SegCapacity * static_cast<int32_t>(sizeof(SegRecord))));
+  Level.SegCount = 0;
+}
+
+void PrepareSubsectors() {
+  int16_t index = FindLump("SSECTORS", true);
+  Level.SubsectorCapacity = CapacityFromOldCount(Directory[index].Size / 4);
+  Level.Subsectors = static_cast<SubsectorRecord*>(
+      AllocOrDie(Level.SubsectorCapacity * static_cast<int32_t>(sizeof(SubsectorRecord))));
+  Level.SubsectorCount = 0;
+}
+
+void ReadOldNodeCount() {
+  int16_t index = FindLump("NODES", true);
+  Level.OldNodeCount = Directory[index].Size / 28;
+}
+
+// An empty SECTORS lump is refused by the allocator (a 0-byte block).
+void LoadSectors() {
+  int16_t index = FindLump("SECTORS", true);
+  Level.Sectors = ReadLump(index);
+  Level.SectorsSize = Directory[index].Size;
+  Level.SectorCount = Level.SectorsSize / SectorRecordSize;
+}
+
+// The table size comes from the sector count, not from the lump: a longer
+// lump is cut, a shorter one is padded with zero bytes.
+void LoadReject() {
+  int16_t index = FindLump("REJECT", true);
+  int64_t sectors = Level.SectorCount;
+  if (sectors > MaxSectorCount)
+    FatalError("Too many %s: %ld, the limit is %ld", "sectors", static_cast<long>(sectors),
+               static_cast<long>(MaxSectorCount));
+  Level.RejectSize = static_cast<int32_t>((sectors * sectors + 7) / 8);
+  Level.Reject = static_cast<uint8_t*>(AllocOrDie(Level.RejectSize));
+
+  const LumpEntry* entry = &Directory[index];
+  int32_t present = entry->Size < Level.RejectSize ? entry->Size : Level.RejectSize;
+  if (present > 0) {
+    SeekTo(InputWad, entry->FilePos);
+    size_t items = std::fread(Level.Reject, static_cast<size_t>(present), 1, InputWad);
+    CheckTransfer("read", InputWad, static_cast<int16_t>(items), present);
+  }
+  std::memset(Level.Reject + present, 0, static_cast<size_t>(Level.RejectSize - present));
+}

@@ -1,0 +1,73 @@
+// Loading VERTEXES: only the vertexes that some linedef uses are kept, in
+// their input order, and the linedefs are renumbered to match.
+#include "console/console.h"
+#include "console/services.h"
+#include "wad/bytes.h"
+#include "wad/level.h"
+#include "wad/wadfile.h"
+
+constexpr int32_t VertexRecordSize = 4;
+
+// Marks every vertex that a linedef names; a number outside the lump is
+// fatal, since nothing later could place that wall.
+static void MarkUsedVertexes(int32_t* marks, int32_t vertexCount) {
+  for (int32_t i = 0; i < Level.LineDefCount; i++) {
+    const LineDef* line = &Level.LineDefs[i];
+    if (line->StartVertex < 0 || line->StartVertex >= vertexCount || line->EndVertex < 0 ||
+        line->EndVertex >= vertexCount)
+      FatalError("vertex in linedef %hd not valid %hd,%hd ?", static_cast<short>(i),
+                 line->StartVertex, line->EndVertex);
+    marks[line->StartVertex] = 1;
+    marks[line->EndVertex] = 1;
+  }
+}
+
+void LoadVertexes() {
+  int16_t index = FindLump("VERTEXES", true);
+  if (Directory[index].Size <= 0) FatalError("No Vertexes found");
+  int32_t count = Directory[index].Size / VertexRecordSize;
+  // A third of slack for the vertexes that splits add.
+  Level.VertexCapacity = count + count / 3;
+  Level.Vertexes = static_cast<Vertex*>(
+      AllocOrDie(Level.VertexCapacity * static_cast<int32_t>(sizeof(Vertex))));
+  uint8_t* input = ReadLump(index);
+
+  if (!LogMode) {
+    ShowStatus(1, StatusRow, "Vertexes    ...");
+    PrintAtCursor("%5d", count);
+    ShowProgress(30, StatusRow, -1);
+  }
+
+  int32_t* marks = static_cast<int32_t*>(AllocOrDie(count * static_cast<int32_t>(sizeof(int32_t))));
+  for (int32_t i = 0; i < count; i++) marks[i] = 0;
+  MarkUsedVertexes(marks, count);
+  int32_t used = 0;
+  for (int32_t i = 0; i < count; i++)
+    if (marks[i] != 0) used++;
+
+  int32_t copies = 0;
+  for (int32_t i = 0; i < count; i++) {
+    if (marks[i] == 0) continue;
+    const uint8_t* record = input + i * VertexRecordSize;
+    Level.Vertexes[copies].X = static_cast<int16_t>(ReadInt16(record));
+    Level.Vertexes[copies].Y = static_cast<int16_t>(ReadInt16(record + 2));
+    copies++;
+  }
+  if (copies != used) FatalError("Vertex Error");
+
+  // The new number of a kept vertex is the count of kept vertexes before it.
+  int32_t next = 0;
+  for (int32_t i = 0; i < count; i++)
+    if (marks[i] != 0) marks[i] = next++;
+  for (int32_t i = 0; i < Level.LineDefCount; i++) {
+    LineDef* line = &Level.LineDefs[i];
+    line->StartVertex = static_cast<int16_t>(marks[line->StartVertex]);
+    line->EndVertex = static_cast<int16_t>(marks[line->EndVertex]);
+  }
+
+  FreeBlock(marks);
+  FreeBlock(input);
+  ShowProgress(30, StatusRow, 100);
+  StatusRow += 1;
+  Level.VertexCount = used;
+}
