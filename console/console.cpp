@@ -65,6 +65,7 @@ void WindowSize(int* columns, int* rows) {
 const char* const TitleLine = "   vortane 1.0 - node builder for DOOM, HERETIC, HEXEN and STRIFE";
 
 void MoveCursor(int column, int row) {
+  if (LogMode) return;
   int columns, rows;
   WindowSize(&columns, &rows);
   if (column < 1 || row < 1 || column > columns || row > rows) return;
@@ -72,16 +73,19 @@ void MoveCursor(int column, int row) {
 }
 
 void WriteColourText(const char* text) {
+  if (LogMode) return;
   ApplyColours();
   for (const char* p = text; *p != '\0'; p++) WriteCp437(static_cast<uint8_t>(*p));
 }
 
 void WriteColourChar(uint8_t character) {
+  if (LogMode) return;
   ApplyColours();
   WriteCp437(character);
 }
 
 void WritePlainText(const char* text) {
+  if (LogMode) return;
   std::fputs("\x1b[0m", stdout);
   std::fputs(text, stdout);
   std::fflush(stdout);

@@ -43,6 +43,10 @@ void PrintAtCursor(const char* format, ...) __attribute__((format(printf, 1, 2))
 // Title panel (rows 1 to 13) and help screen (rows 14 to 24).
 void DrawTitlePanel();
 void DrawHelpScreen();
+// The text that the title panel (rows 1 to 13) or the help screen (rows 14
+// to 24) leaves on a row of the cleared screen: 80 code page 437 bytes,
+// terminated. Null for any other row.
+const char* PanelRowText(int row);
 // The program's name and version, used at the head of the log.
 extern const char* const TitleLine;
 

@@ -3,6 +3,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 
 #include "console/services.h"
@@ -18,7 +19,12 @@ void WaitForKey() {
   raw.c_cc[VTIME] = 0;
   tcsetattr(STDIN_FILENO, TCSANOW, &raw);
   char key;
-  ssize_t got = read(STDIN_FILENO, &key, 1);
-  (void)got;
-  tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+  ssize_t got;
+  do {
+    got = read(STDIN_FILENO, &key, 1);
+  } while (got < 0 && errno == EINTR);
+  // A key such as an arrow sends several bytes; the ones not read yet are
+  // part of the same press and are dropped with the old settings restored,
+  // so they do not reach the shell afterwards.
+  tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
 }

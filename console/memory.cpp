@@ -1,8 +1,8 @@
 // Allocation services that never return null: running out of memory ends
 // the run, so no caller checks a result.
-#include <cstdlib>
+#include <sys/sysinfo.h>
 
-#include <unistd.h>
+#include <cstdlib>
 
 #include "console/services.h"
 
@@ -20,13 +20,15 @@ void* ReallocOrDie(void* block, int32_t size) {
 
 void FreeBlock(void* block) { std::free(block); }
 
-// The copy buffer never needs more than 128000 bytes plus its 1000-byte
-// reserve, so the figure is capped there and cannot wrap on large machines.
+// Free physical memory plus free swap. The copy buffer never needs more than
+// 128000 bytes plus its 1000-byte reserve, so the figure is capped there and
+// cannot wrap on large machines; a system that does not answer is taken to
+// have that much.
 int32_t AvailableMemory() {
-  constexpr int64_t Cap = 129000;
-  long pages = sysconf(_SC_AVPHYS_PAGES);
-  long pageSize = sysconf(_SC_PAGESIZE);
-  if (pages <= 0 || pageSize <= 0) return static_cast<int32_t>(Cap);
-  int64_t bytes = static_cast<int64_t>(pages) * pageSize;
+  constexpr uint64_t Cap = 129000;
+  struct sysinfo info {};
+  if (sysinfo(&info) != 0) return static_cast<int32_t>(Cap);
+  uint64_t unit = info.mem_unit > 0 ? info.mem_unit : 1;
+  uint64_t bytes = (static_cast<uint64_t>(info.freeram) + static_cast<uint64_t>(info.freeswap)) * unit;
   return static_cast<int32_t>(bytes < Cap ? bytes : Cap);
 }

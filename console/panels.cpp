@@ -1,18 +1,38 @@
 // The title panel drawn at start and the help screen shown when the program
-// is called without its arguments. Texts are code page 437 bytes.
-#include <cstring>
+// is called without its arguments. Every row is first built as the 80 code
+// page 437 bytes it leaves on the screen; the drawing routines then write
+// those rows in their colours, piece by piece.
 #include <string>
 
 #include "console/console.h"
 
 namespace {
 
-constexpr char Shade = '\xB2';  // dark shade, the logo's letters
+constexpr int Width = 80;
+
+// Code page 437 characters of the panels.
+constexpr char DarkShade = '\xB2';
+constexpr char Vertical = '\xB3';
+constexpr char TopRight = '\xBF';
+constexpr char BottomLeft = '\xC0';
+constexpr char UpTee = '\xC1';
+constexpr char DownTee = '\xC2';
+constexpr char Horizontal = '\xC4';
+constexpr char BottomRight = '\xD9';
+constexpr char TopLeft = '\xDA';
+constexpr char FullBlock = '\xDB';
+constexpr char DoubleVertical = '\xBA';
+constexpr char DoubleTopRight = '\xBB';
+constexpr char DoubleBottomRight = '\xBC';
+constexpr char DoubleBottomLeft = '\xC8';
+constexpr char DoubleTopLeft = '\xC9';
+constexpr char DoubleRightTee = '\xCC';
+constexpr char DoubleHorizontal = '\xCD';
 
 // Letters of the logo, four cells wide and five rows high; '#' is a cell of
 // the dark shade.
 const char* const LogoLetters[7][5] = {
-    {"#..#", "#..#", "#..#", "#..#", ".##."},  // V
+    {"#..#", "#..#", "#..#", ".##.", ".##."},  // V
     {".##.", "#..#", "#..#", "#..#", ".##."},  // O
     {"###.", "#..#", "###.", "#.#.", "#..#"},  // R
     {"####", ".##.", ".##.", ".##.", ".##."},  // T
@@ -21,115 +41,189 @@ const char* const LogoLetters[7][5] = {
     {"####", "#...", "###.", "#...", "####"},  // E
 };
 
+// The two side boxes, 18 characters on each of rows 3 to 11 once padded; a
+// '-' at the start of an item stands for a horizontal line.
 const char* const LeftBox[9] = {
-    " Rebuilds         ", "   SEGS           ", "   SSECTORS       ",
-    "   NODES          ", "   BLOCKMAP       ", "   VERTEXES       ",
-    "                  ", " Doom and Hexen   ", " level formats    ",
+    "", "  Rebuilds", "  - SEGS", "  - SSECTORS", "  - NODES",
+    "  - BLOCKMAP", "  - VERTEXES", "", "  Doom/Hexen maps",
 };
 
 const char* const RightBox[9] = {
-    " Partitions       ", "   Turbo 0 - 48   ", "   Final 0 - 48   ",
-    "                  ", " Axis roots       ", "   A  automatic   ",
-    "   V  vertical    ", "   H  horizontal  ", "                  ",
+    "", "  Partitions", "  - Turbo 0..48", "  - Final 0..48", "",
+    "  Axis root", "  - A automatic", "  - V vertical", "  - H horizontal",
 };
 
 std::string Repeat(char c, size_t count) { return std::string(count, c); }
 
+// The text in the middle of width cells, the rest filled with fill.
 std::string Centre(const std::string& text, size_t width, char fill = ' ') {
   size_t left = (width - text.size()) / 2;
   return Repeat(fill, left) + text + Repeat(fill, width - left - text.size());
 }
 
+// The text from column, blanks before and after it, 80 characters in all.
+std::string PlaceAt(int column, const std::string& text) {
+  std::string row = Repeat(' ', static_cast<size_t>(column - 1)) + text;
+  return row + Repeat(' ', Width - row.size());
+}
+
 // Columns 21 to 60 of rows 3 to 11: the framed logo.
 std::string LogoRow(int row) {
-  const std::string bar = Repeat('\xCD', 38);
-  if (row == 0) return "\xC9" + bar + "\xBB";
-  if (row == 8) return "\xC8" + bar + "\xBC";
+  if (row == 0) return DoubleTopLeft + Repeat(DoubleHorizontal, 38) + DoubleTopRight;
+  if (row == 8) return DoubleBottomLeft + Repeat(DoubleHorizontal, 38) + DoubleBottomRight;
   std::string inner;
   if (row <= 5) {
     inner = "  ";
     for (int letter = 0; letter < 7; letter++) {
       for (const char* cell = LogoLetters[letter][row - 1]; *cell != '\0'; cell++) {
-        inner += *cell == '#' ? Shade : ' ';
+        inner += *cell == '#' ? DarkShade : ' ';
       }
       if (letter < 6) inner += ' ';
     }
     inner += "  ";
-  } else if (row == 6) {
-    inner = Centre(" node builder ", 38, '\xC4');
-  } else {
-    inner = Centre("segs  nodes  blockmap", 38);
+    return DoubleVertical + inner + DoubleVertical;
   }
-  return "\xBA" + inner + "\xBA";
+  if (row == 6) return DoubleVertical + Centre(" level node builder ", 38, Horizontal) + DoubleVertical;
+  // The three lumps that the builder makes, on a line that branches off
+  // the frame.
+  inner = Repeat(DoubleHorizontal, 3) + " segs " + Repeat(Horizontal, 2) + " nodes " + Repeat(Horizontal, 2) +
+          " blockmap ";
+  return DoubleRightTee + inner + Repeat(' ', 38 - inner.size()) + DoubleVertical;
 }
 
-void WriteRow(int row, const std::string& text) {
-  SetColours(15, 0);
-  PutTextAt(1, row, text.c_str());
-}
-
-void WritePanelRow(int row, int logoRow) {
-  const std::string logo = "\xB3" + LogoRow(logoRow) + "\xB3";  // columns 20 to 61
-  SetColours(15, 0);
-  PutTextAt(1, row, "\xB3");
-  SetColours(15, 1);
-  PutTextAt(2, row, LeftBox[logoRow]);
-  for (size_t i = 0; i < logo.size(); i++) {
-    uint8_t c = static_cast<uint8_t>(logo[i]);
-    SetColours(c == 0xB2 ? 4 : 14, 0);
-    MoveCursor(20 + static_cast<int>(i), row);
-    WriteColourChar(c);
-  }
-  SetColours(15, 1);
-  PutTextAt(62, row, RightBox[logoRow]);
-  SetColours(15, 0);
-  PutTextAt(80, row, "\xB3");
+std::string SideBox(const char* text) {
+  std::string box = text;
+  if (box.size() > 2 && box[2] == '-') box[2] = Horizontal;
+  return box + Repeat(' ', 18 - box.size());
 }
 
 std::string Frame(char left, char tee, char right) {
-  const std::string line = Repeat('\xC4', 18);
-  return left + line + tee + Repeat('\xC4', 40) + tee + line + right;
+  return left + Repeat(Horizontal, 18) + tee + Repeat(Horizontal, 40) + tee + Repeat(Horizontal, 18) + right;
+}
+
+// The 13 rows of the title panel.
+std::string TitleRow(int row) {
+  switch (row) {
+    case 1:
+      return "  DOOM+HEXEN" + Centre("vortane 1.0", 54) + "HERETIC+STRIFE";
+    case 2:
+      return Frame(TopLeft, DownTee, TopRight);
+    case 12:
+      return Frame(BottomLeft, UpTee, BottomRight);
+    case 13:
+      return Centre("One level of a PWAD in, a new PWAD out; every other lump is copied as it is", Width);
+    default: {
+      int i = row - 3;
+      return Vertical + SideBox(LeftBox[i]) + Vertical + LogoRow(i) + Vertical + SideBox(RightBox[i]) + Vertical;
+    }
+  }
+}
+
+// The help screen: two lines from column 5, a box on a yellow band, and the
+// two warnings about the output file.
+const char* const HelpLines[2] = {
+    "vortane rebuilds the nodes, segs and blockmap of one level of a PWAD.",
+    "Give at least the input PWAD; each argument needs all the ones before it.",
+};
+
+const char* const HelpBox[3] = {
+    "  vortane  input.wad  [output.wad  [level  [mode  [axis  [L]]]]]",
+    "  mode  -n builds Turbo n nodes, n builds Final n nodes (n 0..48, -8)",
+    "  axis  A, V or H places the root partition     L  writes VORTANE.LOG",
+};
+
+const char* const OutputWarnings[2] = {
+    "        The output.wad file overwrites any file with the same name!",
+    "        The file TMP.WAD is created if no name is specified.  ",
+};
+
+// The text written from column 2 on the yellow band of rows 16 to 22.
+std::string BandText(int row) {
+  const size_t inner = 76;
+  switch (row) {
+    case 17:
+      return TopLeft + Repeat(Horizontal, inner) + TopRight;
+    case 21:
+      return BottomLeft + Repeat(Horizontal, inner) + BottomRight;
+    case 18:
+    case 19:
+    case 20: {
+      std::string text = HelpBox[row - 18];
+      return FullBlock + text + Repeat(' ', inner - text.size()) + FullBlock;
+    }
+    default:
+      return "";
+  }
+}
+
+std::string HelpRow(int row) {
+  if (row <= 15) return PlaceAt(5, HelpLines[row - 14]);
+  if (row <= 22) return PlaceAt(2, BandText(row));
+  return PlaceAt(2, OutputWarnings[row - 23]);
+}
+
+const std::string& RowText(int row) {
+  static std::string rows[25];
+  if (rows[row].empty()) rows[row] = row <= 13 ? TitleRow(row) : HelpRow(row);
+  return rows[row];
+}
+
+void WritePiece(int row, int firstColumn, int lastColumn) {
+  const std::string piece =
+      RowText(row).substr(static_cast<size_t>(firstColumn - 1), static_cast<size_t>(lastColumn - firstColumn + 1));
+  PutTextAt(firstColumn, row, piece.c_str());
 }
 
 }  // namespace
 
+const char* PanelRowText(int row) {
+  if (row < 1 || row > 24) return nullptr;
+  return RowText(row).c_str();
+}
+
+// Rows 1, 2, 12 and 13 whole in white on black; rows 3 to 11 in five pieces:
+// the outer frame white on black, the side boxes white on blue, and the logo
+// cell by cell, red for the dark shade and yellow for everything else.
 void DrawTitlePanel() {
-  const std::string heading = "  DOOM+HEXEN" + Centre("vortane 1.0  -  level node builder", 54) + "HERETIC+STRIFE";
-  WriteRow(1, heading);
-  WriteRow(2, Frame('\xDA', '\xC2', '\xBF'));
-  for (int i = 0; i < 9; i++) WritePanelRow(3 + i, i);
-  WriteRow(12, Frame('\xC0', '\xC1', '\xD9'));
-  WriteRow(13, Centre("Rebuilds one level of a PWAD into a new PWAD; all other lumps are copied", 80));
+  if (LogMode) return;
+  for (int row = 1; row <= 13; row++) {
+    if (row <= 2 || row >= 12) {
+      SetColours(15, 0);
+      WritePiece(row, 1, Width);
+      continue;
+    }
+    SetColours(15, 0);
+    WritePiece(row, 1, 1);
+    SetColours(15, 1);
+    WritePiece(row, 2, 19);
+    const std::string& text = RowText(row);
+    for (int column = 20; column <= 61; column++) {
+      uint8_t c = static_cast<uint8_t>(text[static_cast<size_t>(column - 1)]);
+      SetColours(c == static_cast<uint8_t>(DarkShade) ? 4 : 14, 0);
+      MoveCursor(column, row);
+      WriteColourChar(c);
+    }
+    SetColours(15, 1);
+    WritePiece(row, 62, 79);
+    SetColours(15, 0);
+    WritePiece(row, Width, Width);
+  }
   SetColours(14, 1);
 }
 
 void DrawHelpScreen() {
+  if (LogMode) return;
+  const std::string blanks(Width, ' ');
   SetColours(15, 0);
-  PutTextAt(5, 14, "Give at least the input PWAD. Arguments are positional: each one needs");
-  PutTextAt(5, 15, "all the ones before it.");
-
-  // The box spans columns 2 to 79; its sides are full blocks.
-  const char* const usage[3] = {
-      " vortane input.wad [output.wad [level [mode [axis [L]]]]]",
-      "   mode: -n builds Turbo n nodes, n builds Final n nodes (0 to 48)",
-      "   axis: A, V or H places the root partition; L writes VORTANE.LOG",
-  };
-  std::string box[7];
-  box[1] = "\xDA" + Repeat('\xC4', 76) + "\xBF";
-  for (int i = 0; i < 3; i++) {
-    std::string text = usage[i];
-    box[2 + i] = "\xDB" + text + Repeat(' ', 76 - text.size()) + "\xDB";
-  }
-  box[5] = "\xC0" + Repeat('\xC4', 76) + "\xD9";
-  const std::string blanks(80, ' ');
-  for (int i = 0; i < 7; i++) {
-    SetColours(14, 1);
-    PutTextAt(1, 16 + i, blanks.c_str());
-    PutTextAt(2, 16 + i, box[i].c_str());
+  for (int row = 14; row <= 15; row++) PutTextAt(5, row, HelpLines[row - 14]);
+  SetColours(14, 1);
+  for (int row = 16; row <= 22; row++) {
+    PutTextAt(1, row, blanks.c_str());
+    PutTextAt(2, row, BandText(row).c_str());
   }
   SetColours(15, 0);
-  PutTextAt(1, 23, blanks.c_str());
-  PutTextAt(2, 23, "        The output.wad file overwrites any file with the same name!");
-  PutTextAt(1, 24, blanks.c_str());
-  PutTextAt(2, 24, "        The file TMP.WAD is created if no name is specified.  ");
+  for (int row = 23; row <= 24; row++) {
+    PutTextAt(1, row, blanks.c_str());
+    PutTextAt(2, row, OutputWarnings[row - 23]);
+  }
 }

@@ -24,6 +24,9 @@ int32_t AvailableMemory();
 // One timer, in hundredths of a second from a monotonic clock.
 void TimerStart();
 int32_t TimerStop();
+// The clock the timer reads, in nanoseconds from any fixed origin; null
+// brings back the monotonic clock (tests set their own).
+void SetTimerClock(int64_t (*readNanoseconds)());
 
 // Ends the process with the exit code. The program's exit lives in
 // console/exit.cpp; the fuzz targets link their own.
