@@ -1,0 +1,83 @@
+// Segs creation: one seg per used side of every linedef, and the binary
+// angle of a direction.
+#include <cmath>
+
+#include "console/console.h"
+#include "console/services.h"
+#include "nodes/seg.h"
+#include "wad/level.h"
+
+// 32768 / pi, rounded up in the last place of the extended mantissa. Being a
+// hair too large, it makes truncated angles in the lower half-plane land one
+// unit low (south is 49151, not 49152); the output depends on exactly this.
+static const long double AngleScale = 10430.378350470453131748627129L;
+
+uint16_t ComputeAngle(int32_t dx, int32_t dy) {
+  // A seg of zero length has no direction; nothing downstream reads it.
+  if (dx == 0 && dy == 0) return 0;
+  long double a = atan2l(static_cast<long double>(dy), static_cast<long double>(dx)) * AngleScale;
+  if (a < 0) a += 65536.0L;
+  return static_cast<uint16_t>(static_cast<int32_t>(a));
+}
+
+// Fills one seg from the linedef, running from vertex `from` to vertex `to`.
+static void FillSeg(BuildSeg* seg, int32_t lineDef, int32_t from, int32_t to, int16_t direction) {
+  const LineDef& line = Level.LineDefs[lineDef];
+  seg->startVertex = from;
+  seg->endVertex = to;
+  seg->x1 = Level.Vertexes[from].X;
+  seg->y1 = Level.Vertexes[from].Y;
+  seg->x2 = Level.Vertexes[to].X;
+  seg->y2 = Level.Vertexes[to].Y;
+  // Always filled: the partition choice recomputes them anyway, and the
+  // root division by axis reads them before any choice has run.
+  seg->deltaX = seg->x1 - seg->x2;
+  seg->deltaY = seg->y1 - seg->y2;
+  seg->angle = ComputeAngle(seg->x2 - seg->x1, seg->y2 - seg->y1);
+  seg->lineDef = lineDef;
+  seg->rightSideDef = line.RightSideDef;
+  seg->leftSideDef = line.LeftSideDef;
+  seg->rightSector = SectorOfSideDef(line.RightSideDef);
+  seg->leftSector = SectorOfSideDef(line.LeftSideDef);
+  seg->direction = direction;
+  seg->offset = 0;
+}
+
+SegList CreateSegs() {
+  if (!LogMode) {
+    ShowStatus(1, StatusRow, "Making Segs ...");
+    PrintAtCursor("%5d", Level.LineDefCount);
+    ShowProgress(30, StatusRow, -1);
+  }
+
+  // Count the used sides first so that the whole list is one block.
+  int32_t count = 0;
+  for (int32_t i = 0; i < Level.LineDefCount; i++) {
+    if (Level.LineDefs[i].RightSideDef != -1) count++;
+    if (Level.LineDefs[i].LeftSideDef != -1) count++;
+  }
+
+  SegList list = {nullptr, 0};
+  if (count > 0) {
+    list.segs = static_cast<BuildSeg*>(AllocOrDie(count * static_cast<int32_t>(sizeof(BuildSeg))));
+  }
+  for (int32_t i = 0; i < Level.LineDefCount; i++) {
+    const LineDef& line = Level.LineDefs[i];
+    // Vertex numbers were checked and renumbered by the loader; reading
+    // them unsigned keeps every number below 65536 intact.
+    int32_t start = static_cast<uint16_t>(line.StartVertex);
+    int32_t end = static_cast<uint16_t>(line.EndVertex);
+    if (line.RightSideDef != -1) FillSeg(&list.segs[list.count++], i, start, end, 0);
+    if (line.LeftSideDef != -1) FillSeg(&list.segs[list.count++], i, end, start, 1);
+  }
+
+  ShowProgress(30, StatusRow, 100);
+  StatusRow += 1;
+  return list;
+}
+
+void ReleaseSegList(SegList* list) {
+  if (list->segs != nullptr) FreeBlock(list->segs);
+  list->segs = nullptr;
+  list->count = 0;
+}
