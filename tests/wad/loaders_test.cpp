@@ -334,6 +334,7 @@ TEST_F(LoadTest, VertexStageLine) {
   LoadSideDefs();
 
   // Screen mode: the label and the count of vertexes read.
+  LogMode = false;
   std::string captured = Path("screen.txt");
   std::fflush(stdout);
   int saved = dup(1);
@@ -356,7 +357,7 @@ TEST_F(LoadTest, VertexStageInLogModeOnlyAdvancesTheRow) {
   wad.AddLevel("MAP01", SquareRoom());
   OpenBuilt(wad);
   std::string log = Path("run.log");
-  LogMode = true;
+  std::fclose(LogFile);
   LogFile = std::fopen(log.c_str(), "w");
   LoadAll();
   std::fclose(LogFile);

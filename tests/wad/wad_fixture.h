@@ -31,16 +31,24 @@ class WadTest : public ::testing::Test {
     ResetAll();
   }
 
+  // Leaves the process as other tests expect it: screen mode, no log.
   void TearDown() override {
     ResetAll();
+    std::fclose(LogFile);
+    LogFile = nullptr;
+    LogMode = false;
     RemoveTree(dir);
   }
 
+  // Log mode into nothing keeps the stage lines off the terminal and makes a
+  // stray fatal error end the test at once instead of waiting for a key.
   static void ResetAll() {
     ResetOutputWad();
     ResetWadFile();
     ResetLevel();
-    LogMode = false;
+    if (LogFile != nullptr && LogFile != stdout) std::fclose(LogFile);
+    LogMode = true;
+    LogFile = std::fopen("/dev/null", "w");
     StatusRow = 16;
   }
 

@@ -1,0 +1,208 @@
+// Output WAD assembly: the lumps before the level copied, the level's ten
+// lumps from memory, the lumps after it copied, then the directory. Every
+// entry keeps its input name and order; only positions and the level's
+// sizes change.
+#include <climits>
+#include <cstring>
+
+#include "console/services.h"
+#include "wad/bytes.h"
+#include "wad/level.h"
+#include "wad/output.h"
+#include "wad/wadfile.h"
+
+// Running offset of the next lump's data in the output.
+static int32_t OutputPosition = 0;
+// Input positions of every entry, kept while the directory is rewritten.
+static int32_t* InputPositions = nullptr;
+
+// Counts beyond these would wrap in the 16-bit fields that refer to them.
+static void CheckLimit(const char* what, int32_t count, int32_t limit) {
+  if (count > limit)
+    FatalError("Too many %s: %ld, the limit is %ld", what, static_cast<long>(count),
+               static_cast<long>(limit));
+}
+
+static int32_t SlotSize(int32_t slot) {
+  switch (slot) {
+    case 0: return Level.ThingsSize;
+    case 1: return Level.LineDefsSize;
+    case 2: return Level.SideDefsSize;
+    case 3: return Level.VertexCount * 4;
+    case 4: return Level.SegCount * 12;
+    case 5: return Level.SubsectorCount * 4;
+    case 6: return Level.NodeCount * 28;
+    case 7: return Level.SectorsSize;
+    case 8: return Level.RejectSize;
+    default: return Level.BlockmapSize;
+  }
+}
+
+void PlanOutputWad() {
+  CheckLimit("linedefs", Level.LineDefCount, 65535);
+  CheckLimit("vertexes", Level.VertexCount, 65536);
+  CheckLimit("segs", Level.SegCount, 65536);
+  CheckLimit("subsectors", Level.SubsectorCount, 32768);
+  CheckLimit("nodes", Level.NodeCount, 32768);
+
+  int32_t count = InputHeader.LumpCount;
+  int32_t marker = LevelMarkerIndex;
+  if (InputPositions != nullptr) FreeBlock(InputPositions);
+  InputPositions = static_cast<int32_t*>(AllocOrDie(count * static_cast<int32_t>(sizeof(int32_t))));
+  for (int32_t i = 0; i < count; i++) InputPositions[i] = Directory[i].FilePos;
+
+  // File offsets are signed 32-bit; check the whole file before planning it.
+  int64_t total = 12 + static_cast<int64_t>(count) * 16;
+  for (int32_t i = 0; i < count; i++)
+    if (i < marker || i > marker + 10) total += Directory[i].Size;
+  for (int32_t slot = 0; slot < 10; slot++) total += SlotSize(slot);
+  if (total > INT32_MAX)
+    FatalError("Too many %s: %ld, the limit is %ld", "output bytes", static_cast<long>(total),
+               static_cast<long>(INT32_MAX));
+
+  OutputPosition = 12;
+  for (int32_t i = 0; i < marker; i++) {
+    Directory[i].FilePos = OutputPosition;
+    OutputPosition += Directory[i].Size;
+  }
+  Directory[marker].FilePos = OutputPosition;
+  Directory[marker].Size = 0;
+  for (int32_t slot = 0; slot < 10; slot++) {
+    LumpEntry* entry = &Directory[marker + 1 + slot];
+    entry->FilePos = OutputPosition;
+    entry->Size = SlotSize(slot);
+    OutputPosition += entry->Size;
+  }
+}
+
+// Copies an input lump through the bounded buffer; an empty one is never
+// sought.
+static void CopyInputLump(int32_t index) {
+  if (Directory[index].Size <= 0) return;
+  SeekTo(InputWad, InputPositions[index]);
+  CopyBytes(OutputWad, InputWad, Directory[index].Size);
+}
+
+// Writes `size` bytes built by the caller in a temporary block; an empty
+// lump writes nothing (and needs no block).
+static void WriteBuiltBlock(uint8_t* data, int32_t size) {
+  WriteBlock(OutputWad, data, size);
+  if (data != nullptr) FreeBlock(data);
+}
+
+static uint8_t* NewBlock(int32_t size) {
+  return size > 0 ? static_cast<uint8_t*>(AllocOrDie(size)) : nullptr;
+}
+
+// LINEDEFS keeps the input's own records, with the renumbered vertexes
+// patched into their first two fields; a partial last record is kept as read.
+static void WriteLineDefs() {
+  int32_t recordSize = Level.Format == LevelFormat::Hexen ? 16 : 14;
+  uint8_t* data = NewBlock(Level.LineDefsSize);
+  std::memcpy(data, Level.LineDefsRaw, static_cast<size_t>(Level.LineDefsSize));
+  for (int32_t i = 0; i < Level.LineDefCount; i++) {
+    WriteInt16(data + i * recordSize, Level.LineDefs[i].StartVertex);
+    WriteInt16(data + i * recordSize + 2, Level.LineDefs[i].EndVertex);
+  }
+  WriteBuiltBlock(data, Level.LineDefsSize);
+}
+
+static void WriteVertexes() {
+  uint8_t* data = NewBlock(Level.VertexCount * 4);
+  for (int32_t i = 0; i < Level.VertexCount; i++) {
+    WriteInt16(data + i * 4, Level.Vertexes[i].X);
+    WriteInt16(data + i * 4 + 2, Level.Vertexes[i].Y);
+  }
+  WriteBuiltBlock(data, Level.VertexCount * 4);
+}
+
+static void WriteSegs() {
+  uint8_t* data = NewBlock(Level.SegCount * 12);
+  for (int32_t i = 0; i < Level.SegCount; i++) {
+    const SegRecord* seg = &Level.Segs[i];
+    uint8_t* record = data + i * 12;
+    WriteInt16(record, seg->startVertex);
+    WriteInt16(record + 2, seg->endVertex);
+    WriteInt16(record + 4, seg->angle);
+    WriteInt16(record + 6, seg->lineDef);
+    WriteInt16(record + 8, seg->direction);
+    WriteInt16(record + 10, seg->offset);
+  }
+  WriteBuiltBlock(data, Level.SegCount * 12);
+}
+
+static void WriteSubsectors() {
+  uint8_t* data = NewBlock(Level.SubsectorCount * 4);
+  for (int32_t i = 0; i < Level.SubsectorCount; i++) {
+    WriteInt16(data + i * 4, Level.Subsectors[i].segCount);
+    WriteInt16(data + i * 4 + 2, Level.Subsectors[i].firstSeg);
+  }
+  WriteBuiltBlock(data, Level.SubsectorCount * 4);
+}
+
+static void WriteNodes() {
+  uint8_t* data = NewBlock(Level.NodeCount * 28);
+  for (int32_t i = 0; i < Level.NodeCount; i++) {
+    const NodeRecord* node = &Level.Nodes[i];
+    uint8_t* record = data + i * 28;
+    WriteInt16(record, node->x);
+    WriteInt16(record + 2, node->y);
+    WriteInt16(record + 4, node->dx);
+    WriteInt16(record + 6, node->dy);
+    for (int k = 0; k < 4; k++) WriteInt16(record + 8 + 2 * k, node->rightBox[k]);
+    for (int k = 0; k < 4; k++) WriteInt16(record + 16 + 2 * k, node->leftBox[k]);
+    WriteInt16(record + 24, node->rightChild);
+    WriteInt16(record + 26, node->leftChild);
+  }
+  WriteBuiltBlock(data, Level.NodeCount * 28);
+}
+
+static void WriteDirectory() {
+  int32_t count = InputHeader.LumpCount;
+  uint8_t* data = NewBlock(count * 16);
+  for (int32_t i = 0; i < count; i++) {
+    WriteInt32(data + i * 16, Directory[i].FilePos);
+    WriteInt32(data + i * 16 + 4, Directory[i].Size);
+    std::memcpy(data + i * 16 + 8, Directory[i].Name, 8);
+  }
+  WriteBuiltBlock(data, count * 16);
+}
+
+void WriteOutputWad() {
+  int32_t count = InputHeader.LumpCount;
+  int32_t marker = LevelMarkerIndex;
+
+  // The count and directory offset are filled in once the file is written.
+  uint8_t header[12] = {0};
+  std::memcpy(header, InputHeader.Identification, 4);
+  WriteBlock(OutputWad, header, 12);
+
+  for (int32_t i = 0; i < marker; i++) CopyInputLump(i);
+
+  WriteBlock(OutputWad, Level.Things, Level.ThingsSize);
+  WriteLineDefs();
+  WriteBlock(OutputWad, Level.SideDefs, Level.SideDefsSize);
+  WriteVertexes();
+  WriteSegs();
+  WriteSubsectors();
+  WriteNodes();
+  WriteBlock(OutputWad, Level.Sectors, Level.SectorsSize);
+  WriteBlock(OutputWad, Level.Reject, Level.RejectSize);
+  WriteBlock(OutputWad, Level.BlockmapLump, Level.BlockmapSize);
+
+  for (int32_t i = marker + 11; i < count; i++) {
+    CopyInputLump(i);
+    Directory[i].FilePos = OutputPosition;
+    OutputPosition += Directory[i].Size;
+  }
+
+  WriteDirectory();
+  SeekTo(OutputWad, 4);
+  WriteInt32(header + 4, count);
+  WriteInt32(header + 8, OutputPosition);
+  WriteBlock(OutputWad, header + 4, 8);
+
+  FreeBlock(InputPositions);
+  InputPositions = nullptr;
+  FinishOutputWad();
+}
