@@ -1,0 +1,527 @@
+// The level checker that the Freedoom sweeps rely on: it must accept a
+// sound hand-built level and catch each kind of damage on its own.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "tests/support/level_check.h"
+#include "tests/support/wadbuilder.h"
+
+namespace {
+
+// Two rooms side by side, x 0..64 (sector 0) and 64..128 (sector 1), y 0..64,
+// joined by a two-sided linedef 6 at x = 64 that runs north.
+//
+//   v1 (0,64) ---1--- v2 (64,64) ---2--- v3 (128,64)
+//   |0                |6                 |3
+//   v0 (0,0)  ---5--- v5 (64,0)  ---4--- v4 (128,0)
+WadBuilder::Level TwoRooms() {
+  WadBuilder::Level level;
+  level.vertexes = {{0, 0}, {0, 64}, {64, 64}, {128, 64}, {128, 0}, {64, 0}};
+  level.lines = {{0, 1, 0, -1}, {1, 2, 1, -1}, {2, 3, 2, -1}, {3, 4, 3, -1},
+                 {4, 5, 4, -1}, {5, 0, 5, -1}, {5, 2, 6, 7}};
+  level.sideSectors = {0, 0, 1, 1, 1, 0, 1, 0};
+  level.sectorCount = 2;
+  level.thingCount = 2;
+  return level;
+}
+
+enum { kNorth = 16384, kEast = 0, kSouth = 49151, kWest = 32768 };
+
+struct SegSpec {
+  int v1, v2, angle, line, direction, offset;
+};
+
+std::vector<uint8_t> SegBytes(const std::vector<SegSpec>& segs) {
+  std::vector<uint8_t> out;
+  for (const SegSpec& s : segs) {
+    std::vector<uint8_t> record = Int16Bytes({s.v1, s.v2, s.angle, s.line, s.direction, s.offset});
+    out.insert(out.end(), record.begin(), record.end());
+  }
+  return out;
+}
+
+std::vector<uint8_t> Join(std::vector<std::vector<uint8_t>> parts) {
+  std::vector<uint8_t> out;
+  for (const auto& part : parts) out.insert(out.end(), part.begin(), part.end());
+  return out;
+}
+
+// The WAD as this program writes it: every entry, empty ones and the marker
+// too, positioned where the data before it ends.
+std::vector<uint8_t> Packed(const WadBuilder& wad) {
+  std::vector<uint8_t> bytes = wad.Build();
+  int32_t directory = bytes[8] | (bytes[9] << 8) | (bytes[10] << 16) | (bytes[11] << 24);
+  int32_t position = 12;
+  for (size_t i = 0; i < wad.lumps.size(); i++) {
+    size_t at = static_cast<size_t>(directory) + 16 * i;
+    for (int k = 0; k < 4; k++) bytes[at + k] = static_cast<uint8_t>(position >> (8 * k));
+    position += static_cast<int32_t>(wad.lumps[i].data.size());
+  }
+  return bytes;
+}
+
+WadImage Image(const std::vector<uint8_t>& bytes) {
+  WadImage wad;
+  std::string error = ParseWad(bytes, &wad);
+  EXPECT_EQ(error, "");
+  return wad;
+}
+
+bool Has(const std::vector<std::string>& problems, const std::string& text) {
+  for (const std::string& p : problems)
+    if (p.find(text) != std::string::npos) return true;
+  return false;
+}
+
+std::string All(const std::vector<std::string>& problems) {
+  std::string out;
+  for (const std::string& p : problems) out += p + "\n";
+  return out;
+}
+
+class LevelCheckTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    input.Add("PLAYPAL", std::vector<uint8_t>(48, 7));
+    input.AddLevel("MAP01", TwoRooms());
+    input.Add("ENDOOM", std::vector<uint8_t>{1, 2, 3, 4, 5});
+    input.Add("EMPTY");
+    output = input;
+    // Subsector 0, the back (west) room; subsector 1, the front (east) one.
+    segs = {{0, 1, kNorth, 0, 0, 0}, {1, 2, kEast, 1, 0, 0},  {5, 0, kWest, 5, 0, 0},  {2, 5, kSouth, 6, 1, 0},
+            {2, 3, kEast, 2, 0, 0},  {3, 4, kSouth, 3, 0, 0}, {4, 5, kWest, 4, 0, 0},  {5, 2, kNorth, 6, 0, 0}};
+    subsectors = Int16Bytes({4, 0, 4, 4});
+    // x, y, dx, dy; right box top, bottom, left, right; left box; children.
+    nodes = Int16Bytes({64, 0, 0, 64, 64, 0, 64, 128, 64, 0, 0, 64, 0x8001, 0x8000});
+    // Origin (-8,-8), two columns, one row. Block 0: linedefs 0 1 2 4 5 6;
+    // block 1: 2 3 4.
+    blockmap = Int16Bytes({-8, -8, 2, 1, 8, 16, 0, -1, 0, 0, 1, 2, 4, 5, 6, -1, 0, 2, 3, 4, -1});
+  }
+
+  TestLump& Out(const std::string& name) {
+    for (TestLump& lump : output.lumps)
+      if (lump.name == name) return lump;
+    throw std::runtime_error("no lump " + name);
+  }
+
+  std::vector<std::string> Check(LevelCheckOptions options = LevelCheckOptions()) {
+    Out("SEGS").data = SegBytes(segs);
+    Out("SSECTORS").data = subsectors;
+    Out("NODES").data = nodes;
+    Out("BLOCKMAP").data = blockmap;
+    WadImage in = Image(Packed(input));
+    std::vector<uint8_t> bytes = Packed(output);
+    if (patch) patch(bytes);
+    WadImage out = Image(bytes);
+    return CheckRebuiltLevel(in, out, "MAP01", options, &stats);
+  }
+
+  WadBuilder input, output;
+  std::vector<SegSpec> segs;
+  std::vector<uint8_t> subsectors, nodes, blockmap;
+  std::function<void(std::vector<uint8_t>&)> patch;  // applied to the output file
+  LevelCheckStats stats;
+};
+
+TEST_F(LevelCheckTest, AcceptsSoundLevel) {
+  std::vector<std::string> problems = Check();
+  EXPECT_TRUE(problems.empty()) << All(problems);
+  EXPECT_EQ(stats.segs, 8);
+  EXPECT_EQ(stats.subsectors, 2);
+  EXPECT_EQ(stats.nodes, 1);
+  EXPECT_EQ(stats.depth, 1);
+}
+
+TEST_F(LevelCheckTest, AcceptsCutSegAndItsNewVertex) {
+  // Linedef 1 cut at (32,64): vertex 6 follows the linedefs' vertexes.
+  Out("VERTEXES").data = Join({Out("VERTEXES").data, Int16Bytes({32, 64})});
+  segs[1] = {1, 6, kEast, 1, 0, 0};
+  segs.insert(segs.begin() + 2, {6, 2, kEast, 1, 0, 32});
+  subsectors = Int16Bytes({5, 0, 4, 5});
+  std::vector<std::string> problems = Check();
+  EXPECT_TRUE(problems.empty()) << All(problems);
+}
+
+TEST_F(LevelCheckTest, PartitionCheckAcceptsTheLevelAlone) {
+  Check();
+  WadImage out = Image(Packed(output));
+  std::vector<std::string> problems = CheckLevelPartition(out, "MAP01", LevelCheckOptions());
+  EXPECT_TRUE(problems.empty()) << All(problems);
+}
+
+TEST_F(LevelCheckTest, MissingLevel) {
+  Check();
+  WadImage out = Image(Packed(output));
+  EXPECT_TRUE(Has(CheckLevelPartition(out, "MAP02", LevelCheckOptions()), "no entry named MAP02"));
+}
+
+TEST_F(LevelCheckTest, LumpOutsideTheLevelChanged) {
+  output.lumps[0].data[17] = 8;
+  EXPECT_TRUE(Has(Check(), "entry 0 PLAYPAL changed: byte 17 differs"));
+}
+
+TEST_F(LevelCheckTest, LumpAfterTheLevelLost) {
+  output.lumps.pop_back();
+  std::vector<std::string> problems = Check();
+  EXPECT_TRUE(Has(problems, "the directory had 14 entries, has 13")) << All(problems);
+}
+
+TEST_F(LevelCheckTest, EntryRenamed) {
+  output.lumps[12].name = "ENDOOM2";
+  EXPECT_TRUE(Has(Check(), "entry 12 was ENDOOM, is ENDOOM2"));
+}
+
+TEST_F(LevelCheckTest, LumpsNotPacked) {
+  patch = [&](std::vector<uint8_t>& bytes) { bytes = output.Build(); };  // empty entries at 0
+  std::vector<std::string> problems = Check();
+  EXPECT_TRUE(Has(problems, "layout: entry 1 MAP01 starts at 0, the data before it ends at 60")) << All(problems);
+  patch = [](std::vector<uint8_t>& bytes) {  // the last entry, EMPTY
+    std::fill(bytes.end() - 16, bytes.end() - 12, 0);
+  };
+  problems = Check();
+  EXPECT_TRUE(Has(problems, "layout: entry 13 EMPTY starts at 0")) << All(problems);
+  EXPECT_FALSE(Has(problems, "entry 1 ")) << All(problems);
+  patch = [](std::vector<uint8_t>& bytes) { bytes.push_back(0); };
+  EXPECT_TRUE(Has(Check(), "the directory ends at"));
+}
+
+TEST_F(LevelCheckTest, MarkerWithData) {
+  output.lumps[1].data = {1, 2};
+  EXPECT_TRUE(Has(Check(), "the level marker has 2 bytes"));
+}
+
+TEST_F(LevelCheckTest, ThingsChanged) {
+  Out("THINGS").data[3] = 1;
+  EXPECT_TRUE(Has(Check(), "THINGS changed"));
+}
+
+TEST_F(LevelCheckTest, SectorsAndSidedefsChanged) {
+  Out("SECTORS").data.push_back(0);
+  Out("SIDEDEFS").data[0] = 'X';
+  std::vector<std::string> problems = Check();
+  EXPECT_TRUE(Has(problems, "SECTORS changed: 52 bytes became 53"));
+  EXPECT_TRUE(Has(problems, "SIDEDEFS changed"));
+}
+
+TEST_F(LevelCheckTest, RejectSizedForTheSectorCount) {
+  // Two sectors: one byte, however long the input's REJECT was.
+  for (TestLump& lump : input.lumps)
+    if (lump.name == "REJECT") lump.data = {0x0F, 0xAA, 0xBB};
+  Out("REJECT").data = {0x0F};
+  EXPECT_TRUE(Check().empty());
+  Out("REJECT").data = {0x0F, 0xAA, 0xBB};
+  EXPECT_TRUE(Has(Check(), "REJECT is not the input's first 1 bytes"));
+  Out("REJECT").data = {0x0E};
+  EXPECT_TRUE(Has(Check(), "REJECT is not the input's first 1 bytes: byte 0 differs"));
+}
+
+TEST_F(LevelCheckTest, ShortRejectIsPaddedWithZeros) {
+  for (TestLump& lump : input.lumps)
+    if (lump.name == "REJECT") lump.data.clear();
+  Out("REJECT").data = {0};
+  EXPECT_TRUE(Check().empty());
+  Out("REJECT").data.clear();
+  EXPECT_TRUE(Has(Check(), "REJECT"));
+}
+
+TEST_F(LevelCheckTest, LinedefFlagsChanged) {
+  Out("LINEDEFS").data[14 * 3 + 4] = 1;
+  EXPECT_TRUE(Has(Check(), "linedef 3 byte 4 changed"));
+}
+
+TEST_F(LevelCheckTest, LinedefNamesVertexElsewhere) {
+  // Vertexes 2 and 5 swap places: coordinates and numbers disagree.
+  std::vector<uint8_t>& v = Out("VERTEXES").data;
+  std::swap_ranges(v.begin() + 8, v.begin() + 12, v.begin() + 20);
+  std::vector<std::string> problems = Check();
+  EXPECT_TRUE(Has(problems, "vertexes: vertex 2 is (64,0), the linedefs' vertex 2 is (64,64)")) << All(problems);
+  EXPECT_TRUE(Has(problems, "linedef 1 end vertex 2 is (64,0), was (64,64)")) << All(problems);
+}
+
+TEST_F(LevelCheckTest, UnusedVertexesAreDropped) {
+  // The input has an unused vertex 0; the output must renumber.
+  WadBuilder::Level level = TwoRooms();
+  level.vertexes.insert(level.vertexes.begin(), {500, 500});
+  for (auto& line : level.lines) {
+    line.start++;
+    line.end++;
+  }
+  input = WadBuilder();
+  input.AddLevel("MAP01", level);
+  output = input;
+  // An output that kept the input's numbers.
+  EXPECT_TRUE(Has(Check(), "vertexes: vertex 0 is (500,500), the linedefs' vertex 0 is (0,0)"));
+  output = WadBuilder();
+  output.AddLevel("MAP01", TwoRooms());
+  std::vector<std::string> problems = Check();
+  EXPECT_TRUE(problems.empty()) << All(problems);
+}
+
+TEST_F(LevelCheckTest, CutPointNoSegEnds) {
+  Out("VERTEXES").data = Join({Out("VERTEXES").data, Int16Bytes({32, 64})});
+  EXPECT_TRUE(Has(Check(), "vertex 6 after the linedefs' vertexes ends no seg"));
+  LevelCheckOptions options;
+  options.requireUsedCutPoints = false;
+  EXPECT_TRUE(Check(options).empty());
+}
+
+TEST_F(LevelCheckTest, SegOffItsLinedef) {
+  segs[1] = {1, 3, kEast, 1, 0, 0};  // runs on to (128,64)
+  std::vector<std::string> problems = Check();
+  EXPECT_TRUE(Has(problems, "seg 1 (0,64)-(128,64) reaches 64.00 units beyond the ends of linedef 1")) << All(problems);
+  EXPECT_TRUE(Has(problems, "the segs of the right side of linedef 1 end at 128.0, the side at 64.0")) << All(problems);
+  segs[1] = {1, 2, kEast, 0, 0, 0};  // names the wrong linedef
+  problems = Check();
+  EXPECT_TRUE(Has(problems, "seg 1 (0,64)-(64,64) lies 64.00 units off linedef 0")) << All(problems);
+  EXPECT_TRUE(Has(problems, "the right side of linedef 1 has no seg")) << All(problems);
+}
+
+TEST_F(LevelCheckTest, SegAgainstItsSide) {
+  segs[1] = {2, 1, kEast, 1, 0, 0};
+  std::vector<std::string> problems = Check();
+  EXPECT_TRUE(Has(problems, "seg 1 (64,64)-(0,64) runs against the right side of linedef 1")) << All(problems);
+}
+
+TEST_F(LevelCheckTest, SegAngle) {
+  segs[0].angle = kNorth + 2;
+  EXPECT_TRUE(Check().empty());
+  segs[0].angle = kNorth + 3;
+  EXPECT_TRUE(Has(Check(), "seg 0 has angle 16387"));
+  segs[0].angle = kNorth;
+  segs[3].angle = kNorth;  // the left side of linedef 6 runs south
+  EXPECT_TRUE(Has(Check(), "seg 3 has angle 16384"));
+  segs[3].angle = 49152;
+  EXPECT_TRUE(Check().empty());
+}
+
+TEST_F(LevelCheckTest, SegOffset) {
+  Out("VERTEXES").data = Join({Out("VERTEXES").data, Int16Bytes({32, 64})});
+  segs[1] = {1, 6, kEast, 1, 0, 0};
+  segs.insert(segs.begin() + 2, {6, 2, kEast, 1, 0, 28});
+  subsectors = Int16Bytes({5, 0, 4, 5});
+  EXPECT_TRUE(Has(Check(), "seg 2 has offset 28, its start lies 32.00 from the start"));
+  segs[2].offset = 30;
+  EXPECT_TRUE(Check().empty());
+}
+
+TEST_F(LevelCheckTest, OffsetOfTheLeftSideCountsFromTheLinedefEnd) {
+  // Linedef 6 cut at (64,32): the left side starts at (64,64).
+  Out("VERTEXES").data = Join({Out("VERTEXES").data, Int16Bytes({64, 32})});
+  segs[3] = {2, 6, kSouth, 6, 1, 0};
+  segs.insert(segs.begin() + 4, {6, 5, kSouth, 6, 1, 32});
+  segs[8] = {5, 6, kNorth, 6, 0, 0};
+  segs.push_back({6, 2, kNorth, 6, 0, 32});
+  subsectors = Int16Bytes({5, 0, 5, 5});
+  std::vector<std::string> problems = Check();
+  EXPECT_TRUE(problems.empty()) << All(problems);
+  segs[4].offset = 0;
+  EXPECT_TRUE(Has(Check(), "seg 4 has offset 0"));
+}
+
+TEST_F(LevelCheckTest, GapBetweenPieces) {
+  Out("VERTEXES").data = Join({Out("VERTEXES").data, Int16Bytes({24, 64, 32, 64})});
+  segs[1] = {1, 6, kEast, 1, 0, 0};
+  segs.insert(segs.begin() + 2, {7, 2, kEast, 1, 0, 32});
+  subsectors = Int16Bytes({5, 0, 4, 5});
+  std::vector<std::string> problems = Check();
+  EXPECT_TRUE(Has(problems, "the right side of linedef 1 is not covered from 24.0 to 32.0")) << All(problems);
+}
+
+TEST_F(LevelCheckTest, OverlappingPieces) {
+  Out("VERTEXES").data = Join({Out("VERTEXES").data, Int16Bytes({40, 64, 32, 64})});
+  segs[1] = {1, 6, kEast, 1, 0, 0};
+  segs.insert(segs.begin() + 2, {7, 2, kEast, 1, 0, 32});
+  subsectors = Int16Bytes({5, 0, 4, 5});
+  std::vector<std::string> problems = Check();
+  EXPECT_TRUE(Has(problems, "the right side of linedef 1 is covered twice from 32.0 to 40.0")) << All(problems);
+}
+
+TEST_F(LevelCheckTest, PiecesShortOfTheEnd) {
+  Out("VERTEXES").data = Join({Out("VERTEXES").data, Int16Bytes({56, 64})});
+  segs[1] = {1, 6, kEast, 1, 0, 0};
+  std::vector<std::string> problems = Check();
+  EXPECT_TRUE(Has(problems, "the segs of the right side of linedef 1 end at 56.0, the side at 64.0")) << All(problems);
+}
+
+TEST_F(LevelCheckTest, SideWithoutSidedefHasSeg) {
+  segs.push_back({1, 0, 49151, 0, 1, 0});  // the left of linedef 0: no sidedef
+  subsectors = Int16Bytes({4, 0, 5, 4});
+  std::vector<std::string> problems = Check();
+  EXPECT_TRUE(Has(problems, "seg 8 lies on the left side of linedef 0, which has no sidedef")) << All(problems);
+}
+
+TEST_F(LevelCheckTest, SubsectorMixesSectors) {
+  std::swap(segs[3], segs[7]);  // linedef 6's two sides trade subsectors
+  std::vector<std::string> problems = Check();
+  EXPECT_TRUE(Has(problems, "subsector 0 mixes sectors 0 and 1 (seg 3)")) << All(problems);
+}
+
+TEST_F(LevelCheckTest, SubsectorNotConvex) {
+  // One sector, both rooms in one subsector: linedef 6's sides face each
+  // other's room.
+  for (TestLump& lump : input.lumps)
+    if (lump.name == "SIDEDEFS")
+      for (size_t at = 28; at < lump.data.size(); at += 30) lump.data[at] = 0;
+  Out("SIDEDEFS").data = input.lumps[4].data;
+  subsectors = Int16Bytes({8, 0});
+  nodes.clear();
+  std::vector<std::string> problems = Check();
+  EXPECT_TRUE(Has(problems, "convexity: subsector 0 is not convex")) << All(problems);
+  EXPECT_FALSE(Has(problems, "mixes sectors")) << All(problems);
+  EXPECT_FALSE(Has(problems, "nodes:")) << All(problems);
+}
+
+TEST_F(LevelCheckTest, ConvexityTolerance) {
+  // Linedef 5 cut at a rounded point one unit inside the room: (0,0) lies
+  // two units behind the first piece.
+  Out("VERTEXES").data = Join({Out("VERTEXES").data, Int16Bytes({32, 1})});
+  segs[2] = {5, 6, kWest, 5, 0, 0};
+  segs.insert(segs.begin() + 3, {6, 0, kWest, 5, 0, 32});
+  subsectors = Int16Bytes({5, 0, 4, 5});
+  std::vector<std::string> sound = Check();
+  EXPECT_TRUE(sound.empty()) << All(sound);
+  EXPECT_GT(stats.convexDepth, 1.9);
+  LevelCheckOptions options;
+  options.convexTolerance = 0.5;
+  std::vector<std::string> problems = Check(options);
+  EXPECT_TRUE(Has(problems, "convexity: subsector")) << All(problems);
+}
+
+TEST_F(LevelCheckTest, SegInNoSubsectorOrInTwo) {
+  subsectors = Int16Bytes({4, 0, 3, 4});
+  EXPECT_TRUE(Has(Check(), "seg 7 belongs to no subsector"));
+  subsectors = Int16Bytes({5, 0, 4, 4});
+  EXPECT_TRUE(Has(Check(), "seg 4 belongs to subsectors 0 and 1"));
+  subsectors = Int16Bytes({4, 0, 0, 4, 4, 4});
+  nodes = Int16Bytes({64, 0, 0, 64, 64, 0, 64, 128, 64, 0, 0, 64, 0x8002, 0x8000});
+  EXPECT_TRUE(Has(Check(), "subsector 1 has no seg"));
+  subsectors = Int16Bytes({4, 0, 5, 4});
+  EXPECT_TRUE(Has(Check(), "subsector 1 holds segs 4 to 8, SEGS has 8"));
+}
+
+TEST_F(LevelCheckTest, ChildrenSwapped) {
+  nodes = Int16Bytes({64, 0, 0, 64, 64, 0, 0, 64, 64, 0, 64, 128, 0x8000, 0x8001});
+  std::vector<std::string> problems = Check();
+  EXPECT_TRUE(Has(problems, "sides: seg 0 of subsector 0 has (0,0) 64.00 units left of node 0's line")) << All(problems);
+}
+
+TEST_F(LevelCheckTest, PartitionLineBesideTheWall) {
+  std::vector<uint8_t> moved = Int16Bytes({61, 0});
+  std::copy(moved.begin(), moved.end(), nodes.begin());
+  EXPECT_TRUE(Check().empty());  // 3 units: within the tolerance
+  moved = Int16Bytes({60, 0});
+  std::copy(moved.begin(), moved.end(), nodes.begin());
+  EXPECT_TRUE(Has(Check(), "has (64,64) 4.00 units right of node 0's line"));
+}
+
+TEST_F(LevelCheckTest, ZeroLengthPartition) {
+  nodes = Int16Bytes({64, 0, 0, 0, 64, 0, 64, 128, 64, 0, 0, 64, 0x8001, 0x8000});
+  EXPECT_TRUE(Has(Check(), "node 0 has a partition line of zero length"));
+}
+
+TEST_F(LevelCheckTest, BoxTooSmall) {
+  nodes = Int16Bytes({64, 0, 0, 64, 64, 0, 64, 127, 64, 0, 0, 64, 0x8001, 0x8000});
+  EXPECT_TRUE(Has(Check(), "boxes: node 0 right box x 64..127 y 0..64 does not hold its segs x 64..128 y 0..64"));
+  nodes = Int16Bytes({64, 0, 0, 64, 64, 0, 64, 128, 64, 1, 0, 64, 0x8001, 0x8000});
+  EXPECT_TRUE(Has(Check(), "boxes: node 0 left box"));
+}
+
+TEST_F(LevelCheckTest, ChildIndexesOutOfRange) {
+  nodes = Int16Bytes({64, 0, 0, 64, 64, 0, 64, 128, 64, 0, 0, 64, 0x8002, 0x8000});
+  std::vector<std::string> problems = Check();
+  EXPECT_TRUE(Has(problems, "node 0 right child names subsector 2, SSECTORS has 2")) << All(problems);
+  EXPECT_TRUE(Has(problems, "subsector 1 is not reached from the root")) << All(problems);
+  nodes = Int16Bytes({64, 0, 0, 64, 64, 0, 64, 128, 64, 0, 0, 64, 0x8001, 5});
+  EXPECT_TRUE(Has(Check(), "node 0 left child names node 5, NODES has 1"));
+}
+
+TEST_F(LevelCheckTest, NodeReachedTwiceOrNever) {
+  std::vector<uint8_t> sound = nodes;
+  nodes = Int16Bytes({64, 0, 0, 64, 64, 0, 64, 128, 64, 0, 0, 64, 0x8001, 0});
+  EXPECT_TRUE(Has(Check(), "node 0 is reached twice"));
+  // The root must be the last record: a stray node in front is not reached.
+  nodes = Join({Int16Bytes({0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x8000, 0x8001}), sound});
+  std::vector<std::string> problems = Check();
+  EXPECT_TRUE(Has(problems, "node 0 is not reached from the root (the last node)")) << All(problems);
+}
+
+TEST_F(LevelCheckTest, SubsectorReachedTwice) {
+  nodes = Int16Bytes({64, 0, 0, 64, 64, 0, 64, 128, 64, 0, 0, 64, 0x8001, 0x8001});
+  std::vector<std::string> problems = Check();
+  EXPECT_TRUE(Has(problems, "subsector 1 is reached twice")) << All(problems);
+  EXPECT_TRUE(Has(problems, "subsector 0 is not reached from the root")) << All(problems);
+}
+
+TEST_F(LevelCheckTest, EmptyNodesNeedOneSubsector) {
+  nodes.clear();
+  EXPECT_TRUE(Has(Check(), "NODES is empty but there are 2 subsectors"));
+}
+
+TEST_F(LevelCheckTest, PartialRecords) {
+  nodes.push_back(0);
+  subsectors.push_back(0);
+  std::vector<std::string> problems = Check();
+  EXPECT_TRUE(Has(problems, "NODES is 29 bytes")) << All(problems);
+  EXPECT_TRUE(Has(problems, "SSECTORS is 9 bytes")) << All(problems);
+}
+
+TEST_F(LevelCheckTest, BlockmapMissesALine) {
+  blockmap = Int16Bytes({-8, -8, 2, 1, 8, 16, 0, -1, 0, 0, 1, 2, 4, 5, 6, -1, 0, 2, 4, -1, -1});
+  std::vector<std::string> problems = Check();
+  EXPECT_TRUE(Has(problems, "blockmap: ")) << All(problems);
+  LevelCheckOptions options;
+  options.checkBlockmap = false;
+  EXPECT_TRUE(Check(options).empty());
+}
+
+TEST_F(LevelCheckTest, ManyProblemsOfOneKindAreSummed) {
+  for (SegSpec& seg : segs) seg.angle += 1000;
+  std::vector<std::string> problems = Check();
+  EXPECT_TRUE(Has(problems, "seg 7 has angle")) << All(problems);
+  for (int i = 0; i < 40; i++) segs.push_back({0, 1, kNorth, 0, 1, 0});
+  problems = Check();
+  EXPECT_TRUE(Has(problems, "more segs problems")) << All(problems);
+}
+
+TEST_F(LevelCheckTest, HexenLinedefsKeepTheirArguments) {
+  WadBuilder::Level level = TwoRooms();
+  level.hexen = true;
+  input = WadBuilder();
+  input.AddLevel("MAP01", level);
+  output = input;
+  EXPECT_TRUE(Check().empty()) << All(Check());
+  Out("LINEDEFS").data[16 * 2 + 9] = 3;  // an argument byte
+  EXPECT_TRUE(Has(Check(), "linedef 2 byte 9 changed"));
+  Out("LINEDEFS").data[16 * 2 + 9] = 0;
+  Out("BEHAVIOR").data[0] = 1;
+  EXPECT_TRUE(Has(Check(), "entry 11 BEHAVIOR changed"));
+}
+
+TEST(WadImageTest, ListsLevelsAndRefusesBrokenFiles) {
+  WadBuilder wad;
+  wad.Add("PLAYPAL", {1});
+  wad.AddLevel("E1M1", TwoRooms());
+  wad.AddLevel("E1M2", TwoRooms());
+  wad.Add("THINGS", {2});
+  WadImage image;
+  ASSERT_EQ(ParseWad(wad.Build("IWAD"), &image), "");
+  EXPECT_EQ(image.identification, "IWAD");
+  EXPECT_EQ(ListLevels(image), (std::vector<std::string>{"E1M1", "E1M2"}));
+  EXPECT_EQ(FindEntry(image, "E1M2"), 12);
+  EXPECT_EQ(EntryBytes(image, 0), std::vector<uint8_t>{1});
+
+  std::vector<uint8_t> bytes = wad.Build();
+  bytes.resize(bytes.size() - 1);
+  EXPECT_NE(ParseWad(bytes, &image), "");
+  EXPECT_NE(ParseWad({'P', 'W', 'A', 'D'}, &image), "");
+  bytes = wad.Build();
+  bytes[0] = 'X';
+  EXPECT_NE(ParseWad(bytes, &image), "");
+}
+
+}  // namespace
