@@ -1,0 +1,343 @@
+// The tree recursion, the leaf test, subsectors and the flattened NODES.
+#include <cctype>
+#include <string>
+
+#include "nodes/axis.h"
+#include "tests/nodes/node_fixture.h"
+
+namespace {
+
+class TreeTest : public NodesTest {
+ protected:
+  // A one-sector square room, walls facing inwards.
+  void PutSquareRoom() {
+    PutLevel({{0, 0}, {0, 64}, {64, 64}, {64, 0}}, {{0, 1, 0, -1}, {1, 2, 1, -1}, {2, 3, 2, -1}, {3, 0, 3, -1}},
+             {0, 0, 0, 0});
+  }
+
+  // Room A (sector 0) with a square pillar, and room B (sector 1) east of
+  // it behind a two-sided wall.
+  void PutTwoRooms() {
+    PutLevel({{0, 0}, {0, 128}, {128, 128}, {128, 0}, {256, 128}, {256, 0}, {32, 32}, {64, 32}, {64, 64},
+              {32, 64}},
+             {{0, 1, 0, -1}, {1, 2, 1, -1}, {3, 0, 2, -1}, {2, 3, 3, 4}, {2, 4, 5, -1}, {4, 5, 6, -1},
+              {5, 3, 7, -1}, {6, 7, 8, -1}, {7, 8, 9, -1}, {8, 9, 10, -1}, {9, 6, 11, -1}},
+             {0, 0, 0, 0, 1, 1, 1, 1, 0, 0, 0, 0});
+  }
+
+  BuildNode* BuildTree() {
+    SegList list = CreateSegs();
+    BuildNode* root = MakeNode(list);
+    Level.Nodes = static_cast<NodeRecord*>(AllocOrDie(BuildNodeCount * static_cast<int32_t>(sizeof(NodeRecord))));
+    Level.NodeCount = 0;
+    FlattenIndex = 0;
+    FlattenNodes(root);
+    return root;
+  }
+};
+
+TEST_F(TreeTest, ConvexRoomIsOneNodeWithTwoSubsectors) {
+  PutSquareRoom();
+  BuildTree();
+  EXPECT_EQ(BuildNodeCount, 1);
+  ASSERT_EQ(Level.NodeCount, 1);
+  const NodeRecord& node = Level.Nodes[0];
+  EXPECT_EQ(node.x, 0);
+  EXPECT_EQ(node.y, 0);
+  EXPECT_EQ(node.dx, 0);
+  EXPECT_EQ(node.dy, 64);
+  EXPECT_EQ(node.rightChild, 0x8001);
+  EXPECT_EQ(node.leftChild, 0x8000);
+  // Boxes: top, bottom, left, right.
+  EXPECT_EQ(node.rightBox[0], 64);
+  EXPECT_EQ(node.rightBox[1], 0);
+  EXPECT_EQ(node.rightBox[2], 0);
+  EXPECT_EQ(node.rightBox[3], 64);
+  EXPECT_EQ(node.leftBox[0], 64);
+  EXPECT_EQ(node.leftBox[1], 0);
+  EXPECT_EQ(node.leftBox[2], 0);
+  EXPECT_EQ(node.leftBox[3], 0);
+
+  // The left subsector is written first: linedef 0 alone.
+  ASSERT_EQ(Level.SubsectorCount, 2);
+  EXPECT_EQ(Level.Subsectors[0].segCount, 1);
+  EXPECT_EQ(Level.Subsectors[0].firstSeg, 0);
+  EXPECT_EQ(Level.Subsectors[1].segCount, 3);
+  EXPECT_EQ(Level.Subsectors[1].firstSeg, 1);
+  ASSERT_EQ(Level.SegCount, 4);
+  for (int i = 0; i < 4; i++) EXPECT_EQ(Level.Segs[i].lineDef, i);
+  EXPECT_EQ(Level.Segs[0].startVertex, 0);
+  EXPECT_EQ(Level.Segs[0].endVertex, 1);
+  EXPECT_EQ(Level.Segs[0].angle, 16384);
+  EXPECT_EQ(Level.Segs[2].angle, 49151);
+  EXPECT_EQ(Level.Segs[3].angle, 32768);
+}
+
+// Every seg is written once, subsectors are consecutive runs of SEGS, every
+// child index names an earlier node or an existing subsector, and the root
+// is the last record.
+void ExpectWellFormedTree() {
+  int32_t next = 0;
+  for (int32_t i = 0; i < Level.SubsectorCount; i++) {
+    EXPECT_EQ(Level.Subsectors[i].firstSeg, next);
+    EXPECT_GT(Level.Subsectors[i].segCount, 0);
+    next += Level.Subsectors[i].segCount;
+  }
+  EXPECT_EQ(next, Level.SegCount);
+  std::vector<int> parents(Level.NodeCount, 0);
+  std::vector<int> subsectorParents(Level.SubsectorCount, 0);
+  for (int32_t i = 0; i < Level.NodeCount; i++) {
+    for (uint16_t child : {Level.Nodes[i].rightChild, Level.Nodes[i].leftChild}) {
+      if (child & 0x8000) {
+        ASSERT_LT(child & 0x7FFF, Level.SubsectorCount);
+        subsectorParents[child & 0x7FFF]++;
+      } else {
+        ASSERT_LT(child, i);
+        parents[child]++;
+      }
+    }
+  }
+  for (int32_t i = 0; i + 1 < Level.NodeCount; i++) EXPECT_EQ(parents[i], 1) << i;
+  EXPECT_EQ(parents[Level.NodeCount - 1], 0);
+  for (int count : subsectorParents) EXPECT_EQ(count, 1);
+}
+
+TEST_F(TreeTest, TwoRoomsBuildAWellFormedTreeInEveryMode) {
+  for (int final = 0; final <= 1; final++) {
+    for (int16_t weight : {0, 8, 48}) {
+      SCOPED_TRACE(testing::Message() << "final " << final << " weight " << weight);
+      PutTwoRooms();
+      ResetTree();
+      FinalMode = final;
+      ModeNumber = weight;
+      BuildTree();
+      EXPECT_EQ(Level.NodeCount, BuildNodeCount);
+      EXPECT_GT(Level.NodeCount, 1);
+      ExpectWellFormedTree();
+      // Each subsector lies in one sector.
+      for (int32_t s = 0; s < Level.SubsectorCount; s++) {
+        const SubsectorRecord& sub = Level.Subsectors[s];
+        bool roomB = false, roomA = false;
+        for (int32_t i = sub.firstSeg; i < sub.firstSeg + sub.segCount; i++) {
+          const SegRecord& seg = Level.Segs[i];
+          const LineDef& line = Level.LineDefs[seg.lineDef];
+          int side = seg.direction == 0 ? line.RightSideDef : line.LeftSideDef;
+          (SectorOfSideDef(side) == 1 ? roomB : roomA) = true;
+        }
+        EXPECT_FALSE(roomA && roomB) << s;
+      }
+    }
+  }
+}
+
+TEST_F(TreeTest, LeafTest) {
+  BuildSeg a = SegBetween(0, 0, 0, 64), b = SegBetween(0, 64, 64, 64);
+  b.rightSector = 1;
+  // Different sectors: divided even though convex.
+  EXPECT_TRUE(NeedsPartition(SegList{std::vector<BuildSeg>{a, b}.data(), 2}));
+  // The own sector of a seg against its linedef is its left sector.
+  b.direction = 1;
+  b.leftSector = 0;
+  EXPECT_FALSE(NeedsPartition(SegList{std::vector<BuildSeg>{a, b}.data(), 2}));
+  b.direction = 0;
+  b.rightSector = 0;
+
+  // One unit behind a's line (x < 0) is enough.
+  BuildSeg c = SegBetween(64, 64, -1, 10);
+  EXPECT_TRUE(NeedsPartition(SegList{std::vector<BuildSeg>{a, b, c}.data(), 3}));
+  // The square a, b, e, d whose bottom wall d reaches one unit past a's
+  // line: d crosses it with its west end one step from the cut point (0,0),
+  // so that end counts as on the line and the list is a leaf.
+  BuildSeg e = SegBetween(64, 64, 64, 0);
+  BuildSeg d = SegBetween(40, 0, -1, 0);
+  EXPECT_EQ(ClassifySeg(LineBetween(0, 0, 0, 64), d), 0x4100);
+  EXPECT_FALSE(NeedsPartition(SegList{std::vector<BuildSeg>{a, b, e, d}.data(), 4}));
+  // Two units past, it is cut, and its end lies behind a's line.
+  d = SegBetween(40, 0, -2, 0);
+  EXPECT_TRUE(NeedsPartition(SegList{std::vector<BuildSeg>{a, b, e, d}.data(), 4}));
+  // A single seg is always a leaf.
+  EXPECT_FALSE(NeedsPartition(SegList{&c, 1}));
+}
+
+TEST_F(TreeTest, LeafTestUsesTheStoredDeltas) {
+  BuildSeg a = SegBetween(0, 0, 0, 64), b = SegBetween(10, 0, 10, 64);
+  // b faces east: a lies behind it.
+  EXPECT_TRUE(NeedsPartition(SegList{std::vector<BuildSeg>{a, b}.data(), 2}));
+  // With deltas that turn b's line round, a no longer lies behind it.
+  b.deltaY = -b.deltaY;
+  a.deltaY = 0;
+  EXPECT_FALSE(NeedsPartition(SegList{std::vector<BuildSeg>{a, b}.data(), 2}));
+}
+
+TEST_F(TreeTest, SubsectorsAndSegsGrowByTwoHundred) {
+  PutSquareRoom();
+  Level.SegCapacity = 0;
+  Level.SubsectorCapacity = 0;
+  BuildSeg s = SegBetween(0, 0, 1, 1);
+  s.startVertex = 70000;  // kept whole while building, written as 16 bits
+  s.endVertex = 65535;
+  s.lineDef = 65536 + 3;
+  s.angle = 40959;
+  s.direction = 1;
+  s.offset = -2;
+  std::vector<BuildSeg> segs = {s, s, s};
+  EXPECT_EQ(MakeSubsector(SegList{segs.data(), 3}), 0);
+  EXPECT_EQ(Level.SubsectorCapacity, 200);
+  EXPECT_EQ(Level.SegCapacity, 200);
+  EXPECT_EQ(Level.SegCount, 3);
+  EXPECT_EQ(Level.Segs[2].startVertex, 70000 - 65536);
+  EXPECT_EQ(Level.Segs[2].endVertex, 65535);
+  EXPECT_EQ(Level.Segs[2].lineDef, 3);
+  EXPECT_EQ(Level.Segs[2].angle, 40959);
+  EXPECT_EQ(Level.Segs[2].direction, 1);
+  EXPECT_EQ(Level.Segs[2].offset, 65534);
+
+  Level.SegCapacity = 4;
+  Level.SubsectorCapacity = 1;
+  EXPECT_EQ(MakeSubsector(SegList{segs.data(), 2}), 1);
+  EXPECT_EQ(Level.SubsectorCapacity, 201);
+  EXPECT_EQ(Level.SegCapacity, 204);  // full at the fifth seg
+  EXPECT_EQ(Level.Subsectors[1].firstSeg, 3);
+  EXPECT_EQ(Level.Subsectors[1].segCount, 2);
+}
+
+TEST_F(TreeTest, BoundsCoverStartAndEndPoints) {
+  std::vector<BuildSeg> segs = {SegBetween(5, 5, 6, 7), SegBetween(-3, 2, 4, -9), SegBetween(0, 0, 30, 1)};
+  Bounds box = ComputeBounds(SegList{segs.data(), 3});
+  EXPECT_EQ(box.minX, -3);
+  EXPECT_EQ(box.maxX, 30);
+  EXPECT_EQ(box.minY, -9);
+  EXPECT_EQ(box.maxY, 7);
+}
+
+BuildNode* NodeWith(BuildNode* right, BuildNode* left, uint16_t rightSub, uint16_t leftSub, int16_t x) {
+  BuildNode* node = static_cast<BuildNode*>(AllocOrDie(sizeof(BuildNode)));
+  std::memset(node, 0, sizeof *node);
+  node->x = x;
+  node->rightNode = right;
+  node->leftNode = left;
+  node->rightChild = right != nullptr ? 0 : static_cast<uint16_t>(0x8000 | rightSub);
+  node->leftChild = left != nullptr ? 0 : static_cast<uint16_t>(0x8000 | leftSub);
+  return node;
+}
+
+TEST_F(TreeTest, FlattenNumbersFrontSubtreeFirstAndRootLast) {
+  // root(x=1): right = R(x=2) with a node child RR(x=3) on its left;
+  // left = L(x=4).
+  BuildNode* rr = NodeWith(nullptr, nullptr, 0, 1, 3);
+  BuildNode* r = NodeWith(nullptr, rr, 2, 0, 2);
+  BuildNode* l = NodeWith(nullptr, nullptr, 3, 4, 4);
+  BuildNode* root = NodeWith(r, l, 0, 0, 1);
+  root->dx = 0x12345;
+  root->rightBox[0] = 70000;
+  root->leftBox[3] = -5;
+  Level.Nodes = static_cast<NodeRecord*>(AllocOrDie(4 * sizeof(NodeRecord)));
+  FlattenNodes(root);
+
+  ASSERT_EQ(Level.NodeCount, 4);
+  EXPECT_EQ(FlattenIndex, 4);
+  EXPECT_EQ(rr->number, 0);
+  EXPECT_EQ(r->number, 1);
+  EXPECT_EQ(l->number, 2);
+  EXPECT_EQ(root->number, 3);
+  EXPECT_EQ(Level.Nodes[0].x, 3);
+  EXPECT_EQ(Level.Nodes[0].rightChild, 0x8000);
+  EXPECT_EQ(Level.Nodes[0].leftChild, 0x8001);
+  EXPECT_EQ(Level.Nodes[1].x, 2);
+  EXPECT_EQ(Level.Nodes[1].rightChild, 0x8002);
+  EXPECT_EQ(Level.Nodes[1].leftChild, 0);
+  EXPECT_EQ(Level.Nodes[2].x, 4);
+  EXPECT_EQ(Level.Nodes[3].x, 1);
+  EXPECT_EQ(Level.Nodes[3].rightChild, 1);
+  EXPECT_EQ(Level.Nodes[3].leftChild, 2);
+  EXPECT_EQ(Level.Nodes[3].dx, 0x2345);
+  EXPECT_EQ(Level.Nodes[3].rightBox[0], static_cast<int16_t>(70000 - 65536));
+  EXPECT_EQ(Level.Nodes[3].leftBox[3], -5);
+}
+
+// The screen text without its escape sequences.
+std::string PlainText(const std::string& screen) {
+  std::string text;
+  for (size_t i = 0; i < screen.size(); i++) {
+    if (screen[i] == '\x1b') {
+      while (i < screen.size() && !std::isalpha(static_cast<unsigned char>(screen[i]))) i++;
+    } else {
+      text += screen[i];
+    }
+  }
+  return text;
+}
+
+int CountOf(const std::string& text, const std::string& part) {
+  int count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) count++;
+  return count;
+}
+
+TEST_F(TreeTest, NodeProgressIsRedrawnOnlyWhenThePercentGrowsBySeven) {
+  PutTwoRooms();
+  LogMode = false;
+  StatusRow = 18;
+  Level.OldNodeCount = 1000;  // 0 percent for the first nine nodes
+  ::testing::internal::CaptureStdout();
+  BuildTree();
+  std::string screen = PlainText(::testing::internal::GetCapturedStdout());
+  ASSERT_LT(BuildNodeCount, 10);
+  EXPECT_EQ(CountOf(screen, "Making Node ..."), 1);
+  EXPECT_NE(screen.find("Making Node ...    1 "), std::string::npos);
+  EXPECT_EQ(ProgressThreshold, 6);
+
+  // One old node: 100, 200, ... percent, so every node passes the last
+  // threshold; the bar itself stops at 100.
+  PutTwoRooms();
+  ResetTree();
+  Level.OldNodeCount = 1;
+  ::testing::internal::CaptureStdout();
+  BuildTree();
+  screen = PlainText(::testing::internal::GetCapturedStdout());
+  EXPECT_EQ(CountOf(screen, "Making Node ..."), BuildNodeCount);
+  EXPECT_EQ(ProgressThreshold, BuildNodeCount * 100 + 6);
+  EXPECT_NE(screen.find("Making Node ...    2 "), std::string::npos);
+  EXPECT_EQ(BarColumn, 80);
+
+  // Without old nodes the percent is taken as 100: drawn once.
+  PutTwoRooms();
+  ResetTree();
+  Level.OldNodeCount = 0;
+  ::testing::internal::CaptureStdout();
+  BuildTree();
+  screen = PlainText(::testing::internal::GetCapturedStdout());
+  EXPECT_EQ(CountOf(screen, "Making Node ..."), 1);
+  EXPECT_EQ(ProgressThreshold, 106);
+}
+
+TEST_F(TreeTest, LogModeDrawsNoProgress) {
+  PutTwoRooms();
+  Level.OldNodeCount = 3;
+  ::testing::internal::CaptureStdout();
+  BuildTree();
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(ProgressThreshold, -1);
+}
+
+TEST_F(TreeTest, AxisModeDividesOnlyTheRootAlongTheAxis) {
+  PutTwoRooms();
+  AxisMode = AxisV;
+  SegList list = CreateSegs();
+  SegList copy = ListOf(std::vector<BuildSeg>(list.segs, list.segs + list.count));
+  SegList right, left;
+  DivideRootByAxis(copy, &right, &left);
+  NodeLine axisLine = DivisionLine;
+  ReleaseSegList(&right);
+  ReleaseSegList(&left);
+
+  PutTwoRooms();  // the division above added cut points
+  BuildNode* root = MakeNode(list);
+  EXPECT_EQ(root->x, axisLine.x);
+  EXPECT_EQ(root->y, axisLine.y);
+  EXPECT_EQ(root->dx, axisLine.dx);
+  EXPECT_EQ(root->dy, axisLine.dy);
+  EXPECT_EQ(root->dx, 0);  // along the vertical cut
+}
+
+}  // namespace
