@@ -139,6 +139,22 @@ class CompletedRunLogTest(CliCase):
         self.assertIn("\nNode building mode : Turbo 48\n\nLoading  12 ", self.log())
 
 
+    # Too many blocks: the builder's message is logged after the loading
+    # line, the run completes, and the exit code is -2 (254 as a status).
+    def test_blockmap_too_large(self):
+        self.make_level("big.wad", "MAP01", "PWAD", "60")
+        rc, out, err = self.run_vortane("big.wad", "out.wad", "MAP01", "-8", "x", "L")
+        self.assertEqual((rc, out, err), (254, b"", b""))
+        columns = (((30720 + 7) & ~7) - ((-3840 - 7) & ~7) + 128) // 128
+        rows = (((15360 + 7) & ~7) - ((-1920 - 7) & ~7) + 128) // 128
+        pattern = (re.escape(HEAD + "Node building mode : Turbo 8\n\nLoading  12    MAP01 PWAD : big.wad\n" +
+                             "!! Blocksize=%d too large !!  This level can't be played, press a key:\n"
+                             % (columns * rows)) + ELAPSED +
+                   re.escape("Saved          MAP01 PWAD : out.wad\n") + DISK)
+        self.assertIsNotNone(re.fullmatch(pattern, self.log()), self.log())
+        self.assertEqual(read_directory(self.path("out.wad"))[1][10], "BLOCKMAP")
+
+
 class ScreenModeLabelsTest(CliCase):
     # Without a level name the loading and saved lines show the first five
     # characters of the directory's first entry, here a lump before the level.

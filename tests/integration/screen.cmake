@@ -5,7 +5,7 @@ if(NOT VORTANE_PYTHON3)
   set(VORTANE_PYTHON3 python3)
 endif()
 
-foreach(case HelpScreenTest FatalErrorScreenTest OrdinaryRunTest)
+foreach(case HelpScreenTest FatalErrorScreenTest OrdinaryRunTest TooLargeBlockmapScreenTest)
   add_test(NAME screen.${case}
     COMMAND ${VORTANE_PYTHON3} ${INTEGRATION_DIR}/screen_test.py
       --vortane ${VORTANE_BINARY}

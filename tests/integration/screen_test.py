@@ -41,6 +41,15 @@ class Cell:
         self.char, self.fg, self.bg = char, fg, bg
 
 
+def block_count(min_x, max_x, min_y, max_y):
+    """Blocks of the blockmap grid over the bounds: the origin is the
+    multiple of 8 at or below min - 7, the far edge max rounded up to a
+    multiple of 8, and a block is 128 units wide."""
+    columns = (((max_x + 7) & ~7) - ((min_x - 7) & ~7) + 128) // 128
+    rows = (((max_y + 7) & ~7) - ((min_y - 7) & ~7) + 128) // 128
+    return columns * rows
+
+
 def parse_capture(text):
     """Turns the output of capture-pane -e into rows of cells (1-based
     columns: row[c - 1]). Attributes carry over from one line to the next,
@@ -325,7 +334,7 @@ class OrdinaryRunTest(ScreenCase):
             (16, "Vertexes    ...", r"   10"),
             (17, "Making Segs ...", r"   11"),
             (18, "Making Node ...", r"\s*[1-9]\d* "),
-            (19, "Making Map  ...", r"\s*[1-9]\d*"),
+            (19, "Making Map  ...", "%5d" % block_count(-64, 512, -32, 256)),
         ]
         for row, label, count in stages:
             line = self.row_text(screen, row)
@@ -362,6 +371,42 @@ class OrdinaryRunTest(ScreenCase):
         self.assertEqual(self.files(), ["level.wad", "out.wad"])
         with open(os.path.join(self.workdir, "out.wad"), "rb") as f:
             self.assertEqual(f.read(4), b"PWAD")
+
+
+class TooLargeBlockmapScreenTest(ScreenCase):
+    # Bounds X (-3840,30720) Y (-1920,15360): far more than 32000 blocks. The
+    # builder asks for a key on row 24, draws no blockmap line, and the later
+    # lines move up one row.
+    def test_message_on_row_24_and_lines_moved_up(self):
+        self.make_level("big.wad", "MAP01", "PWAD", "60")
+        pane = self.run_pane("big.wad", "out.wad", "MAP01", "-8")
+        blocks = block_count(-3840, 30720, -1920, 15360)
+        self.assertGreater(blocks, 32000)
+        message = "!! Blocksize=%d too large !!  This level can't be played, press a key:" % blocks
+        pane.wait_for_text("!! Blocksize=")
+        screen = pane.cells()
+        self.assertEqual(self.row_text(screen, 24).rstrip(), message)
+        self.assert_colours(screen, 24, 1, len(message), DEFAULT, DEFAULT)
+        self.assert_text_at(screen, 14, 50, "X (-3840,30720) Y (-1920,15360)")
+        self.assertEqual(self.row_text(screen, 18)[:15], "Making Node ...")
+        for row in range(19, 23):
+            self.assertEqual(self.row_text(screen, row).strip(), "", "row %d before the key" % row)
+        time.sleep(1.0)
+        self.assertIsNone(pane.exit_code(), "vortane ended without waiting for a key")
+
+        pane.send_keys("Space")
+        self.assertEqual(pane.wait_for_exit(), 254)
+        screen = pane.cells()
+        self.assertEqual(self.row_text(screen, 18)[29:79], DARK_SHADE * 50)
+        self.assertRegex(self.row_text(screen, 19), r"^Elapsed Time\.\.\.     ")
+        self.assertEqual(self.row_text(screen, 20).rstrip(), "Saved          MAP01 PWAD : out.wad")
+        self.assert_colours(screen, 20, 36, 80, WHITE, RED)
+        self.assertRegex(self.row_text(screen, 21), r"^Disk I/O    \.\.\.     ")
+        self.assertEqual(self.row_text(screen, 22).strip(), "")
+        self.assertEqual(self.row_text(screen, 23)[29:79], DARK_SHADE * 50)
+        self.assertEqual(self.row_text(screen, 24).rstrip(), message)
+        self.assertNotIn("Making Map", pane.text())
+        self.assertEqual(self.files(), ["big.wad", "out.wad"])
 
 
 def main():

@@ -2,23 +2,27 @@
 // level of two rooms side by side, the first with a square pillar, and a
 // lump after the level.
 //
-//   make_sample_level OUTPUT [MARKER [IDENTIFICATION]]
+//   make_sample_level OUTPUT [MARKER [IDENTIFICATION [SCALE]]]
 //
 // MARKER defaults to MAP01, IDENTIFICATION to PWAD (IWAD makes a file that
-// must be refused). The level's bounds are X (-64,512) Y (-32,256); it has
-// 11 linedefs, 10 vertexes, 12 sidedefs and 2 sectors, and the file 12 lumps.
+// must be refused). The level's bounds are X (-64,512) Y (-32,256), every
+// coordinate multiplied by SCALE (1 by default; 60 gives a level too large
+// for a blockmap); it has 11 linedefs, 10 vertexes, 12 sidedefs and 2
+// sectors, and the file 12 lumps.
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "tests/support/wadbuilder.h"
 
 int main(int argc, char** argv) {
-  if (argc < 2 || argc > 4) {
-    std::fprintf(stderr, "usage: make_sample_level OUTPUT [MARKER [IDENTIFICATION]]\n");
+  if (argc < 2 || argc > 5) {
+    std::fprintf(stderr, "usage: make_sample_level OUTPUT [MARKER [IDENTIFICATION [SCALE]]]\n");
     return 2;
   }
   const std::string marker = argc >= 3 ? argv[2] : "MAP01";
   const std::string identification = argc >= 4 ? argv[3] : "PWAD";
+  const int scale = argc >= 5 ? std::atoi(argv[4]) : 1;
   if (identification.size() != 4) {
     std::fprintf(stderr, "make_sample_level: the identification has four characters\n");
     return 2;
@@ -27,6 +31,10 @@ int main(int argc, char** argv) {
   WadBuilder::Level level;
   level.vertexes = {{-64, -32}, {256, -32}, {512, -32}, {512, 256}, {256, 256},
                     {-64, 256}, {64, 64},   {128, 64},  {128, 128}, {64, 128}};
+  for (auto& vertex : level.vertexes) {
+    vertex.first *= scale;
+    vertex.second *= scale;
+  }
   // Walls run clockwise around each room so that their right side is inside;
   // the pillar's walls run the other way, facing out into the first room.
   level.lines = {
