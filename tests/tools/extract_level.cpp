@@ -1,8 +1,10 @@
 // Copies one level out of an IWAD or PWAD into a new PWAD: the marker, its
 // ten lumps and BEHAVIOR when it follows them. With --list, prints the level
-// names of a WAD, one a line.
+// names of a WAD, one a line; with --all, writes every level to a folder as
+// LEVEL.wad and prints its name.
 //
 //   extract_level --list file.wad
+//   extract_level --all file.wad folder
 //   extract_level file.wad LEVEL out.wad
 #include <cstdio>
 #include <cstring>
@@ -15,46 +17,28 @@
 namespace {
 
 int Usage() {
-  std::fprintf(stderr, "usage: extract_level --list file.wad\n       extract_level file.wad LEVEL out.wad\n");
+  std::fprintf(stderr,
+               "usage: extract_level --list file.wad\n       extract_level --all file.wad folder\n"
+               "       extract_level file.wad LEVEL out.wad\n");
   return 2;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc == 3 && std::strcmp(argv[1], "--list") == 0) {
-    WadImage wad;
-    std::string error = LoadWad(argv[2], &wad);
-    if (!error.empty()) {
-      std::fprintf(stderr, "extract_level: %s\n", error.c_str());
-      return 1;
-    }
-    for (const std::string& level : ListLevels(wad)) std::printf("%s\n", level.c_str());
-    return 0;
-  }
-  if (argc != 4) return Usage();
-
-  WadImage wad;
-  std::string error = LoadWad(argv[1], &wad);
-  if (!error.empty()) {
-    std::fprintf(stderr, "extract_level: %s\n", error.c_str());
-    return 1;
-  }
-  const std::string level = argv[2];
+// Writes the level whose marker is `level` to `path`; false after a message.
+bool Extract(const WadImage& wad, const std::string& level, const std::string& path) {
   int marker = FindEntry(wad, level);
   if (marker < 0) {
-    std::fprintf(stderr, "extract_level: %s has no entry %s\n", argv[1], level.c_str());
-    return 1;
+    std::fprintf(stderr, "extract_level: no entry %s\n", level.c_str());
+    return false;
   }
   if (marker + 10 >= static_cast<int>(wad.entries.size())) {
     std::fprintf(stderr, "extract_level: %s is not followed by ten lumps\n", level.c_str());
-    return 1;
+    return false;
   }
   for (int k = 0; k < 10; k++) {
     if (wad.entries[marker + 1 + k].name != kLevelLumpNames[k]) {
       std::fprintf(stderr, "extract_level: entry %d after %s is %s, expected %s\n", marker + 1 + k, level.c_str(),
                    wad.entries[marker + 1 + k].name.c_str(), kLevelLumpNames[k]);
-      return 1;
+      return false;
     }
   }
   int last = marker + 10;
@@ -63,10 +47,32 @@ int main(int argc, char** argv) {
   WadBuilder out;
   for (int i = marker; i <= last; i++) out.Add(wad.entries[i].name, EntryBytes(wad, i));
   try {
-    out.Write(argv[3], "PWAD");
+    out.Write(path, "PWAD");
   } catch (const std::exception& e) {
     std::fprintf(stderr, "extract_level: %s\n", e.what());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool list = argc == 3 && std::strcmp(argv[1], "--list") == 0;
+  bool all = argc == 4 && std::strcmp(argv[1], "--all") == 0;
+  if (!list && !all && argc != 4) return Usage();
+  WadImage wad;
+  std::string error = LoadWad(argv[list || all ? 2 : 1], &wad);
+  if (!error.empty()) {
+    std::fprintf(stderr, "extract_level: %s\n", error.c_str());
     return 1;
   }
-  return 0;
+  if (list || all) {
+    for (const std::string& level : ListLevels(wad)) {
+      if (all && !Extract(wad, level, std::string(argv[3]) + "/" + level + ".wad")) return 1;
+      std::printf("%s\n", level.c_str());
+    }
+    return 0;
+  }
+  return Extract(wad, argv[2], argv[3]) ? 0 : 1;
 }

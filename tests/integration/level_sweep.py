@@ -1,0 +1,207 @@
+#!/usr/bin/env python3
+"""Rebuilds every level of a WAD with vortane in log mode and checks each one.
+
+For each level: extract it into a PWAD of its own, run
+`vortane in.wad out.wad LEVEL MODE AXIS L` in a scratch folder, expect exit
+code 0, check VORTANE.LOG line by line, and run check_level on the input and
+output. With --twice every level is built a second time in another folder and
+the two outputs must be identical byte for byte.
+
+Exits 0 when every level passed, 1 otherwise, after a report of every
+failure (the first problems of each) and the build times.
+"""
+
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+
+
+def mode_text(mode, axis):
+    """The mode as the log shows it: Final 8, Turbo 1, Final 8A."""
+    number = int(mode)
+    name = "Turbo" if number < 0 else "Final"  # -0 is Final 0
+    number = min(abs(number), 48)
+    suffix = axis if axis[:1] in ("A", "V", "H") else ""
+    return "%s %d%s" % (name, number, suffix)
+
+
+def wad_lump_count(path):
+    with open(path, "rb") as f:
+        header = f.read(12)
+    return int.from_bytes(header[4:8], "little", signed=True)
+
+
+TIME = r"\s*(\d+)\.(\d\d)"
+
+
+def check_log(text, level, mode, axis, lumps, in_name, out_name):
+    """Returns the problems of a completed run's log, [] when it is right."""
+    problems = []
+    if not text.endswith("\n"):
+        problems.append("the log does not end with a line break")
+    lines = text.split("\n")
+    if lines and lines[-1] == "":
+        lines.pop()
+    expected_count = 8
+    if len(lines) != expected_count:
+        problems.append("the log has %d lines, expected %d" % (len(lines), expected_count))
+    lines += [""] * max(0, expected_count - len(lines))
+
+    if not lines[0].startswith("   ") or not lines[0].strip():
+        problems.append("title line %r does not start with three blanks and a title" % lines[0])
+    if lines[1] != "":
+        problems.append("line 2 should be empty, is %r" % lines[1])
+    want = "Node building mode : " + mode_text(mode, axis)
+    if lines[2] != want:
+        problems.append("mode line %r, expected %r" % (lines[2], want))
+    if lines[3] != "":
+        problems.append("line 4 should be empty, is %r" % lines[3])
+    want = "Loading%4d    %s PWAD : %s" % (lumps, level[:5], in_name)
+    if lines[4] != want:
+        problems.append("loading line %r, expected %r" % (lines[4], want))
+
+    m = re.fullmatch(r"Elapsed Time\.\.\.     ([ \d]{2}\d)\.(\d\d)   \((\d+)\.(\d\d) nodes\+(\d+)\.(\d\d) blockmap\)",
+                     lines[5])
+    if not m:
+        problems.append("elapsed line %r is not in its format" % lines[5])
+    else:
+        total, nodes, blockmap = (int(m.group(i)) * 100 + int(m.group(i + 1)) for i in (1, 3, 5))
+        if total != nodes + blockmap:
+            problems.append("elapsed line %r: the total is not the sum" % lines[5])
+
+    want = "Saved          %s PWAD : %s" % (level[:5], out_name)
+    if lines[6] != want:
+        problems.append("saved line %r, expected %r" % (lines[6], want))
+
+    m = re.fullmatch(r"Disk I/O    \.\.\.     ([ \d]{2}\d)\.(\d\d)   \((\d+)\.(\d\d) read \+(\d+)\.(\d\d) write\)",
+                     lines[7])
+    if not m:
+        problems.append("disk line %r is not in its format" % lines[7])
+    else:
+        total, read, write = (int(m.group(i)) * 100 + int(m.group(i + 1)) for i in (1, 3, 5))
+        if total != read + write:
+            problems.append("disk line %r: the total is not the sum" % lines[7])
+    return problems
+
+
+def build(args, level, folder, in_wad):
+    """Runs vortane on one level in `folder`; returns (problems, seconds)."""
+    os.makedirs(folder, exist_ok=True)
+    for leftover in ("out.wad", "VORTANE.LOG"):
+        if os.path.exists(os.path.join(folder, leftover)):
+            os.remove(os.path.join(folder, leftover))
+    shutil.copyfile(in_wad, os.path.join(folder, "in.wad"))
+    command = [args.vortane, "in.wad", "out.wad", level, args.mode, args.axis, "L"]
+    started = time.monotonic()
+    try:
+        run = subprocess.run(command, cwd=folder, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE, timeout=args.timeout)
+    except subprocess.TimeoutExpired:
+        return ["vortane did not finish in %d s" % args.timeout], args.timeout
+    seconds = time.monotonic() - started
+    problems = []
+    log_path = os.path.join(folder, "VORTANE.LOG")
+    log = open(log_path, encoding="latin-1").read() if os.path.exists(log_path) else None
+    if run.returncode != 0:
+        problems.append("vortane exited with %d" % run.returncode)
+        if log is not None:
+            problems += ["log: " + line for line in log.splitlines()[-3:]]
+        return problems, seconds
+    if run.stdout:
+        problems.append("vortane wrote %d bytes to standard output in log mode" % len(run.stdout))
+    if log is None:
+        return problems + ["no VORTANE.LOG"], seconds
+    problems += check_log(log, level, args.mode, args.axis, wad_lump_count(in_wad), "in.wad", "out.wad")
+    return problems, seconds
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--vortane", required=True)
+    parser.add_argument("--extract", required=True, help="the extract_level tool")
+    parser.add_argument("--check", required=True, help="the check_level tool")
+    parser.add_argument("--wad", required=True)
+    parser.add_argument("--mode", required=True, help="argument 4: -n Turbo n, n Final n")
+    parser.add_argument("--axis", default="-", help="argument 5: A, V, H or - for none")
+    parser.add_argument("--work", required=True, help="scratch folder, emptied first")
+    parser.add_argument("--levels", default="", help="comma-separated levels (default: all)")
+    parser.add_argument("--twice", action="store_true", help="build each level twice and compare")
+    parser.add_argument("--timeout", type=int, default=300, help="seconds per build")
+    args = parser.parse_args()
+    for name in ("vortane", "extract", "check", "wad", "work"):
+        setattr(args, name, os.path.abspath(getattr(args, name)))
+
+    if not os.path.exists(args.wad):
+        print("%s is missing (scripts/install-test-deps installs it)" % args.wad)
+        return 1
+    if os.path.isdir(args.work):
+        shutil.rmtree(args.work)
+    os.makedirs(args.work)
+
+    # Every level of the WAD in one pass over it: WAD/LEVEL.wad.
+    sources = os.path.join(args.work, "levels")
+    os.makedirs(sources)
+    listed = subprocess.run([args.extract, "--all", args.wad, sources], stdout=subprocess.PIPE,
+                            stderr=subprocess.STDOUT, text=True)
+    if listed.returncode != 0:
+        print("extract_level failed: " + listed.stdout)
+        return 1
+    levels = args.levels.split(",") if args.levels else listed.stdout.split()
+    if not levels:
+        print("no level found in %s" % args.wad)
+        return 1
+
+    failures = {}
+    times = {}
+    for level in levels:
+        folder = os.path.join(args.work, level)
+        os.makedirs(folder)
+        source = os.path.join(sources, level + ".wad")
+        if not os.path.exists(source):
+            failures[level] = ["%s has no level %s" % (args.wad, level)]
+            continue
+        problems, seconds = build(args, level, os.path.join(folder, "run"), source)
+        times[level] = seconds
+        if not problems:
+            checked = subprocess.run([args.check, source, os.path.join(folder, "run", "out.wad"), level],
+                                     stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+            if checked.returncode != 0:
+                problems.append("check_level found problems:")
+                problems += ["  " + line for line in checked.stdout.splitlines()[:30]]
+        if not problems and args.twice:
+            again, _ = build(args, level, os.path.join(folder, "again"), source)
+            problems += ["second build: " + p for p in again]
+            if not again:
+                first = open(os.path.join(folder, "run", "out.wad"), "rb").read()
+                second = open(os.path.join(folder, "again", "out.wad"), "rb").read()
+                if first != second:
+                    at = next((i for i in range(min(len(first), len(second))) if first[i] != second[i]),
+                              min(len(first), len(second)))
+                    problems.append("two builds differ (%d and %d bytes, first difference at byte %d)"
+                                    % (len(first), len(second), at))
+        if problems:
+            failures[level] = problems
+        else:
+            shutil.rmtree(folder)  # keep only what a failure needs looking at
+            os.remove(source)
+
+    title = "%s, mode %s, axis %s" % (os.path.basename(args.wad), args.mode, args.axis)
+    total = sum(times.values())
+    slowest = sorted(times.items(), key=lambda item: -item[1])[:3]
+    print("%s: %d levels, built in %.1f s (slowest: %s)" % (
+        title, len(levels), total, ", ".join("%s %.2f s" % item for item in slowest)))
+    for level, problems in failures.items():
+        print("FAILED %s (%s):" % (level, title))
+        for problem in problems:
+            print("  " + problem)
+    passed = len(levels) - len(failures)
+    print("%d passed, %d failed" % (passed, len(failures)))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

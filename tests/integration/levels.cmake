@@ -1,0 +1,46 @@
+# Freedoom level sweeps: every level of freedoom1.wad and freedoom2.wad is
+# extracted, rebuilt by vortane in log mode and checked with check_level,
+# once per building mode. One test per WAD and mode, so that ctest -j runs
+# them side by side. Label: levels.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+
+set(FREEDOOM_DIR /usr/share/games/doom CACHE PATH "Folder holding freedoom1.wad and freedoom2.wad")
+
+# name, argument 4 (mode), argument 5 (axis)
+set(LEVEL_SWEEP_MODES
+  turbo1 -1 -
+  turbo8 -8 -
+  turbo24 -24 -
+  turbo48 -48 -
+  final0 0 -
+  final8 8 -
+  final24 24 -
+  final48 48 -
+  axisA 8 A
+  axisV 8 V
+  axisH 8 H)
+
+function(add_level_sweep name wad mode axis)
+  add_test(NAME ${name}
+    COMMAND ${Python3_EXECUTABLE} ${INTEGRATION_DIR}/level_sweep.py
+      --vortane ${VORTANE_BINARY}
+      --extract $<TARGET_FILE:extract_level>
+      --check $<TARGET_FILE:check_level>
+      --wad ${FREEDOOM_DIR}/${wad}.wad
+      --mode=${mode} --axis=${axis}
+      --work ${CMAKE_CURRENT_BINARY_DIR}/levels/${name}
+      ${ARGN})
+  set_tests_properties(${name} PROPERTIES LABELS levels TIMEOUT 900)
+endfunction()
+
+foreach(wad freedoom1 freedoom2)
+  set(modes ${LEVEL_SWEEP_MODES})
+  while(modes)
+    list(POP_FRONT modes name mode axis)
+    add_level_sweep(levels_${wad}_${name} ${wad} ${mode} ${axis})
+  endwhile()
+endforeach()
+
+# The same level built twice gives the same bytes.
+add_level_sweep(levels_freedoom1_twice_turbo8 freedoom1 -8 - --twice)
+add_level_sweep(levels_freedoom2_twice_axisA freedoom2 24 A --twice)
