@@ -88,6 +88,44 @@ def check_log(text, level, mode, axis, lumps, in_name, out_name):
     return problems
 
 
+def self_test():
+    """check_log accepts a right log and rejects each kind of wrong one."""
+    good = ("   vortane 1.0 - node builder\n\n"
+            "Node building mode : Final 8A\n\n"
+            "Loading  11    MAP01 PWAD : in.wad\n"
+            "Elapsed Time...       1.25   (1.20 nodes+0.05 blockmap)\n"
+            "Saved          MAP01 PWAD : out.wad\n"
+            "Disk I/O    ...     123.40   (100.00 read +23.40 write)\n")
+    failures = []
+
+    def expect(log, mode, axis, wrong):
+        problems = check_log(log, "MAP01", mode, axis, 11, "in.wad", "out.wad")
+        if bool(problems) != wrong:
+            failures.append("%s log %r gave %r" % ("wrong" if wrong else "right", log, problems))
+
+    expect(good, "8", "A", False)
+    expect(good.replace("Final 8A", "Turbo 1"), "-1", "-", False)
+    expect(good.replace("Final 8A", "Final 0"), "-0", "x", False)
+    expect(good.replace("Final 8A", "Final 48"), "100", "-", False)
+    expect(good, "-8", "A", True)            # Turbo asked for
+    expect(good, "8", "-", True)             # no axis asked for
+    expect(good, "8", "V", True)
+    expect(good[:-1], "8", "A", True)        # no final line break
+    expect(good.replace("\n\nNode", "\nNode"), "8", "A", True)
+    expect(good.replace("   vortane", "vortane"), "8", "A", True)
+    expect(good.replace("Loading  11", "Loading 11"), "8", "A", True)
+    expect(good.replace("MAP01 PWAD : in", "MAP02 PWAD : in"), "8", "A", True)
+    expect(good.replace("1.25", "1.26"), "8", "A", True)   # total is not the sum
+    expect(good.replace("123.40", "123.41"), "8", "A", True)
+    expect(good.replace("out.wad", "tmp.wad"), "8", "A", True)
+    expect(good + "Error : ** x **\n", "8", "A", True)
+    expect(good.replace("Saved", "Saves"), "8", "A", True)
+    for failure in failures:
+        print("FAILED " + failure)
+    print("%d passed, %d failed" % (17 - len(failures), len(failures)))
+    return 1 if failures else 0
+
+
 def build(args, level, folder, in_wad):
     """Runs vortane on one level in `folder`; returns (problems, seconds)."""
     os.makedirs(folder, exist_ok=True)
@@ -120,6 +158,8 @@ def build(args, level, folder, in_wad):
 
 
 def main():
+    if sys.argv[1:] == ["--self-test"]:
+        return self_test()
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--vortane", required=True)
     parser.add_argument("--extract", required=True, help="the extract_level tool")

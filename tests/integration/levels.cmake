@@ -44,3 +44,7 @@ endforeach()
 # The same level built twice gives the same bytes.
 add_level_sweep(levels_freedoom1_twice_turbo8 freedoom1 -8 - --twice)
 add_level_sweep(levels_freedoom2_twice_axisA freedoom2 24 A --twice)
+
+# The log check of the sweeps tells right logs from wrong ones.
+add_test(NAME levels_log_check_self_test COMMAND ${Python3_EXECUTABLE} ${INTEGRATION_DIR}/level_sweep.py --self-test)
+set_tests_properties(levels_log_check_self_test PROPERTIES LABELS levels)

@@ -525,3 +525,74 @@ TEST(WadImageTest, ListsLevelsAndRefusesBrokenFiles) {
 }
 
 }  // namespace
+
+namespace {
+
+// Each room split once more, by its first wall, into a tree of three nodes:
+// node 0 (east room, along linedef 2), node 1 (west room, along linedef 0),
+// node 2 the root; subsectors in the order the tree is built, back first.
+class ThreeNodeTest : public LevelCheckTest {
+ protected:
+  void SetUp() override {
+    LevelCheckTest::SetUp();
+    subsectors = Int16Bytes({1, 0, 3, 1, 1, 4, 3, 5});
+    east = Int16Bytes({64, 64, 64, 0, 64, 0, 64, 128, 64, 64, 64, 128, 0x8003, 0x8002});
+    west = Int16Bytes({0, 0, 0, 64, 64, 0, 0, 64, 64, 0, 0, 0, 0x8001, 0x8000});
+    root = Int16Bytes({64, 0, 0, 64, 64, 0, 64, 128, 64, 0, 0, 64, 0, 1});
+    nodes = Join({east, west, root});
+  }
+  std::vector<uint8_t> east, west, root;
+};
+
+TEST_F(ThreeNodeTest, AcceptsTheTreeInItsOrder) {
+  std::vector<std::string> problems = Check();
+  EXPECT_TRUE(problems.empty()) << All(problems);
+  EXPECT_EQ(stats.depth, 2);
+}
+
+TEST_F(ThreeNodeTest, NodesNumberedBackFirst) {
+  root = Int16Bytes({64, 0, 0, 64, 64, 0, 64, 128, 64, 0, 0, 64, 1, 0});
+  nodes = Join({west, east, root});
+  std::vector<std::string> problems = Check();
+  EXPECT_TRUE(Has(problems, "layout: node 1 should be number 0")) << All(problems);
+  EXPECT_EQ(problems.size(), 2u) << All(problems);
+  LevelCheckOptions options;
+  options.exactTreeLayout = false;
+  problems = Check(options);
+  EXPECT_TRUE(problems.empty()) << All(problems);
+}
+
+TEST_F(ThreeNodeTest, SubsectorsNumberedFrontFirst) {
+  // The west room's two subsectors trade numbers (their segs stay put).
+  subsectors = Int16Bytes({3, 1, 1, 0, 1, 4, 3, 5});
+  west = Int16Bytes({0, 0, 0, 64, 64, 0, 0, 64, 64, 0, 0, 0, 0x8000, 0x8001});
+  nodes = Join({east, west, root});
+  std::vector<std::string> problems = Check();
+  EXPECT_TRUE(Has(problems, "layout: subsector 1 should be number 0")) << All(problems);
+  EXPECT_TRUE(Has(problems, "layout: subsector 0 starts at seg 1, the one before it ends before seg 0")) << All(problems);
+  LevelCheckOptions options;
+  options.exactTreeLayout = false;
+  problems = Check(options);
+  EXPECT_TRUE(problems.empty()) << All(problems);
+}
+
+TEST_F(ThreeNodeTest, BoxWiderThanItsSegs) {
+  root = Int16Bytes({64, 0, 0, 64, 64, 0, 64, 129, 64, 0, 0, 64, 0, 1});
+  nodes = Join({east, west, root});
+  std::vector<std::string> problems = Check();
+  EXPECT_TRUE(Has(problems, "boxes: node 2 right box x 64..129 y 0..64 is wider than its segs x 64..128 y 0..64"))
+      << All(problems);
+  LevelCheckOptions options;
+  options.exactTreeLayout = false;
+  EXPECT_TRUE(Check(options).empty());
+}
+
+TEST_F(ThreeNodeTest, SegOnTheWrongSideOfAnAncestor) {
+  // Subsector 3 (under the root's front child) gets the west room's wall.
+  segs[5] = {0, 1, kNorth, 0, 0, 0};
+  segs[1] = {3, 4, kSouth, 3, 0, 0};
+  std::vector<std::string> problems = Check();
+  EXPECT_TRUE(Has(problems, "sides: seg 5 of subsector 3 has (0,0) 64.00 units left of node 2's line")) << All(problems);
+}
+
+}  // namespace

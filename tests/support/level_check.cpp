@@ -357,8 +357,14 @@ void CheckSubsectors(const Level& level, const LevelCheckOptions& options, Probl
                      LevelCheckStats* stats) {
   const int segCount = static_cast<int>(level.segs.size());
   std::vector<int> owner(segCount, -1);
+  int nextSeg = 0;
   for (size_t s = 0; s < level.subsectors.size(); s++) {
     const Subsector& sub = level.subsectors[s];
+    if (options.exactTreeLayout && sub.first != nextSeg) {
+      problems->Add("layout", Format("subsector %zu starts at seg %d, the one before it ends before seg %d", s,
+                                     sub.first, nextSeg));
+    }
+    nextSeg = sub.first + sub.count;
     if (sub.count == 0) {
       problems->Add("subsectors", Format("subsector %zu has no seg", s));
       continue;
@@ -446,6 +452,10 @@ class TreeWalk {
       if (!level_.subsectors.empty()) VisitSubsector(0);
     } else {
       VisitNode(static_cast<int>(level_.nodes.size()) - 1);
+      if (options_.exactTreeLayout) {
+        ordered_.assign(level_.nodes.size(), false);
+        CheckSubsectorOrder(static_cast<int>(level_.nodes.size()) - 1);
+      }
     }
     for (size_t n = 0; n < nodeSeen_.size(); n++)
       if (!nodeSeen_[n]) problems_->Add("nodes", Format("node %zu is not reached from the root (the last node)", n));
@@ -485,6 +495,8 @@ class TreeWalk {
     nodeSeen_[n] = true;
     const Node& node = level_.nodes[n];
     Box whole;
+    // Front first: this program numbers the front subtree's nodes before the
+    // back subtree's, and the node itself after both.
     for (int side = 0; side < 2; side++) {
       double length = std::hypot(double(node.dx), double(node.dy));
       bool pushed = false;
@@ -502,10 +514,38 @@ class TreeWalk {
         problems_->Add("boxes", Format("node %d %s box x %d..%d y %d..%d does not hold its segs x %d..%d y %d..%d", n,
                                        side ? "left" : "right", b[2], b[3], b[1], b[0], box.minX, box.maxX, box.minY,
                                        box.maxY));
+      } else if (!box.Empty() && options_.exactTreeLayout &&
+                 (b[0] != box.maxY || b[1] != box.minY || b[2] != box.minX || b[3] != box.maxX)) {
+        problems_->Add("boxes", Format("node %d %s box x %d..%d y %d..%d is wider than its segs x %d..%d y %d..%d", n,
+                                       side ? "left" : "right", b[2], b[3], b[1], b[0], box.minX, box.maxX, box.minY,
+                                       box.maxY));
       }
       whole.Add(box);
     }
+    if (options_.exactTreeLayout && n != nodesNumbered_) {
+      problems_->Add("layout", Format("node %d should be number %d: nodes are numbered after their subtrees, the "
+                                      "front subtree first",
+                                      n, nodesNumbered_));
+    }
+    nodesNumbered_++;
     return whole;
+  }
+
+  // Subsectors are made as the tree is built, back (left) subtree first.
+  void CheckSubsectorOrder(int child) {
+    if (child & 0x8000) {
+      int s = child & 0x7FFF;
+      if (s < static_cast<int>(level_.subsectors.size()) && s != subsectorsOrdered_) {
+        problems_->Add("layout", Format("subsector %d should be number %d: subsectors are numbered back subtree first",
+                                        s, subsectorsOrdered_));
+      }
+      subsectorsOrdered_++;
+      return;
+    }
+    if (child >= static_cast<int>(level_.nodes.size()) || ordered_[child]) return;
+    ordered_[child] = true;
+    CheckSubsectorOrder(level_.nodes[child].child[1]);
+    CheckSubsectorOrder(level_.nodes[child].child[0]);
   }
 
   Box VisitSubsector(int s) {
@@ -545,6 +585,8 @@ class TreeWalk {
   LevelCheckStats* stats_;
   std::vector<bool> nodeSeen_, subsectorSeen_;
   std::vector<Constraint> path_;
+  int nodesNumbered_ = 0, subsectorsOrdered_ = 0;
+  std::vector<bool> ordered_;
 };
 
 void CheckBlockmapLump(const Level& level, const LevelCheckOptions& options, Problems* problems) {

@@ -67,6 +67,12 @@ struct LevelCheckOptions {
   // Also require every vertex after the linedefs' vertexes to be an end
   // point of some seg.
   bool requireUsedCutPoints = true;
+  // Also require the order this program writes the tree in: subsectors
+  // whose segs follow each other through SEGS, numbered as a walk of the
+  // tree meets them back (left) child first; nodes numbered after both
+  // subtrees, the front (right) subtree first; and boxes that fit their
+  // subtrees' segs exactly.
+  bool exactTreeLayout = true;
 };
 
 // The largest deviations seen, to tune the tolerances and to report.
@@ -82,8 +88,8 @@ struct LevelCheckStats {
 
 // Checks the partition of one level of a WAD on its own: SEGS against
 // LINEDEFS and SIDEDEFS, SSECTORS, the NODES tree and BLOCKMAP. Works on
-// levels built by any node builder (then with strictBlockmapLayout and
-// requireUsedCutPoints off). Returns the problems found, empty when sound.
+// levels built by any node builder (then with strictBlockmapLayout,
+// requireUsedCutPoints and exactTreeLayout off). Returns the problems found, empty when sound.
 std::vector<std::string> CheckLevelPartition(const WadImage& wad, const std::string& level,
                                              const LevelCheckOptions& options,
                                              LevelCheckStats* stats = nullptr);

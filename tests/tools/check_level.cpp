@@ -71,6 +71,7 @@ int main(int argc, char** argv) {
   if (partitionOnly) {
     options.strictBlockmapLayout = false;
     options.requireUsedCutPoints = false;
+    options.exactTreeLayout = false;
     options.angleFromSegVertexes = true;
     if (!angleGiven) options.angleTolerance = 64;
     WadImage wad;
