@@ -128,8 +128,8 @@ const char* const HelpLines[2] = {
 
 const char* const HelpBox[3] = {
     "  vortane  input.wad  [output.wad  [level  [mode  [axis  [L]]]]]",
-    "  mode  -n builds Turbo n nodes, n builds Final n nodes (n 0..48, -8)",
-    "  axis  A, V or H places the root partition     L  writes VORTANE.LOG",
+    "  mode   -n builds Turbo n nodes, n Final n nodes (0 to 48, default -8)",
+    "  axis   A, V or H places the root partition      L   writes VORTANE.LOG",
 };
 
 const char* const OutputWarnings[2] = {
