@@ -3,6 +3,7 @@
 #include "console/console.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -17,7 +18,7 @@ class ConsoleTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetConsole();
-    logPath_ = ::testing::TempDir() + "console_test_" +
+    logPath_ = ::testing::TempDir() + "console_test_" + std::to_string(getpid()) + "_" +
                ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".log";
   }
   void TearDown() override {

@@ -19,7 +19,7 @@ using ::testing::ExitedWithCode;
 class FatalErrorTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string base = ::testing::TempDir() + "fatal_test_" +
+    std::string base = ::testing::TempDir() + "fatal_test_" + std::to_string(getpid()) + "_" +
                        ::testing::UnitTest::GetInstance()->current_test_info()->name();
     logPath_ = base + ".log";
     screenPath_ = base + ".screen";
