@@ -373,6 +373,20 @@ class OrdinaryRunTest(ScreenCase):
             self.assertEqual(f.read(4), b"PWAD")
 
 
+    # A positive mode is Final; the axis argument follows the number. A path
+    # with "%" in it is shown as it stands.
+    def test_final_mode_with_axis_suffix(self):
+        self.make_level("50%s.wad")
+        pane = self.run_pane("50%s.wad", "out%d.wad", "MAP01", "12", "Vx")
+        self.assertEqual(pane.wait_for_exit(), 0, pane.text())
+        screen = pane.cells()
+        self.assertEqual(self.row_text(screen, 15), " " * 21 + "Final 12Vx" + " " * 49)
+        self.assert_text_at(screen, 14, 1, "Loading  12    MAP01 PWAD : 50%s.wad ")
+        self.assertEqual(self.row_text(screen, 21).rstrip(), "Saved          MAP01 PWAD : out%d.wad")
+        for row in range(16, 20):
+            self.assertEqual(self.row_text(screen, row)[29:79], DARK_SHADE * 50, "bar on row %d" % row)
+
+
 class TooLargeBlockmapScreenTest(ScreenCase):
     # Bounds X (-3840,30720) Y (-1920,15360): far more than 32000 blocks. The
     # builder asks for a key on row 24, draws no blockmap line, and the later
