@@ -389,12 +389,11 @@ TEST_F(BlockmapTest, ScreenModeShowsTheStageLine) {
   EXPECT_EQ(LogText(), "");
 }
 
-// In screen mode the refusal waits for a key; the child reads from
-// /dev/null so that nothing is awaited, and writes the screen to a file.
-TEST_F(BlockmapTest, ScreenModeRefusalShowsTheMessageOnly) {
-  AddLine(0, 0, 64, 0);
-  UseLines();
-  LevelBounds = LevelBox{0, 32120, 0, 16120};
+// Runs the refusal in screen mode in a child, which reads from /dev/null
+// so that no key is awaited and writes the screen to a file; the child
+// passes only if the build gave the 8-byte lump, exit code -2 and left the
+// status row alone. Returns what reached the screen.
+std::string RefuseOnScreen() {
   std::string path = ::testing::TempDir() + "blockmap_screen_" + std::to_string(getpid()) + ".txt";
   EXPECT_EXIT(
       {
@@ -406,16 +405,39 @@ TEST_F(BlockmapTest, ScreenModeRefusalShowsTheMessageOnly) {
         std::exit(result == 8 && ExitCode == -2 && StatusRow == 19 ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");
-  FILE* screen = std::fopen(path.c_str(), "r");
-  ASSERT_NE(screen, nullptr);
   std::string text;
+  FILE* screen = std::fopen(path.c_str(), "r");
+  if (screen == nullptr) return text;
   int c;
   while ((c = std::fgetc(screen)) != EOF) text += static_cast<char>(c);
   std::fclose(screen);
   std::remove(path.c_str());
+  return text;
+}
+
+TEST_F(BlockmapTest, ScreenModeRefusalShowsTheMessageOnly) {
+  AddLine(0, 0, 64, 0);
+  UseLines();
+  LevelBounds = LevelBox{0, 32120, 0, 16120};
+  std::string text = RefuseOnScreen();
   EXPECT_NE(text.find("!! Blocksize=32004 too large !!  This level can't be played, press a key:"),
             std::string::npos);
   EXPECT_EQ(text.find("Making Map"), std::string::npos);
+}
+
+// Found only after the lists are made, the refusal blanks the stage line
+// it had drawn, so that no stage line stays on the screen.
+TEST_F(OffsetLimitTest, ScreenModeRefusalClearsTheStageLine) {
+  Fill(65526);
+  std::string text = RefuseOnScreen();
+  size_t stage = text.find("Making Map  ...");
+  size_t blank = text.find(std::string(80, ' '));
+  size_t message = text.find("!! Blocksize=2 too large !!");
+  ASSERT_NE(stage, std::string::npos);
+  ASSERT_NE(blank, std::string::npos);
+  ASSERT_NE(message, std::string::npos);
+  EXPECT_LT(stage, blank);
+  EXPECT_LT(blank, message);
 }
 
 
