@@ -82,6 +82,9 @@ static int16_t OwnSector(const BuildSeg& seg) {
 }
 
 bool NeedsPartition(SegList list) {
+  // A single seg is convex by itself, and an empty list has nothing to
+  // divide.
+  if (list.count < 2) return false;
   int16_t sector = OwnSector(list.segs[0]);
   for (int32_t i = 1; i < list.count; i++) {
     if (OwnSector(list.segs[i]) != sector) return true;

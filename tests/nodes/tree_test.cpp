@@ -25,15 +25,25 @@ class TreeTest : public NodesTest {
              {0, 0, 0, 0, 1, 1, 1, 1, 0, 0, 0, 0});
   }
 
+  void TearDown() override {
+    for (BuildNode* root : roots) FreeTree(root);
+    NodesTest::TearDown();
+  }
+
+  // Builds and flattens the tree of the level in Level, as the run does.
   BuildNode* BuildTree() {
+    FreeBlock(Level.Nodes);
     SegList list = CreateSegs();
     BuildNode* root = MakeNode(list);
+    roots.push_back(root);
     Level.Nodes = static_cast<NodeRecord*>(AllocOrDie(BuildNodeCount * static_cast<int32_t>(sizeof(NodeRecord))));
     Level.NodeCount = 0;
     FlattenIndex = 0;
     FlattenNodes(root);
     return root;
   }
+
+  std::vector<BuildNode*> roots;
 };
 
 TEST_F(TreeTest, ConvexRoomIsOneNodeWithTwoSubsectors) {
@@ -157,6 +167,7 @@ TEST_F(TreeTest, LeafTest) {
   EXPECT_TRUE(NeedsPartition(SegList{std::vector<BuildSeg>{a, b, e, d}.data(), 4}));
   // A single seg is always a leaf.
   EXPECT_FALSE(NeedsPartition(SegList{&c, 1}));
+  EXPECT_FALSE(NeedsPartition(SegList{nullptr, 0}));
 }
 
 TEST_F(TreeTest, LeafTestUsesTheStoredDeltas) {
@@ -228,6 +239,7 @@ TEST_F(TreeTest, FlattenNumbersFrontSubtreeFirstAndRootLast) {
   BuildNode* r = NodeWith(nullptr, rr, 2, 0, 2);
   BuildNode* l = NodeWith(nullptr, nullptr, 3, 4, 4);
   BuildNode* root = NodeWith(r, l, 0, 0, 1);
+  roots.push_back(root);
   root->dx = 0x12345;
   root->rightBox[0] = 70000;
   root->leftBox[3] = -5;
@@ -333,6 +345,7 @@ TEST_F(TreeTest, AxisModeDividesOnlyTheRootAlongTheAxis) {
 
   PutTwoRooms();  // the division above added cut points
   BuildNode* root = MakeNode(list);
+  roots.push_back(root);
   EXPECT_EQ(root->x, axisLine.x);
   EXPECT_EQ(root->y, axisLine.y);
   EXPECT_EQ(root->dx, axisLine.dx);
