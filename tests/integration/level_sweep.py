@@ -170,6 +170,8 @@ def main():
     parser.add_argument("--work", required=True, help="scratch folder, emptied first")
     parser.add_argument("--levels", default="", help="comma-separated levels (default: all)")
     parser.add_argument("--twice", action="store_true", help="build each level twice and compare")
+    parser.add_argument("--whole", action="store_true",
+                        help="rebuild each level inside a PWAD copy of the whole WAD, not a PWAD of its own")
     parser.add_argument("--timeout", type=int, default=300, help="seconds per build")
     args = parser.parse_args()
     for name in ("vortane", "extract", "check", "wad", "work"):
@@ -201,6 +203,11 @@ def main():
         folder = os.path.join(args.work, level)
         os.makedirs(folder)
         source = os.path.join(sources, level + ".wad")
+        if args.whole and os.path.exists(source):
+            os.remove(source)
+            source = os.path.join(args.work, "whole.wad")
+            if not os.path.exists(source):
+                subprocess.run([args.extract, "--whole", args.wad, source], check=True)
         if not os.path.exists(source):
             failures[level] = ["%s has no level %s" % (args.wad, level)]
             continue
@@ -227,7 +234,8 @@ def main():
             failures[level] = problems
         else:
             shutil.rmtree(folder)  # keep only what a failure needs looking at
-            os.remove(source)
+            if not args.whole:
+                os.remove(source)
 
     title = "%s, mode %s, axis %s" % (os.path.basename(args.wad), args.mode, args.axis)
     total = sum(times.values())

@@ -48,3 +48,8 @@ add_level_sweep(levels_freedoom2_twice_axisA freedoom2 24 A --twice)
 # The log check of the sweeps tells right logs from wrong ones.
 add_test(NAME levels_log_check_self_test COMMAND ${Python3_EXECUTABLE} ${INTEGRATION_DIR}/level_sweep.py --self-test)
 set_tests_properties(levels_log_check_self_test PROPERTIES LABELS levels)
+
+# Levels rebuilt inside the whole WAD turned PWAD: the first, a middle and the
+# last level, with every other lump (other levels included) copied unchanged.
+add_level_sweep(levels_freedoom1_whole_wad freedoom1 -8 - --whole --levels=E1M1,E2M3,E4M9)
+add_level_sweep(levels_freedoom2_whole_wad freedoom2 8 H --whole --levels=MAP01,MAP15,MAP32)

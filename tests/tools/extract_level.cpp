@@ -1,10 +1,12 @@
 // Copies one level out of an IWAD or PWAD into a new PWAD: the marker, its
 // ten lumps and BEHAVIOR when it follows them. With --list, prints the level
 // names of a WAD, one a line; with --all, writes every level to a folder as
-// LEVEL.wad and prints its name.
+// LEVEL.wad and prints its name; with --whole, copies the whole WAD as a
+// PWAD (an IWAD's every lump, levels and all, for a run on a large file).
 //
 //   extract_level --list file.wad
 //   extract_level --all file.wad folder
+//   extract_level --whole file.wad out.wad
 //   extract_level file.wad LEVEL out.wad
 #include <cstdio>
 #include <cstring>
@@ -19,6 +21,7 @@ namespace {
 int Usage() {
   std::fprintf(stderr,
                "usage: extract_level --list file.wad\n       extract_level --all file.wad folder\n"
+               "       extract_level --whole file.wad out.wad\n"
                "       extract_level file.wad LEVEL out.wad\n");
   return 2;
 }
@@ -60,12 +63,24 @@ bool Extract(const WadImage& wad, const std::string& level, const std::string& p
 int main(int argc, char** argv) {
   bool list = argc == 3 && std::strcmp(argv[1], "--list") == 0;
   bool all = argc == 4 && std::strcmp(argv[1], "--all") == 0;
+  bool whole = argc == 4 && std::strcmp(argv[1], "--whole") == 0;
   if (!list && !all && argc != 4) return Usage();
   WadImage wad;
-  std::string error = LoadWad(argv[list || all ? 2 : 1], &wad);
+  std::string error = LoadWad(argv[list || all || whole ? 2 : 1], &wad);
   if (!error.empty()) {
     std::fprintf(stderr, "extract_level: %s\n", error.c_str());
     return 1;
+  }
+  if (whole) {
+    WadBuilder out;
+    for (size_t i = 0; i < wad.entries.size(); i++) out.Add(wad.entries[i].name, EntryBytes(wad, i));
+    try {
+      out.Write(argv[3], "PWAD");
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "extract_level: %s\n", e.what());
+      return 1;
+    }
+    return 0;
   }
   if (list || all) {
     for (const std::string& level : ListLevels(wad)) {
