@@ -53,3 +53,13 @@ set_tests_properties(levels_log_check_self_test PROPERTIES LABELS levels)
 # last level, with every other lump (other levels included) copied unchanged.
 add_level_sweep(levels_freedoom1_whole_wad freedoom1 -8 - --whole --levels=E1M1,E2M3,E4M9)
 add_level_sweep(levels_freedoom2_whole_wad freedoom2 8 H --whole --levels=MAP01,MAP15,MAP32)
+
+# check_level fails a real rebuilt level damaged in each of a dozen ways.
+add_test(NAME levels_checker_catches_damage
+  COMMAND ${Python3_EXECUTABLE} ${INTEGRATION_DIR}/checker_mutations.py
+    --vortane ${VORTANE_BINARY}
+    --extract $<TARGET_FILE:extract_level>
+    --check $<TARGET_FILE:check_level>
+    --wad ${FREEDOOM_DIR}/freedoom2.wad --level MAP15
+    --work ${CMAKE_CURRENT_BINARY_DIR}/levels/levels_checker_catches_damage)
+set_tests_properties(levels_checker_catches_damage PROPERTIES LABELS levels TIMEOUT 300)
