@@ -245,6 +245,7 @@ class HelpScreenTest(ScreenCase):
             line = self.row_text(screen, row)
             self.assertEqual(line[:4], "    ", "row %d" % row)
             self.assertNotEqual(line[4], " ", "row %d" % row)
+            self.assert_colours(screen, row, 5, 4 + len(line[4:].rstrip()), WHITE, BLACK)
         for row in range(16, 23):
             self.assert_colours(screen, row, 1, 80, YELLOW, BLUE)
         self.assertEqual(self.row_text(screen, 16), " " * 80)
