@@ -292,16 +292,16 @@ TEST_F(DivisionTest, CutPiecesTakeTheCutSegsPlace) {
   EXPECT_EQ(b2.angle, 16384);
   EXPECT_EQ(b2.lineDef, 1);
 
-  const BuildSeg& d1 = left.segs[2];
-  const BuildSeg& d2 = right.segs[3];
-  EXPECT_EQ(d1.endVertex, 7);
-  EXPECT_EQ(d1.offset, 0);
-  EXPECT_EQ(d2.startVertex, 7);
-  EXPECT_EQ(d2.endVertex, 4);
-  EXPECT_EQ(d2.direction, 1);
-  EXPECT_EQ(d2.offset, 13);  // against the linedef: from its end vertex (70,13)
-  EXPECT_EQ(d2.deltaY, 30);
-  EXPECT_EQ(d2.angle, 49151);
+  const BuildSeg& firstPiece = left.segs[2];
+  const BuildSeg& secondPiece = right.segs[3];
+  EXPECT_EQ(firstPiece.endVertex, 7);
+  EXPECT_EQ(firstPiece.offset, 0);
+  EXPECT_EQ(secondPiece.startVertex, 7);
+  EXPECT_EQ(secondPiece.endVertex, 4);
+  EXPECT_EQ(secondPiece.direction, 1);
+  EXPECT_EQ(secondPiece.offset, 13);  // against the linedef: from its end vertex (70,13)
+  EXPECT_EQ(secondPiece.deltaY, 30);
+  EXPECT_EQ(secondPiece.angle, 49151);
   ReleaseSegList(&right);
   ReleaseSegList(&left);
 }
