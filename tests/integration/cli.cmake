@@ -1,13 +1,10 @@
 # Command-line tests: exit codes, the contents of VORTANE.LOG in log mode and
 # the files left behind, for completed and failed runs.
-find_program(VORTANE_PYTHON3 python3)
-if(NOT VORTANE_PYTHON3)
-  set(VORTANE_PYTHON3 python3)
-endif()
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
 foreach(case CompletedRunLogTest FailedRunLogTest ScreenModeCliTest ScreenModeLabelsTest)
   add_test(NAME cli.${case}
-    COMMAND ${VORTANE_PYTHON3} ${INTEGRATION_DIR}/cli_test.py
+    COMMAND ${Python3_EXECUTABLE} ${INTEGRATION_DIR}/cli_test.py
       --vortane ${VORTANE_BINARY}
       --make-level $<TARGET_FILE:make_sample_level>
       ${case})

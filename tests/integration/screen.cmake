@@ -1,13 +1,10 @@
 # Terminal tests: vortane in a tmux pane of 80 x 25 cells; the screen it
 # leaves is read back and checked row by row, characters and colours.
-find_program(VORTANE_PYTHON3 python3)
-if(NOT VORTANE_PYTHON3)
-  set(VORTANE_PYTHON3 python3)
-endif()
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
 foreach(case HelpScreenTest FatalErrorScreenTest OrdinaryRunTest TooLargeBlockmapScreenTest)
   add_test(NAME screen.${case}
-    COMMAND ${VORTANE_PYTHON3} ${INTEGRATION_DIR}/screen_test.py
+    COMMAND ${Python3_EXECUTABLE} ${INTEGRATION_DIR}/screen_test.py
       --vortane ${VORTANE_BINARY}
       --make-level $<TARGET_FILE:make_sample_level>
       ${case})
