@@ -55,8 +55,10 @@ const char* const RightBox[9] = {
 
 std::string Repeat(char c, size_t count) { return std::string(count, c); }
 
-// The text in the middle of width cells, the rest filled with fill.
+// The text in the middle of width cells, the rest filled with fill. Every
+// builder below gives exactly its width: a text too long is cut.
 std::string Centre(const std::string& text, size_t width, char fill = ' ') {
+  if (text.size() >= width) return text.substr(0, width);
   size_t left = (width - text.size()) / 2;
   return Repeat(fill, left) + text + Repeat(fill, width - left - text.size());
 }
@@ -64,7 +66,8 @@ std::string Centre(const std::string& text, size_t width, char fill = ' ') {
 // The text from column, blanks before and after it, 80 characters in all.
 std::string PlaceAt(int column, const std::string& text) {
   std::string row = Repeat(' ', static_cast<size_t>(column - 1)) + text;
-  return row + Repeat(' ', Width - row.size());
+  row.resize(Width, ' ');
+  return row;
 }
 
 // Columns 21 to 60 of rows 3 to 11: the framed logo.
@@ -88,13 +91,15 @@ std::string LogoRow(int row) {
   // the frame.
   inner = Repeat(DoubleHorizontal, 3) + " segs " + Repeat(Horizontal, 2) + " nodes " + Repeat(Horizontal, 2) +
           " blockmap ";
-  return DoubleRightTee + inner + Repeat(' ', 38 - inner.size()) + DoubleVertical;
+  inner.resize(38, ' ');
+  return DoubleRightTee + inner + DoubleVertical;
 }
 
 std::string SideBox(const char* text) {
   std::string box = text;
   if (box.size() > 2 && box[2] == '-') box[2] = Horizontal;
-  return box + Repeat(' ', 18 - box.size());
+  box.resize(18, ' ');
+  return box;
 }
 
 std::string Frame(char left, char tee, char right) {
@@ -149,7 +154,8 @@ std::string BandText(int row) {
     case 19:
     case 20: {
       std::string text = HelpBox[row - 18];
-      return FullBlock + text + Repeat(' ', inner - text.size()) + FullBlock;
+      text.resize(inner, ' ');
+      return FullBlock + text + FullBlock;
     }
     default:
       return "";
