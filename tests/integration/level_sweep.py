@@ -170,6 +170,8 @@ def main():
     parser.add_argument("--work", required=True, help="scratch folder, emptied first")
     parser.add_argument("--levels", default="", help="comma-separated levels (default: all)")
     parser.add_argument("--twice", action="store_true", help="build each level twice and compare")
+    parser.add_argument("--hexen", action="store_true",
+                        help="turn each level into the Hexen format (16-byte linedefs, BEHAVIOR) first")
     parser.add_argument("--whole", action="store_true",
                         help="rebuild each level inside a PWAD copy of the whole WAD, not a PWAD of its own")
     parser.add_argument("--timeout", type=int, default=300, help="seconds per build")
@@ -187,7 +189,8 @@ def main():
     # Every level of the WAD in one pass over it: WAD/LEVEL.wad.
     sources = os.path.join(args.work, "levels")
     os.makedirs(sources)
-    listed = subprocess.run([args.extract, "--all", args.wad, sources], stdout=subprocess.PIPE,
+    listed = subprocess.run([args.extract] + (["--hexen"] if args.hexen else []) + ["--all", args.wad, sources],
+                            stdout=subprocess.PIPE,
                             stderr=subprocess.STDOUT, text=True)
     if listed.returncode != 0:
         print("extract_level failed: " + listed.stdout)

@@ -63,3 +63,8 @@ add_test(NAME levels_checker_catches_damage
     --wad ${FREEDOOM_DIR}/freedoom2.wad --level MAP15
     --work ${CMAKE_CURRENT_BINARY_DIR}/levels/levels_checker_catches_damage)
 set_tests_properties(levels_checker_catches_damage PROPERTIES LABELS levels TIMEOUT 300)
+
+# Every level turned into the Hexen format (16-byte linedefs, BEHAVIOR after
+# BLOCKMAP) first.
+add_level_sweep(levels_freedoom1_hexen_final8 freedoom1 8 - --hexen)
+add_level_sweep(levels_freedoom2_hexen_turbo24 freedoom2 -24 V --hexen)

@@ -7,6 +7,10 @@
 //   extract_level --list file.wad
 //   extract_level --all file.wad folder
 //   extract_level --whole file.wad out.wad
+//
+// With --hexen before the other arguments, every level written is turned
+// into the Hexen format: 16-byte linedefs (special, then five argument
+// bytes, the tag in the first) and a BEHAVIOR lump after BLOCKMAP.
 //   extract_level file.wad LEVEL out.wad
 #include <cstdio>
 #include <cstring>
@@ -24,6 +28,23 @@ int Usage() {
                "       extract_level --whole file.wad out.wad\n"
                "       extract_level file.wad LEVEL out.wad\n");
   return 2;
+}
+
+bool hexen = false;
+
+// A Doom LINEDEFS lump as Hexen records: vertexes and flags, the special's
+// low byte, the tag and four more argument bytes (made up, so that a change
+// to them shows), then the sidedefs.
+std::vector<uint8_t> HexenLineDefs(const std::vector<uint8_t>& doom) {
+  std::vector<uint8_t> out;
+  for (size_t at = 0; at + 14 <= doom.size(); at += 14) {
+    out.insert(out.end(), doom.begin() + at, doom.begin() + at + 6);
+    out.push_back(doom[at + 6]);
+    out.push_back(doom[at + 8]);
+    for (int k = 1; k < 5; k++) out.push_back(static_cast<uint8_t>(at / 14 * 7 + k));
+    out.insert(out.end(), doom.begin() + at + 10, doom.begin() + at + 14);
+  }
+  return out;
 }
 
 // Writes the level whose marker is `level` to `path`; false after a message.
@@ -48,7 +69,12 @@ bool Extract(const WadImage& wad, const std::string& level, const std::string& p
   if (last + 1 < static_cast<int>(wad.entries.size()) && wad.entries[last + 1].name == "BEHAVIOR") last++;
 
   WadBuilder out;
-  for (int i = marker; i <= last; i++) out.Add(wad.entries[i].name, EntryBytes(wad, i));
+  for (int i = marker; i <= last; i++) {
+    std::vector<uint8_t> data = EntryBytes(wad, i);
+    if (hexen && i == marker + 2 && last == marker + 10) data = HexenLineDefs(data);
+    out.Add(wad.entries[i].name, data);
+  }
+  if (hexen && last == marker + 10) out.Add("BEHAVIOR", std::vector<uint8_t>{'A', 'C', 'S', 0, 8, 0, 0, 0, 0, 0, 0, 0});
   try {
     out.Write(path, "PWAD");
   } catch (const std::exception& e) {
@@ -61,6 +87,11 @@ bool Extract(const WadImage& wad, const std::string& level, const std::string& p
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "--hexen") == 0) {
+    hexen = true;
+    argv++;
+    argc--;
+  }
   bool list = argc == 3 && std::strcmp(argv[1], "--list") == 0;
   bool all = argc == 4 && std::strcmp(argv[1], "--all") == 0;
   bool whole = argc == 4 && std::strcmp(argv[1], "--whole") == 0;
