@@ -32,7 +32,8 @@ while(playbacks)
       --level ${level} --demo ${demo}
       --mode=${mode} --axis=${axis}
       --work ${CMAKE_CURRENT_BINARY_DIR}/demos/${name})
-  set_tests_properties(${name} PROPERTIES LABELS demos TIMEOUT 600)
+  # Long runs first, so that ctest -j packs the short tests around them.
+  set_tests_properties(${name} PROPERTIES LABELS demos TIMEOUT 600 COST 50)
 endwhile()
 
 # The playback does catch a level the engine cannot play: a stand-in builder

@@ -144,8 +144,11 @@ def build(args, level, folder, in_wad):
     problems = []
     log_path = os.path.join(folder, "VORTANE.LOG")
     log = open(log_path, encoding="latin-1").read() if os.path.exists(log_path) else None
-    if run.returncode != 0:
+    if run.returncode == 254:
+        problems.append("vortane found the blockmap too large (exit code 254), which no Freedoom level is")
+    elif run.returncode != 0:
         problems.append("vortane exited with %d" % run.returncode)
+    if run.returncode != 0:
         if log is not None:
             problems += ["log: " + line for line in log.splitlines()[-3:]]
         return problems, seconds

@@ -30,7 +30,7 @@ function(add_level_sweep name wad mode axis)
       --mode=${mode} --axis=${axis}
       --work ${CMAKE_CURRENT_BINARY_DIR}/levels/${name}
       ${ARGN})
-  set_tests_properties(${name} PROPERTIES LABELS levels TIMEOUT 900)
+  set_tests_properties(${name} PROPERTIES LABELS levels TIMEOUT 900 COST 20)
 endfunction()
 
 foreach(wad freedoom1 freedoom2)
