@@ -173,6 +173,9 @@ def main():
     parser.add_argument("--work", required=True, help="scratch folder, emptied first")
     parser.add_argument("--levels", default="", help="comma-separated levels (default: all)")
     parser.add_argument("--twice", action="store_true", help="build each level twice and compare")
+    parser.add_argument("--rebuild-output", action="store_true",
+                        help="rebuild each output once more and expect the same bytes: the vertexes a rebuilt "
+                             "level's linedefs use are the same, in the same order, and the rest follows")
     parser.add_argument("--hexen", action="store_true",
                         help="turn each level into the Hexen format (16-byte linedefs, BEHAVIOR) first")
     parser.add_argument("--whole", action="store_true",
@@ -225,9 +228,11 @@ def main():
             if checked.returncode != 0:
                 problems.append("check_level found problems:")
                 problems += ["  " + line for line in checked.stdout.splitlines()[:30]]
-        if not problems and args.twice:
-            again, _ = build(args, level, os.path.join(folder, "again"), source)
-            problems += ["second build: " + p for p in again]
+        if not problems and (args.twice or args.rebuild_output):
+            first_output = os.path.join(folder, "run", "out.wad")
+            again, _ = build(args, level, os.path.join(folder, "again"),
+                             first_output if args.rebuild_output else source)
+            problems += ["second build%s: %s" % (" (of the output)" if args.rebuild_output else "", p) for p in again]
             if not again:
                 first = open(os.path.join(folder, "run", "out.wad"), "rb").read()
                 second = open(os.path.join(folder, "again", "out.wad"), "rb").read()

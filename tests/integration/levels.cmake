@@ -68,3 +68,7 @@ set_tests_properties(levels_checker_catches_damage PROPERTIES LABELS levels TIME
 # BLOCKMAP) first.
 add_level_sweep(levels_freedoom1_hexen_final8 freedoom1 8 - --hexen)
 add_level_sweep(levels_freedoom2_hexen_turbo24 freedoom2 -24 V --hexen)
+
+# A rebuilt level rebuilt once more comes out the same, byte for byte.
+add_level_sweep(levels_freedoom1_rebuild_output_final24 freedoom1 24 H --rebuild-output)
+add_level_sweep(levels_freedoom2_rebuild_output_turbo1 freedoom2 -1 - --rebuild-output)
