@@ -114,12 +114,12 @@ bool IsSameFile(const char* a, const char* b) {
   return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
-// Blocks are forgotten, not freed: a test may have pointed Directory at
-// memory of its own.
+// The directory is the block OpenWad allocated; it is released here.
 void ResetWadFile() {
   if (InputWad != nullptr) std::fclose(InputWad);
   InputWad = nullptr;
   InputWadPath = nullptr;
+  if (Directory != nullptr) FreeBlock(Directory);
   Directory = nullptr;
   std::memset(&InputHeader, 0, sizeof InputHeader);
   LevelMarkerIndex = 0;
