@@ -288,15 +288,39 @@ TEST_F(LevelCheckTest, SegAgainstItsSide) {
 }
 
 TEST_F(LevelCheckTest, SegAngle) {
+  LevelCheckOptions loose;  // other builders' rounding
+  loose.exactArithmetic = false;
   segs[0].angle = kNorth + 2;
-  EXPECT_TRUE(Check().empty());
+  EXPECT_TRUE(Check(loose).empty());
+  EXPECT_TRUE(Has(Check(), "arithmetic: seg 0 has angle 16386, the right side of linedef 0 has 16384"));
   segs[0].angle = kNorth + 3;
-  EXPECT_TRUE(Has(Check(), "seg 0 has angle 16387"));
+  EXPECT_TRUE(Has(Check(loose), "seg 0 has angle 16387"));
   segs[0].angle = kNorth;
   segs[3].angle = kNorth;  // the left side of linedef 6 runs south
-  EXPECT_TRUE(Has(Check(), "seg 3 has angle 16384"));
-  segs[3].angle = 49152;
-  EXPECT_TRUE(Check().empty());
+  EXPECT_TRUE(Has(Check(loose), "seg 3 has angle 16384"));
+  segs[3].angle = 49152;  // exactly south, one more than this program's angle
+  EXPECT_TRUE(Check(loose).empty());
+  EXPECT_TRUE(Has(Check(), "arithmetic: seg 3 has angle 49152, the left side of linedef 6 has 49151"));
+}
+
+TEST_F(LevelCheckTest, ExactAnglesOfSlopes) {
+  // A room with slanted walls: (0,0) (100,1) (103,5) (0,100).
+  WadBuilder::Level level;
+  level.vertexes = {{0, 0}, {0, 100}, {103, 5}, {100, 1}};
+  level.lines = {{0, 1, 0, -1}, {1, 2, 1, -1}, {2, 3, 2, -1}, {3, 0, 3, -1}};
+  level.sideSectors = {0, 0, 0, 0};
+  input = WadBuilder();
+  input.AddLevel("MAP01", level);
+  output = input;
+  // Directions (0,100), (103,-95), (-3,-4), (-100,-1).
+  segs = {{0, 1, 16384, 0, 0, 0}, {1, 2, 57765, 1, 0, 0}, {2, 3, 42440, 2, 0, 0}, {3, 0, 32872, 3, 0, 0}};
+  subsectors = Int16Bytes({1, 0, 3, 1});
+  nodes = Int16Bytes({0, 0, 0, 100, 100, 0, 0, 103, 100, 0, 0, 0, 0x8001, 0x8000});
+  blockmap = Int16Bytes({-8, -8, 1, 1, 7, 0, -1, 0, 0, 1, 2, 3, -1});
+  std::vector<std::string> problems = Check();
+  EXPECT_TRUE(problems.empty()) << All(problems);
+  segs[3].angle = 32871;
+  EXPECT_TRUE(Has(Check(), "arithmetic: seg 3 has angle 32871, the right side of linedef 3 has 32872"));
 }
 
 TEST_F(LevelCheckTest, SegOffset) {
@@ -306,7 +330,10 @@ TEST_F(LevelCheckTest, SegOffset) {
   subsectors = Int16Bytes({5, 0, 4, 5});
   EXPECT_TRUE(Has(Check(), "seg 2 has offset 28, its start lies 32.00 from the start"));
   segs[2].offset = 30;
-  EXPECT_TRUE(Check().empty());
+  LevelCheckOptions loose;
+  loose.exactArithmetic = false;
+  EXPECT_TRUE(Check(loose).empty());
+  EXPECT_TRUE(Has(Check(), "arithmetic: seg 2 has offset 30, its start lies 32 whole units from the start"));
 }
 
 TEST_F(LevelCheckTest, OffsetOfTheLeftSideCountsFromTheLinedefEnd) {
@@ -339,6 +366,19 @@ TEST_F(LevelCheckTest, OverlappingPieces) {
   subsectors = Int16Bytes({5, 0, 4, 5});
   std::vector<std::string> problems = Check();
   EXPECT_TRUE(Has(problems, "the right side of linedef 1 is covered twice from 32.0 to 40.0")) << All(problems);
+}
+
+TEST_F(LevelCheckTest, OffsetsAreTruncated) {
+  // Linedef 6 cut at (65,33), one unit off: 33.015 from its start.
+  Out("VERTEXES").data = Join({Out("VERTEXES").data, Int16Bytes({65, 33})});
+  segs[7] = {5, 6, kNorth, 6, 0, 0};
+  segs.push_back({6, 2, kNorth, 6, 0, 33});
+  subsectors = Int16Bytes({4, 0, 5, 4});
+  nodes = Int16Bytes({64, 0, 0, 64, 64, 0, 64, 128, 64, 0, 0, 64, 0x8001, 0x8000});
+  std::vector<std::string> problems = Check();
+  EXPECT_FALSE(Has(problems, "offset")) << All(problems);
+  segs[8].offset = 34;
+  EXPECT_TRUE(Has(Check(), "arithmetic: seg 8 has offset 34, its start lies 33 whole units"));
 }
 
 TEST_F(LevelCheckTest, PiecesShortOfTheEnd) {

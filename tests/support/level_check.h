@@ -73,6 +73,12 @@ struct LevelCheckOptions {
   // subtrees, the front (right) subtree first; and boxes that fit their
   // subtrees' segs exactly.
   bool exactTreeLayout = true;
+  // Also require this program's own arithmetic: every seg carries the angle
+  // of its whole linedef side, atan2 of the side's direction in x87 extended
+  // precision times 10430.378350470453131748627129, truncated (0 for a side
+  // of zero length), and the offset is the distance from the side's start
+  // to the seg's start, truncated.
+  bool exactArithmetic = true;
 };
 
 // The largest deviations seen, to tune the tolerances and to report.
@@ -89,7 +95,7 @@ struct LevelCheckStats {
 // Checks the partition of one level of a WAD on its own: SEGS against
 // LINEDEFS and SIDEDEFS, SSECTORS, the NODES tree and BLOCKMAP. Works on
 // levels built by any node builder (then with strictBlockmapLayout,
-// requireUsedCutPoints and exactTreeLayout off). Returns the problems found, empty when sound.
+// requireUsedCutPoints, exactTreeLayout and exactArithmetic off). Returns the problems found, empty when sound.
 std::vector<std::string> CheckLevelPartition(const WadImage& wad, const std::string& level,
                                              const LevelCheckOptions& options,
                                              LevelCheckStats* stats = nullptr);

@@ -72,6 +72,7 @@ int main(int argc, char** argv) {
     options.strictBlockmapLayout = false;
     options.requireUsedCutPoints = false;
     options.exactTreeLayout = false;
+    options.exactArithmetic = false;
     options.angleFromSegVertexes = true;
     if (!angleGiven) options.angleTolerance = 64;
     WadImage wad;
