@@ -519,6 +519,27 @@ TEST_F(LevelCheckTest, BlockmapMissesALine) {
   EXPECT_TRUE(Check(options).empty());
 }
 
+TEST_F(LevelCheckTest, BlockmapGridTooSmall) {
+  // One block at the origin: what it lists is right, the east room is left out.
+  blockmap = Int16Bytes({-8, -8, 1, 1, 7, 0, -1, 0, 0, 1, 2, 4, 5, 6, -1});
+  std::vector<std::string> problems = Check();
+  EXPECT_TRUE(Has(problems, "blockmap: the grid x -8..119 y -8..119 does not cover the linedefs x 0..128 y 0..64"))
+      << All(problems);
+}
+
+TEST_F(LevelCheckTest, BlockmapGridOffItsPlace) {
+  // Origin (-16,-8): a grid that covers the level, but not this program's.
+  blockmap = Int16Bytes({-16, -8, 2, 1, 8, 16, 0, -1, 0, 0, 1, 2, 4, 5, 6, -1, 0, 2, 3, 4, -1});
+  std::vector<std::string> problems = Check();
+  EXPECT_TRUE(Has(problems, "blockmap: the grid is at (-16,-8) with 2 columns and 1 rows; the linedefs x 0..128 "
+                            "y 0..64 give (-8,-8), 2 columns and 1 rows"))
+      << All(problems);
+  EXPECT_FALSE(Has(problems, "does not cover")) << All(problems);
+  LevelCheckOptions options;
+  options.strictBlockmapLayout = false;
+  EXPECT_FALSE(Has(Check(options), "the grid is at")) << All(Check(options));
+}
+
 TEST_F(LevelCheckTest, ManyProblemsOfOneKindAreSummed) {
   for (SegSpec& seg : segs) seg.angle += 1000;
   std::vector<std::string> problems = Check();

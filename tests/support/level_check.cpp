@@ -634,6 +634,38 @@ void CheckBlockmapLump(const Level& level, const LevelCheckOptions& options, Pro
   }
   for (const std::string& problem : CheckBlockmap(ends, level.lumps[kBlockmap], options.strictBlockmapLayout))
     problems->Add("blockmap", problem);
+
+  // The grid must cover every linedef that has a side (the rest of the
+  // blockmap check only looks inside the grid).
+  const std::vector<uint8_t>& lump = level.lumps[kBlockmap];
+  if (lump.size() < 8) return;
+  int originX = S16(lump, 0), originY = S16(lump, 2), columns = S16(lump, 4), rows = S16(lump, 6);
+  Box bounds;
+  for (const Line& line : level.lines) {
+    if (line.side[0] == 0xFFFF && line.side[1] == 0xFFFF) continue;
+    bounds.Add(level.vertexes[line.v1]);
+    bounds.Add(level.vertexes[line.v2]);
+  }
+  if (bounds.Empty() || columns <= 0 || rows <= 0) return;
+  if (bounds.minX < originX || bounds.minY < originY || bounds.maxX >= originX + 128 * columns ||
+      bounds.maxY >= originY + 128 * rows) {
+    problems->Add("blockmap", Format("the grid x %d..%d y %d..%d does not cover the linedefs x %d..%d y %d..%d",
+                                     originX, originX + 128 * columns - 1, originY, originY + 128 * rows - 1,
+                                     bounds.minX, bounds.maxX, bounds.minY, bounds.maxY));
+  }
+  if (options.strictBlockmapLayout) {
+    // This program's grid: the origin 7 to 14 units below the smallest
+    // coordinates, on a multiple of 8, and just enough blocks.
+    int wantX = std::max((bounds.minX - 7) & ~7, -32768), wantY = std::max((bounds.minY - 7) & ~7, -32768);
+    int wantColumns = (((bounds.maxX + 7) & ~7) - wantX + 128) / 128;
+    int wantRows = (((bounds.maxY + 7) & ~7) - wantY + 128) / 128;
+    if (originX != wantX || originY != wantY || columns != wantColumns || rows != wantRows) {
+      problems->Add("blockmap", Format("the grid is at (%d,%d) with %d columns and %d rows; the linedefs x %d..%d "
+                                       "y %d..%d give (%d,%d), %d columns and %d rows",
+                                       originX, originY, columns, rows, bounds.minX, bounds.maxX, bounds.minY,
+                                       bounds.maxY, wantX, wantY, wantColumns, wantRows));
+    }
+  }
 }
 
 void CheckPartition(Level& level, const LevelCheckOptions& options, Problems* problems, LevelCheckStats* stats) {
