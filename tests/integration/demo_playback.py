@@ -79,7 +79,8 @@ def main():
             print(tail(open(log, encoding="latin-1").read()))
         return 1
 
-    step = run([args.check, "level.wad", "rebuilt.wad", args.level])
+    axis_root = ["--axis-root"] if args.axis[:1] in ("A", "V", "H") else []
+    step = run([args.check] + axis_root + ["level.wad", "rebuilt.wad", args.level])
     if args.broken_builder:
         if step.returncode != 1:
             print("check_level did not report the broken %s (exit code %d)" % (args.level, step.returncode))

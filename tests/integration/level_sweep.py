@@ -223,7 +223,8 @@ def main():
         problems, seconds = build(args, level, os.path.join(folder, "run"), source)
         times[level] = seconds
         if not problems:
-            checked = subprocess.run([args.check, source, os.path.join(folder, "run", "out.wad"), level],
+            axis_root = ["--axis-root"] if args.axis[:1] in ("A", "V", "H") else []
+            checked = subprocess.run([args.check] + axis_root + [source, os.path.join(folder, "run", "out.wad"), level],
                                      stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
             if checked.returncode != 0:
                 problems.append("check_level found problems:")

@@ -451,12 +451,36 @@ TEST_F(LevelCheckTest, ChildrenSwapped) {
 }
 
 TEST_F(LevelCheckTest, PartitionLineBesideTheWall) {
+  LevelCheckOptions anyLine;  // other builders' lines need not be segs
+  anyLine.exactTreeLayout = false;
   std::vector<uint8_t> moved = Int16Bytes({61, 0});
   std::copy(moved.begin(), moved.end(), nodes.begin());
-  EXPECT_TRUE(Check().empty());  // 3 units: within the tolerance
+  EXPECT_TRUE(Check(anyLine).empty());  // 3 units: within the tolerance
+  EXPECT_TRUE(Has(Check(), "nodes: node 0's line (61,0)+(0,64) is no seg of its subtree (none starts there)"));
   moved = Int16Bytes({60, 0});
   std::copy(moved.begin(), moved.end(), nodes.begin());
-  EXPECT_TRUE(Has(Check(), "has (64,64) 4.00 units right of node 0's line"));
+  EXPECT_TRUE(Has(Check(anyLine), "has (64,64) 4.00 units right of node 0's line"));
+}
+
+TEST_F(LevelCheckTest, PartitionLineIsASeg) {
+  // Along linedef 6 but from (64,8): no seg starts there.
+  nodes = Int16Bytes({64, 8, 0, 56, 64, 0, 64, 128, 64, 0, 0, 64, 0x8001, 0x8000});
+  EXPECT_TRUE(Has(Check(), "node 0's line (64,8)+(0,56) is no seg of its subtree (none starts there)"));
+  // From the start of linedef 6's right side to the end of its left side.
+  nodes = Int16Bytes({64, 0, 0, 0, 64, 0, 64, 128, 64, 0, 0, 64, 0x8001, 0x8000});
+  EXPECT_TRUE(Has(Check(), "node 0's line (64,0)+(0,0) is no seg of its subtree"));
+  // Running south along linedef 6's left side: a seg line too, the rooms
+  // then on the other sides.
+  nodes = Int16Bytes({64, 64, 0, -64, 64, 0, 0, 64, 64, 0, 64, 128, 0x8000, 0x8001});
+  std::vector<std::string> problems = Check();
+  EXPECT_FALSE(Has(problems, "no seg")) << All(problems);
+  EXPECT_TRUE(Has(problems, "layout: subsector 1 should be number 0")) << All(problems);
+  // An axis mode's root may follow the cut.
+  nodes = Int16Bytes({64, 8, 0, 56, 64, 0, 64, 128, 64, 0, 0, 64, 0x8001, 0x8000});
+  LevelCheckOptions options;
+  options.axisRoot = true;
+  problems = Check(options);
+  EXPECT_TRUE(problems.empty()) << All(problems);
 }
 
 TEST_F(LevelCheckTest, ZeroLengthPartition) {

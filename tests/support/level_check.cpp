@@ -529,6 +529,7 @@ class TreeWalk {
     nodeSeen_[n] = true;
     const Node& node = level_.nodes[n];
     Box whole;
+    size_t firstSeg = subtreeSegs_.size();
     // Front first: this program numbers the front subtree's nodes before the
     // back subtree's, and the node itself after both.
     for (int side = 0; side < 2; side++) {
@@ -556,6 +557,8 @@ class TreeWalk {
       }
       whole.Add(box);
     }
+    bool axisRoot = options_.axisRoot && n == static_cast<int>(level_.nodes.size()) - 1;
+    if (options_.exactTreeLayout && !axisRoot) CheckLineFromSeg(n, firstSeg);
     if (options_.exactTreeLayout && n != nodesNumbered_) {
       problems_->Add("layout", Format("node %d should be number %d: nodes are numbered after their subtrees, the "
                                       "front subtree first",
@@ -563,6 +566,29 @@ class TreeWalk {
     }
     nodesNumbered_++;
     return whole;
+  }
+
+  // The partition line of node n runs along its partition seg: from the
+  // start of a seg of the subtree to the end of a seg of the same side of
+  // the same linedef (the same seg, or the last piece of it).
+  void CheckLineFromSeg(int n, size_t firstSeg) {
+    const Node& node = level_.nodes[n];
+    const int vertexCount = static_cast<int>(level_.vertexes.size());
+    std::vector<std::pair<int, int>> starts;
+    for (size_t i = firstSeg; i < subtreeSegs_.size(); i++) {
+      const Seg& seg = level_.segs[subtreeSegs_[i]];
+      if (seg.v1 < vertexCount && level_.vertexes[seg.v1] == Point{node.x, node.y})
+        starts.push_back({seg.line, seg.direction});
+    }
+    Point end{node.x + node.dx, node.y + node.dy};
+    for (size_t i = firstSeg; i < subtreeSegs_.size(); i++) {
+      const Seg& seg = level_.segs[subtreeSegs_[i]];
+      if (seg.v2 < vertexCount && level_.vertexes[seg.v2] == end &&
+          std::find(starts.begin(), starts.end(), std::make_pair(seg.line, seg.direction)) != starts.end())
+        return;
+    }
+    problems_->Add("nodes", Format("node %d's line (%d,%d)+(%d,%d) is no seg of its subtree%s", n, node.x, node.y,
+                                   node.dx, node.dy, starts.empty() ? " (none starts there)" : ""));
   }
 
   // Subsectors are made as the tree is built, back (left) subtree first.
@@ -592,6 +618,7 @@ class TreeWalk {
     const Subsector& sub = level_.subsectors[s];
     for (int k = sub.first; k < sub.first + sub.count && k < static_cast<int>(level_.segs.size()); k++) {
       const Seg& seg = level_.segs[k];
+      subtreeSegs_.push_back(k);
       for (int v : {seg.v1, seg.v2}) {
         if (v >= static_cast<int>(level_.vertexes.size())) continue;
         const Point& p = level_.vertexes[v];
@@ -620,6 +647,7 @@ class TreeWalk {
   std::vector<bool> nodeSeen_, subsectorSeen_;
   std::vector<Constraint> path_;
   int nodesNumbered_ = 0, subsectorsOrdered_ = 0;
+  std::vector<int> subtreeSegs_;  // segs in the order the walk meets them
   std::vector<bool> ordered_;
 };
 

@@ -71,8 +71,13 @@ struct LevelCheckOptions {
   // whose segs follow each other through SEGS, numbered as a walk of the
   // tree meets them back (left) child first; nodes numbered after both
   // subtrees, the front (right) subtree first; and boxes that fit their
-  // subtrees' segs exactly.
+  // subtrees' segs exactly; and every partition line runs from the start of
+  // a seg of its subtree to the end of a seg of the same linedef side (the
+  // partition seg and its pieces).
   bool exactTreeLayout = true;
+  // The root was placed by an axis mode, where the line may follow the cut
+  // rather than a seg.
+  bool axisRoot = false;
   // Also require this program's own arithmetic: every seg carries the angle
   // of its whole linedef side, atan2 of the side's direction in x87 extended
   // precision times 10430.378350470453131748627129, truncated (0 for a side

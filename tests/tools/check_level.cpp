@@ -8,7 +8,9 @@
 // --partition checks only the partition of a level as it stands in one file
 // (SEGS, SSECTORS, NODES, BLOCKMAP), for levels built by other tools; it
 // relaxes the checks that only this program's own layout must pass.
-// Options: -v prints the largest deviations seen; --no-blockmap skips BLOCKMAP; --angle N, --side D,
+// Options: -v prints the largest deviations seen; --no-blockmap skips BLOCKMAP;
+// --axis-root for a level built with an axis mode, whose root line may follow
+// the cut rather than a seg; --angle N, --side D,
 // --convex D, --line D set tolerances (binary angle units, map units).
 #include <cstdio>
 #include <cstdlib>
@@ -22,7 +24,7 @@ namespace {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: check_level [-v] [--no-blockmap] [--angle N] [--side D] [--convex D] [--line D] input.wad output.wad LEVEL\n"
+               "usage: check_level [-v] [--axis-root] [--no-blockmap] [--angle N] [--side D] [--convex D] [--line D] input.wad output.wad LEVEL\n"
                "       check_level [-v] [options] --partition file.wad LEVEL\n");
   return 2;
 }
@@ -45,6 +47,8 @@ int main(int argc, char** argv) {
       verbose = true;
     } else if (arg == "--partition") {
       partitionOnly = true;
+    } else if (arg == "--axis-root") {
+      options.axisRoot = true;
     } else if (arg == "--no-blockmap") {
       options.checkBlockmap = false;
     } else if (arg == "--angle") {
