@@ -26,7 +26,7 @@ function(add_level_sweep name wad mode axis)
       --vortane ${VORTANE_BINARY}
       --extract $<TARGET_FILE:extract_level>
       --check $<TARGET_FILE:check_level>
-      --wad ${FREEDOOM_DIR}/${wad}.wad
+      --wad ${wad}
       --mode=${mode} --axis=${axis}
       --work ${CMAKE_CURRENT_BINARY_DIR}/levels/${name}
       ${ARGN})
@@ -37,13 +37,20 @@ foreach(wad freedoom1 freedoom2)
   set(modes ${LEVEL_SWEEP_MODES})
   while(modes)
     list(POP_FRONT modes name mode axis)
-    add_level_sweep(levels_${wad}_${name} ${wad} ${mode} ${axis})
+    add_level_sweep(levels_${wad}_${name} ${FREEDOOM_DIR}/${wad}.wad ${mode} ${axis})
   endwhile()
 endforeach()
 
+# The sample level that ships with the program, in every mode too.
+set(modes ${LEVEL_SWEEP_MODES})
+while(modes)
+  list(POP_FRONT modes name mode axis)
+  add_level_sweep(levels_sample_${name} ${CMAKE_SOURCE_DIR}/samples/sample.wad ${mode} ${axis})
+endwhile()
+
 # The same level built twice gives the same bytes.
-add_level_sweep(levels_freedoom1_twice_turbo8 freedoom1 -8 - --twice)
-add_level_sweep(levels_freedoom2_twice_axisA freedoom2 24 A --twice)
+add_level_sweep(levels_freedoom1_twice_turbo8 ${FREEDOOM_DIR}/freedoom1.wad -8 - --twice)
+add_level_sweep(levels_freedoom2_twice_axisA ${FREEDOOM_DIR}/freedoom2.wad 24 A --twice)
 
 # The log check of the sweeps tells right logs from wrong ones.
 add_test(NAME levels_log_check_self_test COMMAND ${Python3_EXECUTABLE} ${INTEGRATION_DIR}/level_sweep.py --self-test)
@@ -51,8 +58,8 @@ set_tests_properties(levels_log_check_self_test PROPERTIES LABELS levels)
 
 # Levels rebuilt inside the whole WAD turned PWAD: the first, a middle and the
 # last level, with every other lump (other levels included) copied unchanged.
-add_level_sweep(levels_freedoom1_whole_wad freedoom1 -8 - --whole --levels=E1M1,E2M3,E4M9)
-add_level_sweep(levels_freedoom2_whole_wad freedoom2 8 H --whole --levels=MAP01,MAP15,MAP32)
+add_level_sweep(levels_freedoom1_whole_wad ${FREEDOOM_DIR}/freedoom1.wad -8 - --whole --levels=E1M1,E2M3,E4M9)
+add_level_sweep(levels_freedoom2_whole_wad ${FREEDOOM_DIR}/freedoom2.wad 8 H --whole --levels=MAP01,MAP15,MAP32)
 
 # check_level fails a real rebuilt level damaged in each of a dozen ways.
 add_test(NAME levels_checker_catches_damage
@@ -66,9 +73,9 @@ set_tests_properties(levels_checker_catches_damage PROPERTIES LABELS levels TIME
 
 # Every level turned into the Hexen format (16-byte linedefs, BEHAVIOR after
 # BLOCKMAP) first.
-add_level_sweep(levels_freedoom1_hexen_final8 freedoom1 8 - --hexen)
-add_level_sweep(levels_freedoom2_hexen_turbo24 freedoom2 -24 V --hexen)
+add_level_sweep(levels_freedoom1_hexen_final8 ${FREEDOOM_DIR}/freedoom1.wad 8 - --hexen)
+add_level_sweep(levels_freedoom2_hexen_turbo24 ${FREEDOOM_DIR}/freedoom2.wad -24 V --hexen)
 
 # A rebuilt level rebuilt once more comes out the same, byte for byte.
-add_level_sweep(levels_freedoom1_rebuild_output_final24 freedoom1 24 H --rebuild-output)
-add_level_sweep(levels_freedoom2_rebuild_output_turbo1 freedoom2 -1 - --rebuild-output)
+add_level_sweep(levels_freedoom1_rebuild_output_final24 ${FREEDOOM_DIR}/freedoom1.wad 24 H --rebuild-output)
+add_level_sweep(levels_freedoom2_rebuild_output_turbo1 ${FREEDOOM_DIR}/freedoom2.wad -1 - --rebuild-output)
