@@ -79,3 +79,6 @@ add_level_sweep(levels_freedoom2_hexen_turbo24 ${FREEDOOM_DIR}/freedoom2.wad -24
 # A rebuilt level rebuilt once more comes out the same, byte for byte.
 add_level_sweep(levels_freedoom1_rebuild_output_final24 ${FREEDOOM_DIR}/freedoom1.wad 24 H --rebuild-output)
 add_level_sweep(levels_freedoom2_rebuild_output_turbo1 ${FREEDOOM_DIR}/freedoom2.wad -1 - --rebuild-output)
+
+# Screen mode builds the same bytes as log mode.
+add_level_sweep(levels_freedoom2_screen_mode_final8 ${FREEDOOM_DIR}/freedoom2.wad 8 - --screen-too)
