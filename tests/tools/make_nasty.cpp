@@ -146,8 +146,9 @@ Level Grid(int n) {
 Level Circle(int n) {
   Level level;
   std::vector<std::pair<int, int>> points;
-  double radius = 4000.0 + 4.0 * n;
-  if (radius > 30000) radius = 30000;
+  // At most 11000 units, so that the blockmap stays below 32000 blocks.
+  double radius = 1000.0 + 4.0 * n;
+  if (radius > 11000) radius = 11000;
   for (int i = 0; i < n; i++) {
     // Clockwise, so the right sides face the centre.
     double a = -2.0 * M_PI * i / n;
@@ -157,12 +158,18 @@ Level Circle(int n) {
   return level;
 }
 
-// N long two-sided walls side by side across one room, 8 units apart.
+// N long two-sided walls side by side across one room, 8 units apart
+// (rows of them when they do not fit in one 24000 units high).
 Level Parallel(int n) {
   Level level;
-  int height = 8 * (n + 1);
-  AddBox(level, 0, 0, 30000, height);
-  for (int i = 1; i <= n; i++) AddWall(level, 8, 8 * i, 29992, 8 * i, NewSide(level, 0), NewSide(level, 0));
+  int perColumn = 3000;
+  int columns = (n + perColumn - 1) / perColumn;
+  int height = 8 * ((n < perColumn ? n : perColumn) + 1);
+  AddBox(level, 0, 0, 4000 * columns, height);
+  for (int i = 0; i < n; i++) {
+    int x = 4000 * (i / perColumn), y = 8 * (i % perColumn + 1);
+    AddWall(level, x + 8, y, x + 3992, y, NewSide(level, 0), NewSide(level, 0));
+  }
   return level;
 }
 
