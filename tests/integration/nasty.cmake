@@ -3,9 +3,11 @@
 # and any earlier output kept, and no temporary file left behind.
 set(NASTY_RUN ${INTEGRATION_DIR}/nasty_run.sh)
 
-# nasty_case(NAME EXIT [CASE case] [LEVEL marker] [OUTPUT mode] [ERROR message | LINE line | NO_LOG])
+# nasty_case(NAME EXIT [CASE case] [LEVEL marker] [OUTPUT mode] [SOUND]
+#            [ERROR message | LINE line | NO_LOG])
+# SOUND: the rebuilt level must also pass check_level.
 function(nasty_case name exit_code)
-  cmake_parse_arguments(N "NO_LOG" "CASE;LEVEL;OUTPUT;ERROR;LINE;TIMEOUT" "" ${ARGN})
+  cmake_parse_arguments(N "NO_LOG;SOUND" "CASE;LEVEL;OUTPUT;ERROR;LINE;TIMEOUT" "" ${ARGN})
   if(NOT N_CASE)
     set(N_CASE ${name})
   endif()
@@ -15,6 +17,9 @@ function(nasty_case name exit_code)
   endif()
   if(N_LEVEL)
     list(APPEND args --level ${N_LEVEL})
+  endif()
+  if(N_SOUND)
+    list(APPEND args --check-level $<TARGET_FILE:check_level>)
   endif()
   if(DEFINED N_ERROR)
     list(APPEND args --error "${N_ERROR}")
@@ -35,20 +40,23 @@ set(TOO_LARGE_TAIL "too large !!  This level can't be played, press a key:")
 
 # Coordinates at the ends of the 16-bit range: the grid origin is held at
 # -32768; a level spanning both axes has too many blocks to be played.
-nasty_case(wide-x 0 LINE "${SAVED}")
+nasty_case(wide-x 0 SOUND LINE "${SAVED}")
 nasty_case(wide-both 254 LINE "!! Blocksize=263169 ${TOO_LARGE_TAIL}")
 
-# Degenerate geometry.
+# Degenerate geometry. Zero-length walls are accepted, but not checked as a
+# sound partition: the partition rule may take a zero-length seg as the
+# partition line (against it every seg is collinear), which gives a node
+# line of zero length.
 nasty_case(zero-length-lines 0 LINE "${SAVED}")
 nasty_case(zero-length-cut 0 LINE "${SAVED}")
-nasty_case(all-collinear 0 LINE "${SAVED}")
-nasty_case(single-linedef 0 LINE "${SAVED}")
+nasty_case(all-collinear 0 SOUND LINE "${SAVED}")
+nasty_case(single-linedef 0 SOUND LINE "${SAVED}")
 nasty_case(no-used-side 10 ERROR "No Segs found")
-nasty_case(bad-side-numbers 0 LINE "${SAVED}")
+nasty_case(bad-side-numbers 0 SOUND LINE "${SAVED}")
 
 # Vertex numbers.
 nasty_case(vertex-equal-count 10 ERROR "vertex in linedef 2 not valid 2,4 ?")
-nasty_case(all-vertex-numbers 0 LINE "${SAVED}")
+nasty_case(all-vertex-numbers 0 SOUND LINE "${SAVED}")
 
 # The directory and the file.
 nasty_case(not-a-pwad 10 ERROR "File in.wad is not a PWAD")
@@ -59,14 +67,14 @@ nasty_case(negative-directory 10 ERROR "File in.wad has its directory outside th
 nasty_case(lump-past-end 10 ERROR "File in.wad: entry 3 (SIDEDEFS) lies outside the file")
 nasty_case(negative-size 10 ERROR "File in.wad: entry 2 (LINEDEFS) has a negative size")
 nasty_case(negative-offset 10 ERROR "File in.wad: entry 4 (VERTEXES) lies outside the file")
-nasty_case(empty-lump-anywhere 0 LINE "${SAVED}")
+nasty_case(empty-lump-anywhere 0 SOUND LINE "${SAVED}")
 nasty_case(too-many-entries 10 ERROR "File in.wad has too many entries")
 nasty_case(missing-blockmap 10 ERROR "Level MAP01: entry 10 is missing, expected BLOCKMAP")
 nasty_case(lumps-out-of-order 10 ERROR "Level MAP01: entry 8 is REJECT, expected SECTORS")
 
 # Names: compared up to the first NUL; eight characters need none.
-nasty_case(names-junk-after-nul 0 LINE "${SAVED}")
-nasty_case(names-full-eight 0 LEVEL LONGNAME LINE "Saved          LONGN PWAD : out.wad")
+nasty_case(names-junk-after-nul 0 SOUND LINE "${SAVED}")
+nasty_case(names-full-eight 0 SOUND LEVEL LONGNAME LINE "Saved          LONGN PWAD : out.wad")
 nasty_case(names-space-padded 10 ERROR "Cannot find THINGS")
 
 # Counts past the limits of the lumps.
@@ -77,12 +85,12 @@ nasty_case(too-many-linedefs 10 ERROR "Too many linedefs: 65536, the limit is 65
 nasty_case(too-many-vertexes 10 ERROR "Too many vertexes: 67708, the limit is 65536" TIMEOUT 600)
 
 # Blockmap limits.
-nasty_case(blocks-32000 0 LINE "${SAVED}")
+nasty_case(blocks-32000 0 SOUND LINE "${SAVED}")
 nasty_case(blocks-over-32000 254 LINE "!! Blocksize=32004 ${TOO_LARGE_TAIL}")
 nasty_case(blockmap-offsets 254 LINE "!! Blocksize=20000 ${TOO_LARGE_TAIL}")
 
 # Output paths.
-nasty_case(output-replaced 0 CASE room LINE "${SAVED}")
+nasty_case(output-replaced 0 CASE room SOUND LINE "${SAVED}")
 nasty_case(output-fresh 0 CASE room OUTPUT fresh LINE "${SAVED}")
 nasty_case(output-folder 10 CASE room OUTPUT folder ERROR "Could not open output PWAD file out.wad")
 nasty_case(output-read-only 10 CASE room OUTPUT read-only ERROR "Could not open output PWAD file out.wad")

@@ -7,6 +7,9 @@
 #
 #   nasty_run.sh --vortane BIN --make MAKE_NASTY --case CASE --exit CODE
 #                (--error MESSAGE | --line LINE | --no-log) [--level MARKER] [--output MODE]
+#                [--check-level CHECK_LEVEL]
+#
+# --check-level also has the rebuilt level checked as a sound partition.
 #
 # MODE arranges the output path (default: out.wad holding an earlier file):
 #   fresh        out.wad does not exist before the run
@@ -19,7 +22,7 @@
 #   log-folder   VORTANE.LOG is a folder, so the log cannot be created
 set -u
 
-vortane= make= case= expected= error= line= nolog= mode=earlier level=MAP01
+vortane= make= case= expected= error= line= nolog= mode=earlier level=MAP01 checker=
 while [ $# -gt 0 ]; do
   case "$1" in
     --vortane) vortane=$2; shift 2 ;;
@@ -31,6 +34,7 @@ while [ $# -gt 0 ]; do
     --no-log) nolog=1; shift ;;
     --output) mode=$2; shift 2 ;;
     --level) level=$2; shift 2 ;;
+    --check-level) checker=$2; shift 2 ;;
     *) echo "nasty_run.sh: unknown argument $1" >&2; exit 2 ;;
   esac
 done
@@ -108,4 +112,7 @@ grep -Fxq -- "$line" VORTANE.LOG || fail "the log lacks the line: $line"
 head -c 4 "$out" | grep -q PWAD || fail "the output is not a PWAD"
 cmp -s "$out" earlier.orig && fail "the output was not replaced"
 "$make" --check "$case" "$out" || fail "the output does not hold what the case expects"
+if [ -n "$checker" ]; then
+  "$checker" in.wad "$out" "$level" || fail "the rebuilt level is not sound"
+fi
 exit 0
