@@ -220,7 +220,7 @@ int32_t BuildBlockmap() {
   if (BlockCount > MaxBlocks) return RefuseBlockmap();
 
   WordTally = BlockCount + 6;
-  Blocks = static_cast<BlockList*>(AllocOrDie(BlockCount * static_cast<int32_t>(sizeof(BlockList))));
+  Blocks = static_cast<BlockList*>(AllocArrayOrDie(BlockCount, sizeof(BlockList)));
   std::memset(Blocks, 0, static_cast<size_t>(BlockCount) * sizeof(BlockList));
 
   if (!LogMode) {

@@ -16,6 +16,10 @@ void WaitForKey();
 // Never return null. A request for 0 bytes counts as a failure.
 void* AllocOrDie(int32_t size);
 void* ReallocOrDie(void* block, int32_t size);
+// Room for `count` entries of `entrySize` bytes. The size is worked out
+// wide, so that a count from a huge lump is refused rather than wrapped.
+void* AllocArrayOrDie(int32_t count, int32_t entrySize);
+void* ReallocArrayOrDie(void* block, int32_t count, int32_t entrySize);
 void FreeBlock(void* block);
 
 // Free memory as the copy buffer sees it, capped at 129000 bytes.

@@ -68,7 +68,7 @@ void BuildTree(SegList root) {
   }
   BuildNode* rootNode = MakeNode(root);
   TreeRoot = rootNode;
-  Level.Nodes = static_cast<NodeRecord*>(AllocOrDie(BuildNodeCount * static_cast<int32_t>(sizeof(NodeRecord))));
+  Level.Nodes = static_cast<NodeRecord*>(AllocArrayOrDie(BuildNodeCount, sizeof(NodeRecord)));
   Level.NodeCount = 0;
   FlattenIndex = 0;
   FlattenNodes(rootNode);

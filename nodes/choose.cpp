@@ -27,7 +27,7 @@ static SegClass ClassOfCode(SideCode code) {
 int32_t ChoosePartition(SegList list) {
   if (list.count == 0) return -1;
 
-  SegEnds* ends = static_cast<SegEnds*>(AllocOrDie(list.count * static_cast<int32_t>(sizeof(SegEnds))));
+  SegEnds* ends = static_cast<SegEnds*>(AllocArrayOrDie(list.count, sizeof(SegEnds)));
   for (int32_t i = 0; i < list.count; i++) {
     BuildSeg& seg = list.segs[i];
     seg.deltaX = seg.x1 - seg.x2;

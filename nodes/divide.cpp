@@ -27,7 +27,7 @@ static Destination DestinationOf(const PartitionLine& line, const BuildSeg* part
 
 static BuildSeg* AllocSegs(int32_t count) {
   if (count == 0) return nullptr;
-  return static_cast<BuildSeg*>(AllocOrDie(count * static_cast<int32_t>(sizeof(BuildSeg))));
+  return static_cast<BuildSeg*>(AllocArrayOrDie(count, sizeof(BuildSeg)));
 }
 
 // Cuts `seg` at its crossing with the line: `seg` keeps the first piece and

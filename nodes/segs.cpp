@@ -59,7 +59,7 @@ SegList CreateSegs() {
 
   SegList list = {nullptr, 0};
   if (count > 0) {
-    list.segs = static_cast<BuildSeg*>(AllocOrDie(count * static_cast<int32_t>(sizeof(BuildSeg))));
+    list.segs = static_cast<BuildSeg*>(AllocArrayOrDie(count, sizeof(BuildSeg)));
   }
   for (int32_t i = 0; i < Level.LineDefCount; i++) {
     const LineDef& line = Level.LineDefs[i];

@@ -48,7 +48,7 @@ void PlanOutputWad() {
   int32_t count = InputHeader.LumpCount;
   int32_t marker = LevelMarkerIndex;
   if (InputPositions != nullptr) FreeBlock(InputPositions);
-  InputPositions = static_cast<int32_t*>(AllocOrDie(count * static_cast<int32_t>(sizeof(int32_t))));
+  InputPositions = static_cast<int32_t*>(AllocArrayOrDie(count, sizeof(int32_t)));
   for (int32_t i = 0; i < count; i++) InputPositions[i] = Directory[i].FilePos;
 
   // File offsets are signed 32-bit; check the whole file before planning it.

@@ -78,7 +78,7 @@ void OpenWad(const char* path) {
   uint8_t* raw = static_cast<uint8_t*>(AllocOrDie(count * 16));
   SeekTo(InputWad, InputHeader.DirectoryOffset);
   ReadInputBlock(raw, count * 16);
-  Directory = static_cast<LumpEntry*>(AllocOrDie(count * static_cast<int32_t>(sizeof(LumpEntry))));
+  Directory = static_cast<LumpEntry*>(AllocArrayOrDie(count, sizeof(LumpEntry)));
   for (int32_t i = 0; i < count; i++) {
     const uint8_t* record = raw + i * 16;
     Directory[i].FilePos = ReadInt32(record);

@@ -18,7 +18,7 @@ constexpr int32_t GrowthStep = 200;
 void MakeRoom(void** array, int32_t count, int32_t* capacity, int32_t entrySize) {
   if (*capacity > count) return;
   *capacity = count + GrowthStep;
-  *array = ReallocOrDie(*array, *capacity * entrySize);
+  *array = ReallocArrayOrDie(*array, *capacity, entrySize);
 }
 
 int32_t AppendVertex(int32_t x, int32_t y) {

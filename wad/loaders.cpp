@@ -77,7 +77,7 @@ void LoadLineDefs() {
   int32_t recordSize = hexen ? HexenLineDefSize : DoomLineDefSize;
   Level.LineDefCount = size / recordSize;
   Level.LineDefs = static_cast<LineDef*>(
-      AllocOrDie(Level.LineDefCount * static_cast<int32_t>(sizeof(LineDef))));
+      AllocArrayOrDie(Level.LineDefCount, sizeof(LineDef)));
   for (int32_t i = 0; i < Level.LineDefCount; i++) {
     const uint8_t* raw = Level.LineDefsRaw + i * recordSize;
     LineDef* line = &Level.LineDefs[i];
@@ -110,7 +110,7 @@ void PrepareSegs() {
   int16_t index = FindLump("SEGS", true);
   Level.SegCapacity = CapacityFromOldCount(Directory[index].Size / 12);
   Level.Segs = static_cast<SegRecord*>(
-      AllocOrDie(Level.SegCapacity * static_cast<int32_t>(sizeof(SegRecord))));
+      AllocArrayOrDie(Level.SegCapacity, sizeof(SegRecord)));
   Level.SegCount = 0;
 }
 
@@ -118,7 +118,7 @@ void PrepareSubsectors() {
   int16_t index = FindLump("SSECTORS", true);
   Level.SubsectorCapacity = CapacityFromOldCount(Directory[index].Size / 4);
   Level.Subsectors = static_cast<SubsectorRecord*>(
-      AllocOrDie(Level.SubsectorCapacity * static_cast<int32_t>(sizeof(SubsectorRecord))));
+      AllocArrayOrDie(Level.SubsectorCapacity, sizeof(SubsectorRecord)));
   Level.SubsectorCount = 0;
 }
 

@@ -29,7 +29,7 @@ void LoadVertexes() {
   // A third of slack for the vertexes that splits add.
   Level.VertexCapacity = count + count / 3;
   Level.Vertexes = static_cast<Vertex*>(
-      AllocOrDie(Level.VertexCapacity * static_cast<int32_t>(sizeof(Vertex))));
+      AllocArrayOrDie(Level.VertexCapacity, sizeof(Vertex)));
   uint8_t* input = ReadLump(index);
 
   if (!LogMode) {
@@ -38,7 +38,7 @@ void LoadVertexes() {
     ShowProgress(30, StatusRow, -1);
   }
 
-  int32_t* marks = static_cast<int32_t*>(AllocOrDie(count * static_cast<int32_t>(sizeof(int32_t))));
+  int32_t* marks = static_cast<int32_t*>(AllocArrayOrDie(count, sizeof(int32_t)));
   for (int32_t i = 0; i < count; i++) marks[i] = 0;
   MarkUsedVertexes(marks, count);
   int32_t used = 0;

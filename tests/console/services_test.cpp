@@ -158,6 +158,26 @@ TEST_F(FatalErrorTest, ImpossibleRequestsNameTheirSize) {
   EXPECT_EQ(ReadWholeFile(logPath_), "   title\n\nError : ** cannot allocate 4294967294 bytes **\n");
 }
 
+// Entry counts read from a huge lump must not wrap the byte count.
+TEST_F(FatalErrorTest, ArraysTooLargeForByteCountsAreRefused) {
+  EXPECT_EXIT(
+      {
+        PrepareChild(true, logPath_, screenPath_);
+        AllocArrayOrDie(1000000000, 52);
+      },
+      ExitedWithCode(10), "");
+  EXPECT_EQ(ReadWholeFile(logPath_), "   title\n\nError : ** cannot allocate 52000000000 bytes **\n");
+
+  EXPECT_EXIT(
+      {
+        PrepareChild(true, logPath_, screenPath_);
+        KeptBlock = AllocArrayOrDie(4, 12);
+        ReallocArrayOrDie(KeptBlock, 400000000, 12);
+      },
+      ExitedWithCode(10), "");
+  EXPECT_EQ(ReadWholeFile(logPath_), "   title\n\nError : ** cannot reallocate 4800000000 bytes **\n");
+}
+
 TEST(MemoryTest, BlocksKeepTheirContentsWhenResized) {
   auto* block = static_cast<char*>(AllocOrDie(8));
   ASSERT_NE(block, nullptr);
