@@ -47,7 +47,6 @@ void PlanOutputWad() {
 
   int32_t count = InputHeader.LumpCount;
   int32_t marker = LevelMarkerIndex;
-  if (InputPositions != nullptr) FreeBlock(InputPositions);
   InputPositions = static_cast<int32_t*>(AllocArrayOrDie(count, sizeof(int32_t)));
   for (int32_t i = 0; i < count; i++) InputPositions[i] = Directory[i].FilePos;
 
@@ -206,3 +205,7 @@ void WriteOutputWad() {
   InputPositions = nullptr;
   FinishOutputWad();
 }
+
+// The plan belongs to one run; a new run starts without one. The block
+// itself is released with the rest of the run's memory.
+void ForgetOutputPlan() { InputPositions = nullptr; }

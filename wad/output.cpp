@@ -111,6 +111,7 @@ void DiscardOutputWad() {
 
 void ResetOutputWad() {
   DiscardOutputWad();
+  ForgetOutputPlan();
   OutputWadPath = nullptr;
   FinalPath.clear();
 }

@@ -21,4 +21,6 @@ void FinishOutputWad();
 // Removes the unfinished temporary file, if any (on a fatal error).
 void DiscardOutputWad();
 
+// Back to the state before any run (tests, fuzzing).
+void ForgetOutputPlan();
 void ResetOutputWad();
