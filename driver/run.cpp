@@ -43,19 +43,6 @@ void FillLabels(char levelLabel[6], char identLabel[5]) {
   identLabel[4] = '\0';
 }
 
-void LoadLevel() {
-  DetectLevelFormat();
-  LoadThings();
-  LoadLineDefs();
-  LoadSideDefs();
-  LoadVertexes();
-  PrepareSegs();
-  PrepareSubsectors();
-  ReadOldNodeCount();
-  LoadSectors();
-  LoadReject();
-}
-
 // Divides the root list into the tree and writes the NODES records. A level
 // of a single seg is one subsector and needs no node at all.
 void BuildTree(SegList root) {

@@ -105,6 +105,8 @@ void PrepareSubsectors();
 void ReadOldNodeCount();
 void LoadSectors();
 void LoadReject();
+// All ten, in that order.
+void LoadLevel();
 
 // Growth rule of the vertex, seg and subsector arrays: before an entry is
 // stored at index `count`, a full array grows to count + 200 entries.

@@ -155,3 +155,18 @@ void LoadReject() {
   }
   std::memset(Level.Reject + present, 0, static_cast<size_t>(Level.RejectSize - present));
 }
+
+// The loaders depend on each other's results (the format, the marker, the
+// sector count), so they always run in this order.
+void LoadLevel() {
+  DetectLevelFormat();
+  LoadThings();
+  LoadLineDefs();
+  LoadSideDefs();
+  LoadVertexes();
+  PrepareSegs();
+  PrepareSubsectors();
+  ReadOldNodeCount();
+  LoadSectors();
+  LoadReject();
+}
