@@ -12,31 +12,11 @@
 #include "nodes/axis.h"
 #include "nodes/partition.h"
 #include "nodes/seg.h"
+#include "tests/nodes/node_fixture.h"
 #include "nodes/tree.h"
 #include "wad/level.h"
 
 namespace {
-
-BuildSeg SegBetween(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
-  BuildSeg seg;
-  std::memset(&seg, 0, sizeof seg);
-  seg.x1 = x1;
-  seg.y1 = y1;
-  seg.x2 = x2;
-  seg.y2 = y2;
-  seg.deltaX = x1 - x2;
-  seg.deltaY = y1 - y2;
-  return seg;
-}
-
-// A list owned by the caller, allocated the way the builder allocates.
-SegList MakeList(const std::vector<BuildSeg>& segs) {
-  SegList list;
-  list.count = static_cast<int32_t>(segs.size());
-  list.segs = static_cast<BuildSeg*>(AllocOrDie(list.count * static_cast<int32_t>(sizeof(BuildSeg))));
-  for (int32_t i = 0; i < list.count; i++) list.segs[i] = segs[i];
-  return list;
-}
 
 // Segs with the given start x, each a short upright piece from y 0 to 10,
 // so the box spans the starts on x and 0..10 on y.
@@ -75,14 +55,14 @@ class AxisTest : public ::testing::Test {
   }
 
   AxisCut Balance(const std::vector<BuildSeg>& segs) {
-    SegList list = MakeList(segs);
+    SegList list = ListOf(segs);
     AxisCut cut = BalanceAxisCut(list);
     FreeBlock(list.segs);
     return cut;
   }
 
   int32_t Candidate(const std::vector<BuildSeg>& segs, const AxisCut& cut) {
-    SegList list = MakeList(segs);
+    SegList list = ListOf(segs);
     int32_t index = FindAxisCandidate(list, cut);
     FreeBlock(list.segs);
     return index;
@@ -382,7 +362,7 @@ TEST_F(AxisTest, RoomWithoutPartitionSegIsCutAlongVerticalLine) {
   // Starts 0, 0, 1000, 1000: balanced at 500 at once. The nearest vertical
   // wall is the west wall, on the box edge, so the line runs north along
   // x = 500 from the top of the box; the north and south walls are cut.
-  SegList list = MakeList({SideSeg(0, 0), SideSeg(1, 0), SideSeg(2, 0), SideSeg(3, 0)});
+  SegList list = ListOf({SideSeg(0, 0), SideSeg(1, 0), SideSeg(2, 0), SideSeg(3, 0)});
   SegList right, left;
   DivideRootByAxis(list, &right, &left);
 
@@ -406,7 +386,7 @@ TEST_F(AxisTest, RoomWithoutPartitionSegIsCutAlongHorizontalLine) {
   MakeRoom();
   // Starts on y: 0, 400, 400, 0, balanced at 200. The line runs east along
   // y = 200 from the box's right edge; the south half is its front.
-  SegList list = MakeList({SideSeg(0, 0), SideSeg(1, 0), SideSeg(2, 0), SideSeg(3, 0)});
+  SegList list = ListOf({SideSeg(0, 0), SideSeg(1, 0), SideSeg(2, 0), SideSeg(3, 0)});
   SegList right, left;
   DivideRootByAxis(list, &right, &left);
 
@@ -424,7 +404,7 @@ TEST_F(AxisTest, SegsOnTheCutGoByTheirDirection) {
   // keep the balance at 500. The wall on the cut is drawn southward, so its
   // reversed seg (direction 1) is the one pointing north, along the line.
   MakeRoom({{250, 100}, {250, 120}, {500, 120}, {500, 100}}, {{4, 5}, {6, 7}});
-  SegList list = MakeList({SideSeg(0, 0), SideSeg(1, 0), SideSeg(4, 0), SideSeg(4, 1), SideSeg(5, 0),
+  SegList list = ListOf({SideSeg(0, 0), SideSeg(1, 0), SideSeg(4, 0), SideSeg(4, 1), SideSeg(5, 0),
                            SideSeg(5, 1), SideSeg(2, 0), SideSeg(3, 0)});
   SegList right, left;
   DivideRootByAxis(list, &right, &left);
@@ -452,7 +432,7 @@ TEST_F(AxisTest, FlatBoxGivesUnitLengthLine) {
   // line along the cut is one unit long.
   AxisMode = AxisV;
   MakeLevel({{0, 0}, {1000, 0}}, {{0, 1}});
-  SegList list = MakeList({SideSeg(0, 0), SideSeg(0, 1)});
+  SegList list = ListOf({SideSeg(0, 0), SideSeg(0, 1)});
   SegList right, left;
   DivideRootByAxis(list, &right, &left);
   ExpectNodeLine(500, 0, 0, 1);
@@ -466,7 +446,7 @@ TEST_F(AxisTest, FlatBoxGivesUnitLengthLine) {
   // The same wall standing along x = 0 under a horizontal cut.
   AxisMode = AxisH;
   MakeLevel({{0, 0}, {0, 1000}}, {{0, 1}});
-  list = MakeList({SideSeg(0, 0), SideSeg(0, 1)});
+  list = ListOf({SideSeg(0, 0), SideSeg(0, 1)});
   DivideRootByAxis(list, &right, &left);
   ExpectNodeLine(0, 500, 1, 0);
   ExpectPieces(right, {{0, 0, 0, 500, 0}, {0, 500, 0, 0, 0}}, "right");
@@ -482,7 +462,7 @@ TEST_F(AxisTest, LineLeavingOneSideEmptyFallsBackToOrdinaryDivision) {
   // the line x = 0. The root is then divided like any other node: the
   // convex list keeps its head as partition, moved alone to the left.
   MakeLevel({{1, 100}, {1, 0}, {0, 50}}, {{0, 1}, {1, 2}, {2, 0}});
-  SegList list = MakeList({SideSeg(0, 0), SideSeg(1, 0), SideSeg(2, 0)});
+  SegList list = ListOf({SideSeg(0, 0), SideSeg(1, 0), SideSeg(2, 0)});
   int32_t nodesBefore = BuildNodeCount;
   SegList right, left;
   DivideRootByAxis(list, &right, &left);
@@ -507,7 +487,7 @@ TEST_F(AxisTest, PartitionSegGivesNodeLineAndGoesRight) {
     AxisMode = AxisA;
     MakeRoom({{600, 100}, {600, 300}}, {{4, 5}});
     int first = order == 0 ? 0 : 1;
-    SegList list = MakeList({SideSeg(0, 0), SideSeg(1, 0), SideSeg(4, first), SideSeg(4, 1 - first),
+    SegList list = ListOf({SideSeg(0, 0), SideSeg(1, 0), SideSeg(4, first), SideSeg(4, 1 - first),
                              SideSeg(2, 0), SideSeg(3, 0)});
     SegList right, left;
     DivideRootByAxis(list, &right, &left);

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cctype>
 #include <cstring>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -71,6 +73,19 @@ inline void PutLevel(const std::vector<std::pair<int, int>>& vertexes,
   Level.Segs = static_cast<SegRecord*>(AllocOrDie(Level.SegCapacity * 12));
   Level.SubsectorCapacity = 2000;
   Level.Subsectors = static_cast<SubsectorRecord*>(AllocOrDie(Level.SubsectorCapacity * 4));
+}
+
+// The screen text without its escape sequences.
+inline std::string PlainText(const std::string& screen) {
+  std::string text;
+  for (size_t i = 0; i < screen.size(); i++) {
+    if (screen[i] == '\x1b') {
+      while (i < screen.size() && !std::isalpha(static_cast<unsigned char>(screen[i]))) i++;
+    } else {
+      text += screen[i];
+    }
+  }
+  return text;
 }
 
 inline BuildSeg SegBetween(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {

@@ -9,19 +9,6 @@ namespace {
 
 class SegsTest : public NodesTest {};
 
-// The screen text without its escape sequences.
-std::string PlainText(const std::string& screen) {
-  std::string text;
-  for (size_t i = 0; i < screen.size(); i++) {
-    if (screen[i] == '\x1b') {
-      while (i < screen.size() && !std::isalpha(static_cast<unsigned char>(screen[i]))) i++;
-    } else {
-      text += screen[i];
-    }
-  }
-  return text;
-}
-
 TEST_F(SegsTest, OneSegPerUsedSideInLinedefOrder) {
   // 0: one-sided; 1: two-sided, vertical pointing north; 2: left side only;
   // 3: right sidedef past the end of SIDEDEFS, left sidedef -2.

@@ -267,19 +267,6 @@ TEST_F(TreeTest, FlattenNumbersFrontSubtreeFirstAndRootLast) {
   EXPECT_EQ(Level.Nodes[3].leftBox[3], -5);
 }
 
-// The screen text without its escape sequences.
-std::string PlainText(const std::string& screen) {
-  std::string text;
-  for (size_t i = 0; i < screen.size(); i++) {
-    if (screen[i] == '\x1b') {
-      while (i < screen.size() && !std::isalpha(static_cast<unsigned char>(screen[i]))) i++;
-    } else {
-      text += screen[i];
-    }
-  }
-  return text;
-}
-
 int CountOf(const std::string& text, const std::string& part) {
   int count = 0;
   for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) count++;
