@@ -1,8 +1,6 @@
 // The choice of the partition seg: every seg of the list is tried as the
 // partition line against every other seg, and the one that balances the two
 // sides best with the fewest cuts wins.
-#include <cmath>
-
 #include "console/services.h"
 #include "driver/settings.h"
 #include "nodes/partition.h"
@@ -13,16 +11,6 @@ struct SegEnds {
   int32_t x1, y1, x2, y2;
   int32_t direction;
 };
-
-// How each tested seg is counted against a candidate line.
-enum SegClass { ClassRight, ClassLeft, ClassCollinear, ClassCrosses };
-
-static SegClass ClassOfCode(SideCode code) {
-  if (code == (StartRight | EndLeft) || code == (StartLeft | EndRight)) return ClassCrosses;
-  if (code == (StartOn | EndOn)) return ClassCollinear;
-  if (code & (StartLeft | EndLeft)) return ClassLeft;
-  return ClassRight;
-}
 
 int32_t ChoosePartition(SegList list) {
   if (list.count == 0) return -1;
@@ -44,19 +32,10 @@ int32_t ChoosePartition(SegList list) {
   int32_t cost = 0;
 
   for (int32_t p = 0; p < list.count; p++) {
-    PartitionLine line;
-    line.x1 = ends[p].x1;
-    line.y1 = ends[p].y1;
-    line.x2 = ends[p].x2;
-    line.y2 = ends[p].y2;
-    line.dx = line.x1 - line.x2;
-    line.dy = line.y1 - line.y2;
+    const PartitionLine line = LineOfSeg(list.segs[p]);
     const int64_t px = line.x1, py = line.y1, pdx = line.dx, pdy = line.dy;
     const int32_t direction = ends[p].direction;
-    // Beyond this, |side product| means more than 3 units from the line,
-    // where the cut-point tolerance can never move an end point onto it.
-    const int64_t farLimit =
-        static_cast<int64_t>(3.0 * std::sqrt(static_cast<double>(pdx * pdx + pdy * pdy))) + 1;
+    const int64_t farLimit = ComputeFarLimit(line);
 
     int32_t left = 0, right = 0, splitSum = 0, k = 0;
     for (int32_t q = 0; q < list.count; q++) {
@@ -71,7 +50,7 @@ int32_t ChoosePartition(SegList list) {
 
       SegClass kind;
       if ((l < 0 && m > 0) || (l > 0 && m < 0)) {
-        if ((l > farLimit || l < -farLimit) && (m > farLimit || m < -farLimit)) {
+        if (IsFarFromLine(l, m, farLimit)) {
           kind = ClassCrosses;
         } else {
           kind = ClassOfCode(ClassifySeg(line, list.segs[q]));
