@@ -4,95 +4,39 @@
 #include "console/services.h"
 #include "driver/settings.h"
 #include "nodes/partition.h"
-
-// What the inner loop reads of each seg, packed so that the quadratic scan
-// streams 20 bytes per seg instead of the whole build seg.
-struct SegEnds {
-  int32_t x1, y1, x2, y2;
-  int32_t direction;
-};
+#include "nodes/score.h"
 
 int32_t ChoosePartition(SegList list) {
   if (list.count == 0) return -1;
-
-  SegEnds* ends = static_cast<SegEnds*>(AllocArrayOrDie(list.count, sizeof(SegEnds)));
   for (int32_t i = 0; i < list.count; i++) {
     BuildSeg& seg = list.segs[i];
     seg.deltaX = seg.x1 - seg.x2;
     seg.deltaY = seg.y1 - seg.y2;
-    ends[i] = {seg.x1, seg.y1, seg.x2, seg.y2, seg.direction};
   }
+  // A lone seg tests nothing and has nothing on its left: the head stays.
+  if (list.count == 1) return 0;
 
-  const int32_t weight = ModeNumber;
-  const bool final = FinalMode != 0;
+  SegTable table;
+  FillSegTable(&table, list);
+  const CostRule rule = {ModeNumber, FinalMode != 0};
+
   int32_t best = 0;
   int32_t bestCost = 2147483647;
-  // The running cost is carried from one candidate to the next: a
-  // candidate that tests no other seg is judged by the last value.
-  int32_t cost = 0;
-
-  for (int32_t p = 0; p < list.count; p++) {
-    const PartitionLine line = LineOfSeg(list.segs[p]);
-    const int64_t px = line.x1, py = line.y1, pdx = line.dx, pdy = line.dy;
-    const int32_t direction = ends[p].direction;
-    const int64_t farLimit = ComputeFarLimit(line);
-
-    int32_t left = 0, right = 0, splitSum = 0, k = 0;
-    for (int32_t q = 0; q < list.count; q++) {
-      if (q == p) {
-        right++;
-        continue;
+  // Every candidate's first running cost is at least one seg less the
+  // penalty for one: once the best cost is down to that, nothing can beat
+  // it.
+  const int32_t lowestFirstCost = rule.final ? 1 : 0;
+  for (int32_t p = 0; p < list.count && bestCost > lowestFirstCost;) {
+    bool twin = IsTwinPair(table, p);
+    CandidateScore scores[2];
+    ScoreCandidates(table, p, twin, bestCost, rule, scores);
+    for (int32_t j = 0; j <= twin; j++, p++) {
+      const CandidateScore& score = scores[j];
+      if (!score.stopped && score.peak < bestCost && score.left > 0 && score.right > 0) {
+        bestCost = score.cost;
+        best = p;
       }
-      k++;
-      const SegEnds& e = ends[q];
-      int64_t l = (px - e.x1) * pdy - (py - e.y1) * pdx;
-      int64_t m = (px - e.x2) * pdy - (py - e.y2) * pdx;
-
-      SegClass kind;
-      if ((l < 0 && m > 0) || (l > 0 && m < 0)) {
-        if (IsFarFromLine(l, m, farLimit)) {
-          kind = ClassCrosses;
-        } else {
-          kind = ClassOfCode(ClassifySeg(line, list.segs[q]));
-        }
-      } else if (l == 0 && m == 0) {
-        kind = ClassCollinear;
-      } else {
-        kind = (l < 0 || m < 0) ? ClassLeft : ClassRight;
-      }
-
-      switch (kind) {
-        case ClassCrosses:
-          left++;
-          right++;
-          splitSum += weight;
-          break;
-        case ClassCollinear:
-          if (e.direction == direction) {
-            right++;
-          } else {
-            left++;
-          }
-          break;
-        case ClassLeft:
-          left++;
-          break;
-        case ClassRight:
-          right++;
-          break;
-      }
-
-      int32_t penalty = final ? 2 * k / 3 : k;
-      cost = (left > right ? left : right) + splitSum - penalty;
-      if (cost >= bestCost) break;
-    }
-
-    if (cost < bestCost && left > 0 && right > 0) {
-      bestCost = cost;
-      best = p;
     }
   }
-
-  FreeBlock(ends);
   return best;
 }

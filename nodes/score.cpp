@@ -1,0 +1,305 @@
+// Scoring a candidate partition line: the segs are tested in list order and
+// the running cost is followed, a block of segs at a time where the block's
+// box lies wholly on one side of the line.
+#include "nodes/score.h"
+
+#include "console/services.h"
+#include "nodes/partition.h"
+
+// Kept from call to call; grows to the largest list, never shrinks.
+static void* tableBlock = nullptr;
+static int64_t tableBytes = 0;
+
+static SegBox BoxOfSegs(const SegTable& table, int32_t from, int32_t to) {
+  SegBox box = {table.x1[from], table.x1[from], table.y1[from], table.y1[from]};
+  for (int32_t i = from; i < to; i++) {
+    const int32_t xs[2] = {table.x1[i], table.x2[i]};
+    const int32_t ys[2] = {table.y1[i], table.y2[i]};
+    for (int e = 0; e < 2; e++) {
+      if (xs[e] < box.minX) box.minX = xs[e];
+      if (xs[e] > box.maxX) box.maxX = xs[e];
+      if (ys[e] < box.minY) box.minY = ys[e];
+      if (ys[e] > box.maxY) box.maxY = ys[e];
+    }
+  }
+  return box;
+}
+
+static SegBox BoxOfBoxes(const SegBox* boxes, int32_t from, int32_t to) {
+  SegBox box = boxes[from];
+  for (int32_t i = from + 1; i < to; i++) {
+    if (boxes[i].minX < box.minX) box.minX = boxes[i].minX;
+    if (boxes[i].maxX > box.maxX) box.maxX = boxes[i].maxX;
+    if (boxes[i].minY < box.minY) box.minY = boxes[i].minY;
+    if (boxes[i].maxY > box.maxY) box.maxY = boxes[i].maxY;
+  }
+  return box;
+}
+
+static int32_t BlocksOfLevel(int32_t count, int32_t span) { return (count + span - 1) / span; }
+
+void FillSegTable(SegTable* table, SegList list) {
+  // Levels up to the one whose single block holds the whole list.
+  int32_t boxCount = 0;
+  table->levelCount = 0;
+  for (int32_t shift = ScanLeafShift; table->levelCount < ScanMaxLevels; shift += ScanFanOutShift) {
+    int32_t span = 1 << shift;
+    table->shift[table->levelCount] = shift;
+    table->span[table->levelCount++] = span;
+    boxCount += BlocksOfLevel(list.count, span);
+    if (span >= list.count) break;
+  }
+  int64_t bytes = static_cast<int64_t>(list.count) * (4 * 4 + 2) + static_cast<int64_t>(boxCount) * 16 + 16;
+  if (bytes > tableBytes) {
+    if (tableBlock != nullptr) FreeBlock(tableBlock);
+    tableBlock = AllocArrayOrDie(static_cast<int32_t>((bytes + 15) / 16), 16);
+    tableBytes = bytes;
+  }
+  SegBox* boxes = static_cast<SegBox*>(tableBlock);
+  for (int32_t level = 0; level < table->levelCount; level++) {
+    table->boxes[level] = boxes;
+    boxes += BlocksOfLevel(list.count, table->span[level]);
+  }
+  int32_t* coordinates = reinterpret_cast<int32_t*>(boxes);
+  table->segs = list.segs;
+  table->count = list.count;
+  table->x1 = coordinates;
+  table->y1 = coordinates + list.count;
+  table->x2 = coordinates + 2 * list.count;
+  table->y2 = coordinates + 3 * list.count;
+  table->direction = reinterpret_cast<int16_t*>(coordinates + 4 * list.count);
+
+  for (int32_t i = 0; i < list.count; i++) {
+    const BuildSeg& seg = list.segs[i];
+    table->x1[i] = seg.x1;
+    table->y1[i] = seg.y1;
+    table->x2[i] = seg.x2;
+    table->y2[i] = seg.y2;
+    table->direction[i] = seg.direction;
+  }
+  for (int32_t b = 0; b < BlocksOfLevel(list.count, table->span[0]); b++) {
+    int32_t from = b * table->span[0];
+    int32_t to = from + table->span[0] < list.count ? from + table->span[0] : list.count;
+    table->boxes[0][b] = BoxOfSegs(*table, from, to);
+  }
+  for (int32_t level = 1; level < table->levelCount; level++) {
+    int32_t below = BlocksOfLevel(list.count, table->span[level - 1]);
+    for (int32_t b = 0; b < BlocksOfLevel(list.count, table->span[level]); b++) {
+      int32_t from = b << ScanFanOutShift;
+      int32_t to = from + (1 << ScanFanOutShift) < below ? from + (1 << ScanFanOutShift) : below;
+      table->boxes[level][b] = BoxOfBoxes(table->boxes[level - 1], from, to);
+    }
+  }
+}
+
+// The candidate's line. The side product of a point (x, y) is
+// base - x * dy + y * dx, with dx, dy start minus end: positive on the
+// right, negative on the left; exact in 64 bits for 16-bit coordinates.
+struct ScanLine {
+  PartitionLine line;
+  int64_t base;
+  mutable int64_t farLimit;  // -1 until needed
+  int16_t direction;
+  int32_t bound;
+};
+
+// Worked out at the first crossing seg: most candidates meet none.
+static int64_t FarLimitOf(const ScanLine& scan) {
+  if (scan.farLimit < 0) scan.farLimit = ComputeFarLimit(scan.line);
+  return scan.farLimit;
+}
+
+struct RunningCost {
+  int32_t left, right, splitSum, tested, cost, peak;
+};
+
+static int32_t Penalty(int32_t tested, bool final) { return final ? 2 * tested / 3 : tested; }
+
+// Tests the segs from..to-1 one by one, without a branch on the side in the
+// common case: only a seg crossing near the line needs the full side test.
+static void ScanSegs(const SegTable& table, const ScanLine& scan, int32_t from, int32_t to, CostRule rule,
+                     RunningCost* run) {
+  const int32_t bound = scan.bound;
+  const int64_t dx = scan.line.dx, dy = scan.line.dy;
+  int32_t left = run->left, right = run->right, splitSum = run->splitSum, tested = run->tested;
+  int32_t cost = run->cost, peak = run->peak;
+  for (int32_t q = from; q < to; q++) {
+    int64_t l = scan.base - table.x1[q] * dy + table.y1[q] * dx;
+    int64_t m = scan.base - table.x2[q] * dy + table.y2[q] * dx;
+    int32_t crosses = (l < 0 && m > 0) | (l > 0 && m < 0);
+    if (crosses && !IsFarFromLine(l, m, FarLimitOf(scan))) {
+      // The cut-point tolerance may move an end point onto the line.
+      SideCode code = ClassifySeg(scan.line, table.segs[q]);
+      crosses = ClassOfCode(code) == ClassCrosses;
+      l = (code & StartLeft) ? -1 : (code & StartRight) ? 1 : 0;
+      m = (code & EndLeft) ? -1 : (code & EndRight) ? 1 : 0;
+    }
+    int32_t collinear = (l == 0) & (m == 0);
+    int32_t leftOnly = (crosses ^ 1) & ((l < 0) | (m < 0));
+    int32_t sameDirection = table.direction[q] == scan.direction;
+    left += crosses | leftOnly | (collinear & (sameDirection ^ 1));
+    right += crosses | ((crosses | leftOnly | collinear) ^ 1) | (collinear & sameDirection);
+    splitSum += crosses * rule.weight;
+    tested++;
+    int32_t larger = left > right ? left : right;
+    cost = larger + splitSum - Penalty(tested, rule.final);
+    peak = cost > peak ? cost : peak;
+    if (peak >= bound) break;
+  }
+  run->left = left;
+  run->right = right;
+  run->splitSum = splitSum;
+  run->tested = tested;
+  run->cost = cost;
+  run->peak = peak;
+}
+
+// Adds `count` tested segs that all lie on one side. While the growing
+// side is not the larger one the running cost can only fall; once it is,
+// it can only rise (the penalty grows by at most one a seg), so its largest
+// value is at the first or the last of them.
+static void AddOneSided(RunningCost* run, int32_t count, bool right, CostRule rule) {
+  int32_t* grows = right ? &run->right : &run->left;
+  int32_t other = right ? run->left : run->right;
+  int32_t first = (*grows + 1 > other ? *grows + 1 : other) + run->splitSum - Penalty(run->tested + 1, rule.final);
+  *grows += count;
+  run->tested += count;
+  run->cost = (*grows > other ? *grows : other) + run->splitSum - Penalty(run->tested, rule.final);
+  if (first > run->peak) run->peak = first;
+  if (run->cost > run->peak) run->peak = run->cost;
+}
+
+// The twin's line is the first's line reversed. Against it, every other
+// seg's side products are the first's negated, exactly, and its cut point
+// is computed the same (numerator and denominator both change sign), so a
+// seg right of one line is left of the other and a cut seg is cut for both;
+// a collinear seg compares its flag with the other flag of the pair. Left
+// and right swap, and the cost reads only the larger of the two.
+bool IsTwinPair(const SegTable& table, int32_t first) {
+  int32_t next = first + 1;
+  if (next >= table.count) return false;
+  bool reversed = table.x1[next] == table.x2[first] && table.y1[next] == table.y2[first] &&
+                  table.x2[next] == table.x1[first] && table.y2[next] == table.y1[first];
+  bool opposite = (table.direction[first] == 0 && table.direction[next] == 1) ||
+                  (table.direction[first] == 1 && table.direction[next] == 0);
+  return reversed && opposite;
+}
+
+// The candidates' own positions. A single candidate counts itself on the
+// right without a cost update. For a twin pair (first, first + 1), each
+// tests the other as a collinear seg of the other direction, on its left:
+// with (L, R) the counts before the pair in the first's terms, the first's
+// cost there is max(L + 1, R + 1), the twin's max(R + 1, L) (both plus the
+// cuts and less the penalty), and afterwards their counts are mirror
+// images again, so every other running cost is the same for both.
+struct OwnPositions {
+  int32_t first;
+  bool twin;
+  int32_t firstCost, twinCost;  // running costs at the pair, or the lowest
+  int32_t testedAtPair;
+};
+
+static void StepOverOwn(OwnPositions* own, CostRule rule, RunningCost* run) {
+  if (!own->twin) {
+    run->right++;
+    return;
+  }
+  int32_t pairTested = run->tested + 1;
+  int32_t base = run->splitSum - Penalty(pairTested, rule.final);
+  int32_t left = run->left + 1, right = run->right + 1;
+  own->firstCost = (left > right ? left : right) + base;
+  own->twinCost = (right > run->left ? right : run->left) + base;
+  own->testedAtPair = pairTested;
+  run->left = left;
+  run->right = right;
+  run->tested = pairTested;
+  run->cost = own->firstCost;
+}
+
+// Tests the segs of one leaf block one by one, stepping over the
+// candidates' own positions.
+static void ScanLeaf(const SegTable& table, const ScanLine& scan, int32_t from, int32_t to, OwnPositions* own,
+                     CostRule rule, RunningCost* run) {
+  int32_t q = from;
+  if (own->first >= from && own->first < to) {
+    ScanSegs(table, scan, q, own->first, rule, run);
+    StepOverOwn(own, rule, run);
+    q = own->first + 1;
+  }
+  int32_t twin = own->first + 1;
+  if (own->twin && twin >= q && twin < to) {
+    ScanSegs(table, scan, q, twin, rule, run);
+    q = twin + 1;
+  }
+  ScanSegs(table, scan, q, to, rule, run);
+}
+
+void ScoreCandidates(const SegTable& table, int32_t first, bool twin, int32_t bound, CostRule rule,
+                     CandidateScore scores[2]) {
+  ScanLine scan;
+  scan.line.x1 = table.x1[first];
+  scan.line.y1 = table.y1[first];
+  scan.line.x2 = table.x2[first];
+  scan.line.y2 = table.y2[first];
+  scan.line.dx = scan.line.x1 - scan.line.x2;
+  scan.line.dy = scan.line.y1 - scan.line.y2;
+  const int64_t dx = scan.line.dx, dy = scan.line.dy;
+  scan.base = scan.line.x1 * dy - scan.line.y1 * dx;
+  scan.farLimit = -1;
+  scan.direction = table.direction[first];
+  scan.bound = bound;
+
+  OwnPositions own = {first, twin, INT32_MIN, INT32_MIN, -1};
+  RunningCost run = {0, 0, 0, 0, 0, INT32_MIN};
+  const int32_t top = table.levelCount - 1;
+  int32_t from = 0;
+  int32_t reach = 0;
+  while (from < table.count) {
+    // A block one level above the last one that lay on one side (most
+    // candidates stop within the first few segs), then smaller ones while
+    // the line runs through the block's box. The side product's extremes
+    // over a box are at two opposite corners, picked by the signs of the
+    // deltas. A block holding a candidate never lies on one side: the
+    // candidate's end points are on the line.
+    int32_t level = reach < top ? reach : top;
+    while ((from & (table.span[level] - 1)) != 0) level--;
+    int32_t to;
+    for (;;) {
+      to = from + table.span[level] < table.count ? from + table.span[level] : table.count;
+      const SegBox& box = table.boxes[level][from >> table.shift[level]];
+      int64_t highX = dy > 0 ? box.minX : box.maxX, lowX = dy > 0 ? box.maxX : box.minX;
+      int64_t highY = dx > 0 ? box.maxY : box.minY, lowY = dx > 0 ? box.minY : box.maxY;
+      if (scan.base - lowX * dy + lowY * dx > 0) {
+        AddOneSided(&run, to - from, true, rule);
+        reach = level + 1;
+        break;
+      }
+      if (scan.base - highX * dy + highY * dx < 0) {
+        AddOneSided(&run, to - from, false, rule);
+        reach = level + 1;
+        break;
+      }
+      if (level == 0) {
+        ScanLeaf(table, scan, from, to, &own, rule, &run);
+        reach = 0;
+        break;
+      }
+      level--;
+    }
+    // The twin's costs never exceed the first's: once the twin stops, both
+    // have.
+    int32_t lower = run.peak > own.twinCost ? run.peak : own.twinCost;
+    if (lower >= bound) {
+      scores[0] = scores[1] = {true, lower, run.cost, run.left, run.right};
+      return;
+    }
+    from = to;
+  }
+  bool pairLast = run.tested == own.testedAtPair;
+  int32_t firstPeak = run.peak > own.firstCost ? run.peak : own.firstCost;
+  scores[0] = {firstPeak >= bound, firstPeak, pairLast ? own.firstCost : run.cost, run.left, run.right};
+  if (twin) {
+    int32_t twinPeak = run.peak > own.twinCost ? run.peak : own.twinCost;
+    scores[1] = {false, twinPeak, pairLast ? own.twinCost : run.cost, run.right, run.left};
+  }
+}

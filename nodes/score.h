@@ -1,0 +1,68 @@
+// Scoring one candidate partition line against a seg list, as the choice of
+// the partition seg does it, laid out for speed.
+#pragma once
+
+#include <cstdint>
+
+#include "nodes/seg.h"
+
+// Consecutive segs of the list are grouped in blocks, each with its
+// bounding box, so that a block lying wholly on one side of a candidate line
+// is counted at once. The smallest blocks hold 1 << ScanLeafShift segs; a
+// block of the next level up holds 1 << ScanFanOutShift blocks of the level
+// below.
+enum { ScanLeafShift = 3, ScanFanOutShift = 2, ScanMaxLevels = 14 };
+
+struct SegBox {
+  int32_t minX, maxX, minY, maxY;
+};
+
+// What the scan reads of a seg list: the coordinates in separate arrays,
+// the direction flags and the boxes of the blocks of every level. `segs` is
+// the list itself, read for the full side test of a seg that crosses near
+// the line.
+struct SegTable {
+  const BuildSeg* segs;
+  int32_t count;
+  int32_t* x1;
+  int32_t* y1;
+  int32_t* x2;
+  int32_t* y2;
+  int16_t* direction;
+  int32_t levelCount;
+  int32_t shift[ScanMaxLevels];  // a block of each level holds 1 << shift segs
+  int32_t span[ScanMaxLevels];
+  SegBox* boxes[ScanMaxLevels];  // the blocks of each level, in list order
+};
+
+// The table is kept between calls and grows to the largest list seen.
+void FillSegTable(SegTable* table, SegList list);
+
+struct CostRule {
+  int32_t weight;  // added to the cost for every cut
+  bool final;      // penalty 2k/3 (Final) or k (Turbo) after k tested segs
+};
+
+// The running cost of a candidate after each tested seg is
+// max(left, right) + cuts * weight - penalty. The choice drops a candidate
+// as soon as that reaches the best complete cost so far, and takes one that
+// never does and leaves both sides non-empty. Which seg stopped it is of no
+// consequence, so a candidate is summed up by its largest running cost.
+struct CandidateScore {
+  bool stopped;  // some running cost reached the bound; the rest is unset
+  int32_t peak;  // largest running cost
+  int32_t cost;  // running cost after the last tested seg
+  int32_t left, right;
+};
+
+// True when seg first + 1 is seg first reversed, with the other direction
+// flag: the two sides of one linedef, as the list keeps them.
+bool IsTwinPair(const SegTable& table, int32_t first);
+
+// Scores the seg `first` of the table against `bound` into scores[0]:
+// stopped when a running cost reaches the bound, otherwise the whole scan.
+// With `twin` (IsTwinPair holds) the same scan scores seg first + 1 into
+// scores[1]; the bound must hold for it too. The list must hold at least two
+// segs.
+void ScoreCandidates(const SegTable& table, int32_t first, bool twin, int32_t bound, CostRule rule,
+                     CandidateScore scores[2]);
