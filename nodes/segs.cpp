@@ -4,6 +4,7 @@
 
 #include "console/console.h"
 #include "console/services.h"
+#include "nodes/extended.h"
 #include "nodes/seg.h"
 #include "wad/level.h"
 
