@@ -206,6 +206,8 @@ void WriteOutputWad() {
   FinishOutputWad();
 }
 
-// The plan belongs to one run; a new run starts without one. The block
-// itself is released with the rest of the run's memory.
-void ForgetOutputPlan() { InputPositions = nullptr; }
+// The plan belongs to one run; a new run starts without one.
+void ReleaseOutputPlan() {
+  FreeBlock(InputPositions);
+  InputPositions = nullptr;
+}

@@ -104,7 +104,11 @@ uint8_t* ReadLump(int16_t index) {
   const LumpEntry* entry = &Directory[index];
   uint8_t* data = static_cast<uint8_t*>(AllocOrDie(entry->Size));
   SeekTo(InputWad, entry->FilePos);
-  ReadInputBlock(data, entry->Size);
+  size_t items = std::fread(data, static_cast<size_t>(entry->Size), 1, InputWad);
+  // A short read ends the run in CheckTransfer; the block is given back
+  // first, so that a fatal error leaves nothing held.
+  if (items != 1) FreeBlock(data);
+  CheckTransfer("read", InputWad, static_cast<int16_t>(items), entry->Size);
   return data;
 }
 

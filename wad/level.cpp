@@ -39,6 +39,12 @@ int16_t SectorOfSideDef(int32_t sideDef) {
       ReadInt16(Level.SideDefs + sideDef * SideDefRecordSize + SideDefSectorOffset));
 }
 
-// Blocks are forgotten, not freed: tests may point members at memory of
-// their own.
+void ReleaseLevel() {
+  void* blocks[] = {Level.Things,   Level.LineDefsRaw, Level.LineDefs,   Level.SideDefs,
+                    Level.Vertexes, Level.Sectors,     Level.Reject,     Level.Segs,
+                    Level.Subsectors, Level.Nodes,     Level.BlockmapLump};
+  for (void* block : blocks) FreeBlock(block);
+  ResetLevel();
+}
+
 void ResetLevel() { std::memset(&Level, 0, sizeof Level); }

@@ -116,6 +116,9 @@ int32_t AppendVertex(int32_t x, int32_t y);  // returns the new vertex number
 // Sector of a sidedef, or -1 when the sidedef number names no record.
 int16_t SectorOfSideDef(int32_t sideDef);
 
-// Forgets the level (counts, sizes and pointers to zero); its blocks are not
-// freed, since tests may point members at memory of their own.
+// Frees every array of the level and forgets it, so that another level can
+// be loaded into an empty LevelData.
+void ReleaseLevel();
+// Forgets the level (counts, sizes and pointers to zero) without freeing its
+// blocks, for tests that point members at memory of their own.
 void ResetLevel();

@@ -111,7 +111,7 @@ void DiscardOutputWad() {
 
 void ResetOutputWad() {
   DiscardOutputWad();
-  ForgetOutputPlan();
+  ReleaseOutputPlan();
   OutputWadPath = nullptr;
   FinalPath.clear();
 }

@@ -22,5 +22,5 @@ void FinishOutputWad();
 void DiscardOutputWad();
 
 // Back to the state before any run (tests, fuzzing).
-void ForgetOutputPlan();
+void ReleaseOutputPlan();
 void ResetOutputWad();

@@ -41,9 +41,13 @@ void CopyBytes(FILE* destination, FILE* source, int32_t length) {
   uint8_t* buffer = static_cast<uint8_t*>(AllocOrDie(bufferSize));
   while (length > 0) {
     int32_t chunk = length < bufferSize ? length : bufferSize;
+    // A failed transfer ends the run in CheckTransfer; the buffer is given
+    // back first, so that a fatal error leaves nothing held.
     size_t items = std::fread(buffer, static_cast<size_t>(chunk), 1, source);
+    if (items != 1) FreeBlock(buffer);
     CheckTransfer("read", source, static_cast<int16_t>(items), chunk);
     items = std::fwrite(buffer, static_cast<size_t>(chunk), 1, destination);
+    if (items != 1) FreeBlock(buffer);
     CheckTransfer("write", destination, static_cast<int16_t>(items), chunk);
     length -= chunk;
   }

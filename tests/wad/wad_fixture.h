@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "console/console.h"
+#include "console/services.h"
 #include "wad/level.h"
 #include "wad/output.h"
 #include "wad/wadfile.h"
@@ -45,7 +46,7 @@ class WadTest : public ::testing::Test {
   static void ResetAll() {
     ResetOutputWad();
     ResetWadFile();
-    ResetLevel();
+    ReleaseLevel();
     if (LogFile != nullptr && LogFile != stdout) std::fclose(LogFile);
     LogMode = true;
     LogFile = std::fopen("/dev/null", "w");
