@@ -6,9 +6,25 @@
 
 enum class LevelFormat { Doom, Hexen };
 
+// Sizes in bytes of the lump records, as read and written.
+constexpr int32_t DoomLineDefSize = 14;
+constexpr int32_t HexenLineDefSize = 16;
+constexpr int32_t SideDefRecordSize = 30;
+constexpr int32_t VertexRecordSize = 4;
+constexpr int32_t SegRecordSize = 12;
+constexpr int32_t SubsectorRecordSize = 4;
+constexpr int32_t NodeRecordSize = 28;
+constexpr int32_t SectorRecordSize = 26;
+
 struct Vertex {
   int16_t X;
   int16_t Y;
+};
+
+// A box in map coordinates: the smallest and largest x and y of what it
+// holds.
+struct Bounds {
+  int32_t MinX, MaxX, MinY, MaxY;
 };
 
 // The internal linedef: the Doom record, whichever format was read.
