@@ -8,7 +8,6 @@
 LevelData Level;
 
 // Size of one SIDEDEFS record and the place of its sector number.
-constexpr int32_t SideDefRecordSize = 30;
 constexpr int32_t SideDefSectorOffset = 28;
 
 // Growing by a fixed step keeps reallocations rare without ever asking for

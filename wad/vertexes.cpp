@@ -6,8 +6,6 @@
 #include "wad/level.h"
 #include "wad/wadfile.h"
 
-constexpr int32_t VertexRecordSize = 4;
-
 // A linedef naming a vertex outside the lump is fatal, since nothing later
 // could place that wall. Checked before the temporary arrays exist, so that
 // the fatal error leaves nothing held.

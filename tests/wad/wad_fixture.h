@@ -17,7 +17,9 @@
 #include "console/console.h"
 #include "console/services.h"
 #include "wad/level.h"
-#include "wad/output.h"
+#include "wad/assembly.h"
+#include "wad/output_file.h"
+#include "wad/stream.h"
 #include "wad/wadfile.h"
 #include "tests/support/wadbuilder.h"
 
@@ -45,6 +47,7 @@ class WadTest : public ::testing::Test {
   // stray fatal error end the test at once instead of waiting for a key.
   static void ResetAll() {
     ResetOutputWad();
+    ReleaseOutputPlan();
     ResetWadFile();
     ReleaseLevel();
     if (LogFile != nullptr && LogFile != stdout) std::fclose(LogFile);
