@@ -2,7 +2,7 @@
 // partition line against every other seg, and the one that balances the two
 // sides best with the fewest cuts wins.
 #include "console/services.h"
-#include "driver/settings.h"
+#include "nodes/settings.h"
 #include "nodes/partition.h"
 #include "nodes/score.h"
 
