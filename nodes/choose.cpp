@@ -18,7 +18,7 @@ int32_t ChoosePartition(SegList list) {
 
   SegTable table;
   FillSegTable(&table, list);
-  const CostRule rule = {ModeNumber, FinalMode != 0};
+  const CostRule rule = {ModeNumber, FinalMode};
 
   int32_t best = 0;
   int32_t bestCost = 2147483647;

@@ -183,7 +183,7 @@ TEST_F(ChoiceTest, ChoiceAgreesWithThePlainScanOnLevelLikeLists) {
     }
     FinalMode = round % 3 != 0;
     ModeNumber = static_cast<int16_t>(round % 5 == 0 ? 0 : random() % 49);
-    int32_t expected = PlainChoose(segs, {ModeNumber, FinalMode != 0});
+    int32_t expected = PlainChoose(segs, {ModeNumber, FinalMode});
     ASSERT_EQ(Choose(segs), expected) << "round " << round << ", " << segs.size() << " segs";
     if (expected != 0) differentFromHead++;
   }
