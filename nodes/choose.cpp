@@ -1,10 +1,192 @@
 // The choice of the partition seg: every seg of the list is tried as the
 // partition line against every other seg, and the one that balances the two
 // sides best with the fewest cuts wins.
+//
+// Candidates are taken in list order, and a candidate's fate is fixed by
+// the best complete cost B at its turn: it wins when its largest running
+// cost stays below B and both its sides are non-empty. B only falls. A
+// candidate scored ahead of its turn against a larger, stale bound T is
+// therefore still decided exactly: if a running cost reached T it would
+// have reached B, and otherwise its whole scan is known and its largest
+// running cost is compared with the true B when its turn comes. So long
+// lists are scored in chunks on several threads, each chunk against the
+// best bound known, and the chunks are settled in list order. The choice is
+// the same whatever the timing and the thread count.
+#include <atomic>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
 #include "console/services.h"
-#include "nodes/settings.h"
 #include "nodes/partition.h"
 #include "nodes/score.h"
+#include "nodes/settings.h"
+
+int32_t ChoiceThreads = 0;
+
+// Shorter lists are scored on the calling thread alone: starting a thread
+// costs more than their whole choice.
+static const int32_t ThreadedListMinimum = 1024;
+static const int32_t ChunkSegs = 48;
+static const int32_t MostThreads = 8;
+
+struct Choice {
+  SegTable table;
+  CostRule rule;
+  int32_t lowestFirstCost;
+  CandidateScore* scores;  // by seg index
+  int32_t chunkCount;
+
+  // The true best cost at some point of the scan so far, lowered as soon as
+  // a winner is known: a bound for every candidate not yet settled.
+  std::atomic<int32_t> settledBound;
+
+  // Under the lock.
+  std::mutex lock;
+  int32_t nextChunk;
+  int32_t settledChunks;  // chunks settled in order, into best and bestCost
+  int32_t best, bestCost;
+  bool* chunkDone;
+  // The lowest largest running cost of a chunk's candidates that were
+  // scored whole with both sides non-empty: whichever of them wins or loses,
+  // the best cost after it is at most that.
+  int32_t* chunkPeak;
+};
+
+// Kept from call to call, like the seg table: grows, never shrinks.
+static void* choiceBlock = nullptr;
+static int64_t choiceBytes = 0;
+
+static void PlaceChoiceArrays(Choice* choice, int32_t count) {
+  int32_t chunks = (count + ChunkSegs - 1) / ChunkSegs;
+  int64_t bytes = static_cast<int64_t>(count) * sizeof(CandidateScore) +
+                  static_cast<int64_t>(chunks) * (sizeof(int32_t) + sizeof(bool)) + 16;
+  if (bytes > choiceBytes) {
+    if (choiceBlock != nullptr) FreeBlock(choiceBlock);
+    choiceBlock = AllocArrayOrDie(static_cast<int32_t>((bytes + 15) / 16), 16);
+    choiceBytes = bytes;
+  }
+  choice->scores = static_cast<CandidateScore*>(choiceBlock);
+  choice->chunkPeak = reinterpret_cast<int32_t*>(choice->scores + count);
+  choice->chunkDone = reinterpret_cast<bool*>(choice->chunkPeak + chunks);
+  choice->chunkCount = chunks;
+}
+
+// A twin pair is scored as one: seg p with p + 1 when they are twins,
+// unless p itself is the twin of p - 1 (a run of overlapping twins is then
+// scored as singles from its second seg on). Decided from the neighbours
+// alone, so that every chunk finds the same pairs.
+static bool StartsPair(const SegTable& table, int32_t p) {
+  return IsTwinPair(table, p) && !(p > 0 && IsTwinPair(table, p - 1));
+}
+
+// Chunks hold ChunkSegs segs, a pair across the border going with the
+// earlier chunk.
+static int32_t ChunkStart(const Choice& choice, int32_t chunk) {
+  if (chunk >= choice.chunkCount) return choice.table.count;
+  int32_t start = chunk * ChunkSegs;
+  return start > 0 && StartsPair(choice.table, start - 1) ? start + 1 : start;
+}
+
+// Every candidate's first running cost is at least one seg less the
+// penalty for one: once the best cost is down to that, nothing can beat it.
+static int32_t LowestFirstCost(CostRule rule) { return rule.final ? 1 : 0; }
+
+// A bound that is at least B for the first candidate of `chunk`.
+static int32_t BoundForChunk(const Choice& choice, int32_t chunk) {
+  int32_t bound = choice.bestCost;
+  for (int32_t c = choice.settledChunks; c < chunk; c++) {
+    if (choice.chunkDone[c] && choice.chunkPeak[c] < bound) bound = choice.chunkPeak[c];
+  }
+  return bound;
+}
+
+// Scores one chunk against `bound`, lowered as its own candidates complete.
+// When the bound is the true best cost (`exact`: every earlier chunk is
+// settled), a winner's final cost becomes the bound, as in the plain scan,
+// and is published at once for the chunks scored ahead.
+static int32_t ScoreChunk(Choice* choice, int32_t chunk, int32_t bound, bool exact) {
+  int32_t peak = 2147483647;
+  int32_t end = ChunkStart(*choice, chunk + 1);
+  for (int32_t p = ChunkStart(*choice, chunk); p < end;) {
+    if (!exact) {
+      int32_t settled = choice->settledBound.load(std::memory_order_relaxed);
+      if (settled < bound) bound = settled;
+    }
+    bool twin = StartsPair(choice->table, p);
+    CandidateScore scores[2];
+    if (bound <= choice->lowestFirstCost) {
+      scores[0] = scores[1] = {true, bound, bound, 0, 0};
+    } else {
+      ScoreCandidates(choice->table, p, twin, bound, choice->rule, scores);
+    }
+    for (int32_t j = 0; j <= twin; j++, p++) {
+      const CandidateScore& score = scores[j];
+      choice->scores[p] = score;
+      if (score.stopped || score.left == 0 || score.right == 0) continue;
+      if (score.peak < peak) peak = score.peak;
+      if (score.peak < bound) {
+        bound = exact ? score.cost : score.peak;
+        if (exact) choice->settledBound.store(bound, std::memory_order_relaxed);
+      }
+    }
+  }
+  return peak;
+}
+
+// Settles a scored chunk in list order against the true best cost.
+static void SettleChunk(Choice* choice, int32_t chunk) {
+  int32_t end = ChunkStart(*choice, chunk + 1);
+  for (int32_t p = ChunkStart(*choice, chunk); p < end; p++) {
+    const CandidateScore& score = choice->scores[p];
+    if (!score.stopped && score.peak < choice->bestCost && score.left > 0 && score.right > 0) {
+      choice->bestCost = score.cost;
+      choice->best = p;
+    }
+  }
+}
+
+// Under the lock.
+static bool IsChoiceOver(const Choice& choice) {
+  return choice.nextChunk == choice.chunkCount || choice.bestCost <= choice.lowestFirstCost;
+}
+
+static bool IsChoiceOverNow(Choice* choice) {
+  std::lock_guard<std::mutex> hold(choice->lock);
+  return IsChoiceOver(*choice);
+}
+
+// Scores and settles chunks until none is left or the next is `stopBefore`.
+static void ScoreChunks(Choice* choice, int32_t stopBefore) {
+  for (;;) {
+    int32_t chunk, bound;
+    bool exact;
+    {
+      std::lock_guard<std::mutex> hold(choice->lock);
+      if (IsChoiceOver(*choice) || choice->nextChunk >= stopBefore) return;
+      chunk = choice->nextChunk++;
+      bound = BoundForChunk(*choice, chunk);
+      exact = choice->settledChunks == chunk;
+    }
+    int32_t peak = ScoreChunk(choice, chunk, bound, exact);
+    std::lock_guard<std::mutex> hold(choice->lock);
+    choice->chunkDone[chunk] = true;
+    choice->chunkPeak[chunk] = peak;
+    while (choice->settledChunks < choice->chunkCount && choice->chunkDone[choice->settledChunks]) {
+      SettleChunk(choice, choice->settledChunks++);
+    }
+    choice->settledBound.store(choice->bestCost, std::memory_order_relaxed);
+  }
+}
+
+static int32_t ThreadCount(int32_t count) {
+  int32_t threads = ChoiceThreads;
+  if (threads <= 0) {
+    if (count < ThreadedListMinimum) return 1;
+    threads = static_cast<int32_t>(std::thread::hardware_concurrency());
+  }
+  return threads < 1 ? 1 : threads > MostThreads ? MostThreads : threads;
+}
 
 int32_t ChoosePartition(SegList list) {
   if (list.count == 0) return -1;
@@ -16,27 +198,33 @@ int32_t ChoosePartition(SegList list) {
   // A lone seg tests nothing and has nothing on its left: the head stays.
   if (list.count == 1) return 0;
 
-  SegTable table;
-  FillSegTable(&table, list);
-  const CostRule rule = {ModeNumber, FinalMode};
+  Choice choice;
+  FillSegTable(&choice.table, list);
+  PlaceChoiceArrays(&choice, list.count);
+  choice.rule = {ModeNumber, FinalMode};
+  choice.lowestFirstCost = LowestFirstCost(choice.rule);
+  for (int32_t c = 0; c < choice.chunkCount; c++) choice.chunkDone[c] = false;
+  choice.nextChunk = 0;
+  choice.settledChunks = 0;
+  choice.best = 0;
+  choice.bestCost = 2147483647;
+  choice.settledBound.store(choice.bestCost);
 
-  int32_t best = 0;
-  int32_t bestCost = 2147483647;
-  // Every candidate's first running cost is at least one seg less the
-  // penalty for one: once the best cost is down to that, nothing can beat
-  // it.
-  const int32_t lowestFirstCost = rule.final ? 1 : 0;
-  for (int32_t p = 0; p < list.count && bestCost > lowestFirstCost;) {
-    bool twin = IsTwinPair(table, p);
-    CandidateScore scores[2];
-    ScoreCandidates(table, p, twin, bestCost, rule, scores);
-    for (int32_t j = 0; j <= twin; j++, p++) {
-      const CandidateScore& score = scores[j];
-      if (!score.stopped && score.peak < bestCost && score.left > 0 && score.right > 0) {
-        bestCost = score.cost;
-        best = p;
-      }
+  // The first chunk brings the best cost down from nothing, and often
+  // settles the choice; helpers join in after it. A helper that cannot be
+  // started leaves its share to the others.
+  ScoreChunks(&choice, 1);
+  std::thread helpers[MostThreads];
+  int32_t started = 0;
+  for (int32_t t = 1; t < ThreadCount(list.count) && !IsChoiceOverNow(&choice); t++) {
+    try {
+      helpers[started] = std::thread(ScoreChunks, &choice, choice.chunkCount);
+      started++;
+    } catch (const std::system_error&) {
+      break;
     }
   }
-  return best;
+  ScoreChunks(&choice, choice.chunkCount);
+  for (int32_t t = 0; t < started; t++) helpers[t].join();
+  return choice.best;
 }

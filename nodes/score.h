@@ -66,3 +66,8 @@ bool IsTwinPair(const SegTable& table, int32_t first);
 // segs.
 void ScoreCandidates(const SegTable& table, int32_t first, bool twin, int32_t bound, CostRule rule,
                      CandidateScore scores[2]);
+
+// Threads the choice uses. 0, the default, gives one per core for long
+// lists; a number forces that many on every list of more than one chunk.
+// Only the tests set it: the choice is the same either way.
+extern int32_t ChoiceThreads;

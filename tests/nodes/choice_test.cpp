@@ -9,7 +9,13 @@
 
 namespace {
 
-class ChoiceTest : public NodesTest {};
+class ChoiceTest : public NodesTest {
+ protected:
+  void TearDown() override {
+    ChoiceThreads = 0;
+    NodesTest::TearDown();
+  }
+};
 
 BuildSeg Wall(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int16_t direction = 0) {
   BuildSeg seg = SegBetween(x1, y1, x2, y2);
@@ -188,6 +194,22 @@ TEST_F(ChoiceTest, ChoiceAgreesWithThePlainScanOnLevelLikeLists) {
     if (expected != 0) differentFromHead++;
   }
   EXPECT_GT(differentFromHead, 20);
+}
+
+// Many chunks scored on several threads against stale bounds, settled in
+// order: the plain scan's choice on every thread count.
+TEST_F(ChoiceTest, ChoiceIsTheSameOnAnyThreadCount) {
+  std::mt19937 random(4242);
+  for (int round = 0; round < 16; round++) {
+    std::vector<BuildSeg> segs = RandomLevel(random, 4 + round * 3, round % 2 ? 4000 : 800);
+    FinalMode = round % 4 != 0;
+    ModeNumber = static_cast<int16_t>(round % 5 == 0 ? 0 : random() % 49);
+    int32_t expected = PlainChoose(segs, {ModeNumber, FinalMode});
+    for (int32_t threads : {1, 2, 3, 8}) {
+      ChoiceThreads = threads;
+      ASSERT_EQ(Choose(segs), expected) << "round " << round << ", " << threads << " threads";
+    }
+  }
 }
 
 TEST_F(ChoiceTest, TwinPairsAreReversedSegsOfOtherDirections) {
