@@ -117,32 +117,37 @@ static int32_t Penalty(int32_t tested, bool final) { return final ? 2 * tested /
 
 // Tests the segs from..to-1 one by one, without a branch on the side in the
 // common case: only a seg crossing near the line needs the full side test.
-static void ScanSegs(const SegTable& table, const ScanLine& scan, int32_t from, int32_t to, CostRule rule,
-                     RunningCost* run) {
-  const int32_t bound = scan.bound;
-  const int64_t dx = scan.line.dx, dy = scan.line.dy;
+// A seg with an end point on the left counts left, one with an end point on
+// the right counts right (a crossing seg both), and a collinear seg counts
+// by its direction flag.
+static inline void ScanSegs(const SegTable& table, const ScanLine& scan, int32_t from, int32_t to, CostRule rule,
+                            RunningCost* run) {
+  const int32_t *x1 = table.x1, *y1 = table.y1, *x2 = table.x2, *y2 = table.y2;
+  const int16_t* direction = table.direction;
+  const int64_t base = scan.base, dx = scan.line.dx, dy = scan.line.dy;
+  const int32_t bound = scan.bound, weight = rule.weight;
+  const bool final = rule.final;
   int32_t left = run->left, right = run->right, splitSum = run->splitSum, tested = run->tested;
   int32_t cost = run->cost, peak = run->peak;
   for (int32_t q = from; q < to; q++) {
-    int64_t l = scan.base - table.x1[q] * dy + table.y1[q] * dx;
-    int64_t m = scan.base - table.x2[q] * dy + table.y2[q] * dx;
-    int32_t crosses = (l < 0 && m > 0) | (l > 0 && m < 0);
-    if (crosses && !IsFarFromLine(l, m, FarLimitOf(scan))) {
+    int64_t l = base - x1[q] * dy + y1[q] * dx;
+    int64_t m = base - x2[q] * dy + y2[q] * dx;
+    int32_t onLeft = (l < 0) | (m < 0);
+    int32_t onRight = (l > 0) | (m > 0);
+    if ((onLeft & onRight) && !IsFarFromLine(l, m, FarLimitOf(scan))) {
       // The cut-point tolerance may move an end point onto the line.
       SideCode code = ClassifySeg(scan.line, table.segs[q]);
-      crosses = ClassOfCode(code) == ClassCrosses;
-      l = (code & StartLeft) ? -1 : (code & StartRight) ? 1 : 0;
-      m = (code & EndLeft) ? -1 : (code & EndRight) ? 1 : 0;
+      onLeft = (code & (StartLeft | EndLeft)) != 0;
+      onRight = (code & (StartRight | EndRight)) != 0;
     }
-    int32_t collinear = (l == 0) & (m == 0);
-    int32_t leftOnly = (crosses ^ 1) & ((l < 0) | (m < 0));
-    int32_t sameDirection = table.direction[q] == scan.direction;
-    left += crosses | leftOnly | (collinear & (sameDirection ^ 1));
-    right += crosses | ((crosses | leftOnly | collinear) ^ 1) | (collinear & sameDirection);
-    splitSum += crosses * rule.weight;
+    int32_t collinear = (onLeft | onRight) ^ 1;
+    int32_t same = direction[q] == scan.direction;
+    left += onLeft | (collinear & (same ^ 1));
+    right += onRight | (collinear & same);
+    splitSum += (onLeft & onRight) * weight;
     tested++;
     int32_t larger = left > right ? left : right;
-    cost = larger + splitSum - Penalty(tested, rule.final);
+    cost = larger + splitSum - Penalty(tested, final);
     peak = cost > peak ? cost : peak;
     if (peak >= bound) break;
   }
@@ -158,7 +163,7 @@ static void ScanSegs(const SegTable& table, const ScanLine& scan, int32_t from, 
 // side is not the larger one the running cost can only fall; once it is,
 // it can only rise (the penalty grows by at most one a seg), so its largest
 // value is at the first or the last of them.
-static void AddOneSided(RunningCost* run, int32_t count, bool right, CostRule rule) {
+static inline void AddOneSided(RunningCost* run, int32_t count, bool right, CostRule rule) {
   int32_t* grows = right ? &run->right : &run->left;
   int32_t other = right ? run->left : run->right;
   int32_t first = (*grows + 1 > other ? *grows + 1 : other) + run->splitSum - Penalty(run->tested + 1, rule.final);
@@ -253,14 +258,17 @@ void ScoreCandidates(const SegTable& table, int32_t first, bool twin, int32_t bo
   RunningCost run = {0, 0, 0, 0, 0, INT32_MIN};
   const int32_t top = table.levelCount - 1;
   int32_t from = 0;
+  // A candidate whose segs so far lie on one side gains about a third of a
+  // point a seg (Final) and stops near three times the bound: blocks of
+  // about that size are tried first. After that, a block one level above
+  // the last one that lay on one side, then smaller ones while the line
+  // runs through the block's box.
   int32_t reach = 0;
+  while (reach < top && table.span[reach + 1] <= 3 * static_cast<int64_t>(bound)) reach++;
   while (from < table.count) {
-    // A block one level above the last one that lay on one side (most
-    // candidates stop within the first few segs), then smaller ones while
-    // the line runs through the block's box. The side product's extremes
-    // over a box are at two opposite corners, picked by the signs of the
-    // deltas. A block holding a candidate never lies on one side: the
-    // candidate's end points are on the line.
+    // The side product's extremes over a box are at two opposite corners,
+    // picked by the signs of the deltas. A block holding a candidate never
+    // lies on one side: the candidate's end points are on the line.
     int32_t level = reach < top ? reach : top;
     while ((from & (table.span[level] - 1)) != 0) level--;
     int32_t to;
