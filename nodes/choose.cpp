@@ -14,19 +14,19 @@
 // the same whatever the timing and the thread count.
 #include <atomic>
 #include <mutex>
-#include <system_error>
 #include <thread>
 
 #include "console/services.h"
+#include "nodes/helpers.h"
 #include "nodes/partition.h"
 #include "nodes/score.h"
 #include "nodes/settings.h"
 
 int32_t ChoiceThreads = 0;
 
-// Shorter lists are scored on the calling thread alone: starting a thread
+// Shorter lists are scored on the calling thread alone: waking a helper
 // costs more than their whole choice.
-static const int32_t ThreadedListMinimum = 1024;
+static const int32_t ThreadedListMinimum = 256;
 static const int32_t ChunkSegs = 48;
 static const int32_t MostThreads = 8;
 
@@ -101,6 +101,18 @@ static int32_t BoundForChunk(const Choice& choice, int32_t chunk) {
   return bound;
 }
 
+// Whether a scored candidate wins against the true best cost. Its peak is
+// at least its largest running cost: below the best cost, it wins; at or
+// above it (the bound it was scored against was higher), it is scored again
+// against the best cost itself.
+static bool WinsAgainst(const Choice& choice, int32_t p, const CandidateScore& score, int32_t bestCost) {
+  if (score.stopped || score.left == 0 || score.right == 0) return false;
+  if (score.peak < bestCost) return true;
+  CandidateScore again[2];
+  ScoreCandidates(choice.table, p, false, bestCost, choice.rule, again);
+  return !again[0].stopped;
+}
+
 // Scores one chunk against `bound`, lowered as its own candidates complete.
 // When the bound is the true best cost (`exact`: every earlier chunk is
 // settled), a winner's final cost becomes the bound, as in the plain scan,
@@ -125,9 +137,11 @@ static int32_t ScoreChunk(Choice* choice, int32_t chunk, int32_t bound, bool exa
       choice->scores[p] = score;
       if (score.stopped || score.left == 0 || score.right == 0) continue;
       if (score.peak < peak) peak = score.peak;
-      if (score.peak < bound) {
-        bound = exact ? score.cost : score.peak;
-        if (exact) choice->settledBound.store(bound, std::memory_order_relaxed);
+      if (exact && WinsAgainst(*choice, p, score, bound)) {
+        bound = score.cost;
+        choice->settledBound.store(bound, std::memory_order_relaxed);
+      } else if (!exact && score.peak < bound) {
+        bound = score.peak;
       }
     }
   }
@@ -138,9 +152,8 @@ static int32_t ScoreChunk(Choice* choice, int32_t chunk, int32_t bound, bool exa
 static void SettleChunk(Choice* choice, int32_t chunk) {
   int32_t end = ChunkStart(*choice, chunk + 1);
   for (int32_t p = ChunkStart(*choice, chunk); p < end; p++) {
-    const CandidateScore& score = choice->scores[p];
-    if (!score.stopped && score.peak < choice->bestCost && score.left > 0 && score.right > 0) {
-      choice->bestCost = score.cost;
+    if (WinsAgainst(*choice, p, choice->scores[p], choice->bestCost)) {
+      choice->bestCost = choice->scores[p].cost;
       choice->best = p;
     }
   }
@@ -179,6 +192,10 @@ static void ScoreChunks(Choice* choice, int32_t stopBefore) {
   }
 }
 
+static void ScoreAllChunks(void* choice) {
+  ScoreChunks(static_cast<Choice*>(choice), static_cast<Choice*>(choice)->chunkCount);
+}
+
 static int32_t ThreadCount(int32_t count) {
   int32_t threads = ChoiceThreads;
   if (threads <= 0) {
@@ -211,20 +228,8 @@ int32_t ChoosePartition(SegList list) {
   choice.settledBound.store(choice.bestCost);
 
   // The first chunk brings the best cost down from nothing, and often
-  // settles the choice; helpers join in after it. A helper that cannot be
-  // started leaves its share to the others.
+  // settles the choice; helpers join in after it.
   ScoreChunks(&choice, 1);
-  std::thread helpers[MostThreads];
-  int32_t started = 0;
-  for (int32_t t = 1; t < ThreadCount(list.count) && !IsChoiceOverNow(&choice); t++) {
-    try {
-      helpers[started] = std::thread(ScoreChunks, &choice, choice.chunkCount);
-      started++;
-    } catch (const std::system_error&) {
-      break;
-    }
-  }
-  ScoreChunks(&choice, choice.chunkCount);
-  for (int32_t t = 0; t < started; t++) helpers[t].join();
+  if (!IsChoiceOverNow(&choice)) RunWithHelpers(ScoreAllChunks, &choice, ThreadCount(list.count) - 1);
   return choice.best;
 }

@@ -3,6 +3,8 @@
 // box lies wholly on one side of the line.
 #include "nodes/score.h"
 
+#include <emmintrin.h>
+
 #include "console/services.h"
 #include "nodes/partition.h"
 
@@ -49,13 +51,21 @@ void FillSegTable(SegTable* table, SegList list) {
     boxCount += BlocksOfLevel(list.count, span);
     if (span >= list.count) break;
   }
-  int64_t bytes = static_cast<int64_t>(list.count) * (4 * 4 + 2) + static_cast<int64_t>(boxCount) * 16 + 16;
+  int32_t leaves = BlocksOfLevel(list.count, table->span[0]);
+  int32_t padded = list.count + 1;
+  int64_t bytes = static_cast<int64_t>(padded) * 4 * 8 + static_cast<int64_t>(boxCount) * 16 +
+                  static_cast<int64_t>(list.count) * (4 * 4 + 2) + leaves + 16;
   if (bytes > tableBytes) {
     if (tableBlock != nullptr) FreeBlock(tableBlock);
     tableBlock = AllocArrayOrDie(static_cast<int32_t>((bytes + 15) / 16), 16);
     tableBytes = bytes;
   }
-  SegBox* boxes = static_cast<SegBox*>(tableBlock);
+  double* doubles = static_cast<double*>(tableBlock);
+  table->x1d = doubles;
+  table->y1d = doubles + padded;
+  table->x2d = doubles + 2 * padded;
+  table->y2d = doubles + 3 * padded;
+  SegBox* boxes = reinterpret_cast<SegBox*>(doubles + 4 * padded);
   for (int32_t level = 0; level < table->levelCount; level++) {
     table->boxes[level] = boxes;
     boxes += BlocksOfLevel(list.count, table->span[level]);
@@ -68,6 +78,7 @@ void FillSegTable(SegTable* table, SegList list) {
   table->x2 = coordinates + 2 * list.count;
   table->y2 = coordinates + 3 * list.count;
   table->direction = reinterpret_cast<int16_t*>(coordinates + 4 * list.count);
+  table->leafDirections = reinterpret_cast<uint8_t*>(table->direction + list.count);
 
   for (int32_t i = 0; i < list.count; i++) {
     const BuildSeg& seg = list.segs[i];
@@ -75,7 +86,19 @@ void FillSegTable(SegTable* table, SegList list) {
     table->y1[i] = seg.y1;
     table->x2[i] = seg.x2;
     table->y2[i] = seg.y2;
+    table->x1d[i] = seg.x1;
+    table->y1d[i] = seg.y1;
+    table->x2d[i] = seg.x2;
+    table->y2d[i] = seg.y2;
     table->direction[i] = seg.direction;
+  }
+  table->x1d[list.count] = table->y1d[list.count] = table->x2d[list.count] = table->y2d[list.count] = 0;
+  for (int32_t b = 0; b < leaves; b++) {
+    uint8_t bits = 0;
+    for (int32_t i = b * table->span[0]; i < (b + 1) * table->span[0] && i < list.count; i++) {
+      if (table->direction[i] != 0) bits |= static_cast<uint8_t>(1 << (i - b * table->span[0]));
+    }
+    table->leafDirections[b] = bits;
   }
   for (int32_t b = 0; b < BlocksOfLevel(list.count, table->span[0]); b++) {
     int32_t from = b * table->span[0];
@@ -115,41 +138,106 @@ struct RunningCost {
 
 static int32_t Penalty(int32_t tested, bool final) { return final ? 2 * tested / 3 : tested; }
 
-// Tests the segs from..to-1 one by one, without a branch on the side in the
-// common case: only a seg crossing near the line needs the full side test.
-// A seg with an end point on the left counts left, one with an end point on
-// the right counts right (a crossing seg both), and a collinear seg counts
-// by its direction flag.
+// Side bits of the segs from..to-1 (at most one leaf block), bit i for seg
+// from + i: an end point strictly left of the line, or strictly right. Two
+// segs at a time in double precision, which is exact here: the coordinates
+// are 16-bit, so every product and sum is an integer below 2^35, and a
+// double holds every integer below 2^53.
+struct SideBits {
+  uint32_t left, right;
+};
+
+static inline SideBits SidesOfSegs(const SegTable& table, const ScanLine& scan, int32_t from, int32_t to) {
+  const __m128d base = _mm_set1_pd(static_cast<double>(scan.base));
+  const __m128d dx = _mm_set1_pd(scan.line.dx), dy = _mm_set1_pd(scan.line.dy);
+  const __m128d zero = _mm_setzero_pd();
+  uint32_t left = 0, right = 0;
+  for (int32_t i = 0; from + i < to; i += 2) {
+    int32_t q = from + i;  // and q + 1, which may be the spare entry
+    __m128d l = _mm_add_pd(_mm_sub_pd(base, _mm_mul_pd(_mm_loadu_pd(table.x1d + q), dy)),
+                           _mm_mul_pd(_mm_loadu_pd(table.y1d + q), dx));
+    __m128d m = _mm_add_pd(_mm_sub_pd(base, _mm_mul_pd(_mm_loadu_pd(table.x2d + q), dy)),
+                           _mm_mul_pd(_mm_loadu_pd(table.y2d + q), dx));
+    left |= static_cast<uint32_t>(_mm_movemask_pd(_mm_or_pd(_mm_cmplt_pd(l, zero), _mm_cmplt_pd(m, zero)))) << i;
+    right |= static_cast<uint32_t>(_mm_movemask_pd(_mm_or_pd(_mm_cmpgt_pd(l, zero), _mm_cmpgt_pd(m, zero)))) << i;
+  }
+  uint32_t mask = (1u << (to - from)) - 1;
+  return {left & mask, right & mask};
+}
+
+// Bits set in a leaf's worth of side bits, looked up: the processors this
+// builds for need not count bits in one instruction.
+static_assert(ScanLeafShift <= 3, "side bits of a leaf block fit in a byte");
+struct BitCounts {
+  uint8_t of[256];
+  constexpr BitCounts() : of() {
+    for (int i = 1; i < 256; i++) of[i] = static_cast<uint8_t>(of[i >> 1] + (i & 1));
+  }
+};
+static constexpr BitCounts bitCounts;
+
+static int32_t CountBits(uint32_t bits) { return bitCounts.of[bits]; }
+
+// Tests the segs from..to-1 (at most one leaf block): a seg with an end
+// point on the left counts left, one with an end point on the right counts
+// right (a cut seg both), and a collinear seg counts by its direction flag.
+// Only a seg crossing near the line needs the full side test.
+//
+// Over these segs no running cost exceeds the larger of the two counts at
+// the end, plus the cuts at the end, less the penalty after the first of
+// them. While that stays below the bound, that is all the scan needs: the
+// peak it keeps may lie above the true largest running cost, never above
+// the bound. Only otherwise are the running costs followed seg by seg.
 static inline void ScanSegs(const SegTable& table, const ScanLine& scan, int32_t from, int32_t to, CostRule rule,
                             RunningCost* run) {
-  const int32_t *x1 = table.x1, *y1 = table.y1, *x2 = table.x2, *y2 = table.y2;
-  const int16_t* direction = table.direction;
-  const int64_t base = scan.base, dx = scan.line.dx, dy = scan.line.dy;
-  const int32_t bound = scan.bound, weight = rule.weight;
+  if (from >= to) return;
+  SideBits sides = SidesOfSegs(table, scan, from, to);
+  for (uint32_t cuts = sides.left & sides.right; cuts != 0; cuts &= cuts - 1) {
+    int32_t i = CountBits((cuts & (0u - cuts)) - 1);
+    int32_t q = from + i;
+    int64_t l = scan.base - table.x1[q] * static_cast<int64_t>(scan.line.dy) + table.y1[q] * static_cast<int64_t>(scan.line.dx);
+    int64_t m = scan.base - table.x2[q] * static_cast<int64_t>(scan.line.dy) + table.y2[q] * static_cast<int64_t>(scan.line.dx);
+    if (IsFarFromLine(l, m, FarLimitOf(scan))) continue;
+    // The cut-point tolerance may move an end point onto the line.
+    SideCode code = ClassifySeg(scan.line, table.segs[q]);
+    uint32_t bit = 1u << i;
+    if (!(code & (StartLeft | EndLeft))) sides.left &= ~bit;
+    if (!(code & (StartRight | EndRight))) sides.right &= ~bit;
+  }
+  const int32_t leafStart = from >> ScanLeafShift << ScanLeafShift;
+  const uint32_t mask = (1u << (to - from)) - 1;
+  uint32_t against = static_cast<uint32_t>(table.leafDirections[from >> ScanLeafShift]) >> (from - leafStart);
+  uint32_t same = (scan.direction != 0 ? against : ~against) & mask;
+  uint32_t collinear = ~(sides.left | sides.right) & mask;
+  uint32_t addLeft = sides.left | (collinear & ~same);
+  uint32_t addRight = sides.right | (collinear & same);
+  uint32_t cuts = sides.left & sides.right;
+
   const bool final = rule.final;
-  int32_t left = run->left, right = run->right, splitSum = run->splitSum, tested = run->tested;
-  int32_t cost = run->cost, peak = run->peak;
-  for (int32_t q = from; q < to; q++) {
-    int64_t l = base - x1[q] * dy + y1[q] * dx;
-    int64_t m = base - x2[q] * dy + y2[q] * dx;
-    int32_t onLeft = (l < 0) | (m < 0);
-    int32_t onRight = (l > 0) | (m > 0);
-    if ((onLeft & onRight) && !IsFarFromLine(l, m, FarLimitOf(scan))) {
-      // The cut-point tolerance may move an end point onto the line.
-      SideCode code = ClassifySeg(scan.line, table.segs[q]);
-      onLeft = (code & (StartLeft | EndLeft)) != 0;
-      onRight = (code & (StartRight | EndRight)) != 0;
-    }
-    int32_t collinear = (onLeft | onRight) ^ 1;
-    int32_t same = direction[q] == scan.direction;
-    left += onLeft | (collinear & (same ^ 1));
-    right += onRight | (collinear & same);
-    splitSum += (onLeft & onRight) * weight;
+  int32_t count = to - from;
+  int32_t left = run->left + CountBits(addLeft), right = run->right + CountBits(addRight);
+  int32_t splitSum = run->splitSum + CountBits(cuts) * rule.weight;
+  int32_t ceiling = (left > right ? left : right) + splitSum - Penalty(run->tested + 1, final);
+  if (ceiling < scan.bound) {
+    run->left = left;
+    run->right = right;
+    run->splitSum = splitSum;
+    run->tested += count;
+    run->cost = (left > right ? left : right) + splitSum - Penalty(run->tested, final);
+    if (ceiling > run->peak) run->peak = ceiling;
+    return;
+  }
+  left = run->left;
+  right = run->right;
+  splitSum = run->splitSum;
+  int32_t tested = run->tested, cost = run->cost, peak = run->peak;
+  for (int32_t i = 0; i < count; i++) {
+    left += (addLeft >> i) & 1;
+    right += (addRight >> i) & 1;
+    splitSum += static_cast<int32_t>((cuts >> i) & 1) * rule.weight;
     tested++;
-    int32_t larger = left > right ? left : right;
-    cost = larger + splitSum - Penalty(tested, final);
+    cost = (left > right ? left : right) + splitSum - Penalty(tested, final);
     peak = cost > peak ? cost : peak;
-    if (peak >= bound) break;
   }
   run->left = left;
   run->right = right;

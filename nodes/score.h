@@ -18,9 +18,10 @@ struct SegBox {
 };
 
 // What the scan reads of a seg list: the coordinates in separate arrays,
-// the direction flags and the boxes of the blocks of every level. `segs` is
-// the list itself, read for the full side test of a seg that crosses near
-// the line.
+// as integers and as doubles for the side test two segs at a time, the
+// direction flags (0 or 1) one by one and as one bit a seg for each leaf
+// block, and the boxes of the blocks of every level. `segs` is the list
+// itself, read for the full side test of a seg that crosses near the line.
 struct SegTable {
   const BuildSeg* segs;
   int32_t count;
@@ -28,7 +29,12 @@ struct SegTable {
   int32_t* y1;
   int32_t* x2;
   int32_t* y2;
+  double* x1d;  // one spare entry past the end of each
+  double* y1d;
+  double* x2d;
+  double* y2d;
   int16_t* direction;
+  uint8_t* leafDirections;  // bit i: seg i of the leaf runs against its linedef
   int32_t levelCount;
   int32_t shift[ScanMaxLevels];  // a block of each level holds 1 << shift segs
   int32_t span[ScanMaxLevels];
@@ -39,7 +45,7 @@ struct SegTable {
 void FillSegTable(SegTable* table, SegList list);
 
 struct CostRule {
-  int32_t weight;  // added to the cost for every cut
+  int32_t weight;  // added to the cost for every cut, 0 to 48
   bool final;      // penalty 2k/3 (Final) or k (Turbo) after k tested segs
 };
 
@@ -47,10 +53,11 @@ struct CostRule {
 // max(left, right) + cuts * weight - penalty. The choice drops a candidate
 // as soon as that reaches the best complete cost so far, and takes one that
 // never does and leaves both sides non-empty. Which seg stopped it is of no
-// consequence, so a candidate is summed up by its largest running cost.
+// consequence, so a candidate is summed up by its largest running cost, or
+// by a value at least as large.
 struct CandidateScore {
   bool stopped;  // some running cost reached the bound; the rest is unset
-  int32_t peak;  // largest running cost
+  int32_t peak;  // at least the largest running cost, and below the bound
   int32_t cost;  // running cost after the last tested seg
   int32_t left, right;
 };
@@ -60,7 +67,8 @@ struct CandidateScore {
 bool IsTwinPair(const SegTable& table, int32_t first);
 
 // Scores the seg `first` of the table against `bound` into scores[0]:
-// stopped when a running cost reaches the bound, otherwise the whole scan.
+// stopped exactly when a running cost reaches the bound, otherwise the
+// whole scan.
 // With `twin` (IsTwinPair holds) the same scan scores seg first + 1 into
 // scores[1]; the bound must hold for it too. The list must hold at least two
 // segs.
