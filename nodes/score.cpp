@@ -12,11 +12,22 @@
 static void* tableBlock = nullptr;
 static int64_t tableBytes = 0;
 
+struct Extent {
+  int32_t minX, maxX, minY, maxY;
+};
+
+static SegBox BoxOfExtent(const Extent& e) { return {e.minX + e.maxX, e.minY + e.maxY, e.maxX - e.minX, e.maxY - e.minY}; }
+
+static Extent ExtentOfBox(const SegBox& box) {
+  return {(box.x - box.width) / 2, (box.x + box.width) / 2, (box.y - box.height) / 2, (box.y + box.height) / 2};
+}
+
 static SegBox BoxOfSegs(const SegTable& table, int32_t from, int32_t to) {
-  SegBox box = {table.x1[from], table.x1[from], table.y1[from], table.y1[from]};
+  const BuildSeg* segs = table.segs;
+  Extent box = {segs[from].x1, segs[from].x1, segs[from].y1, segs[from].y1};
   for (int32_t i = from; i < to; i++) {
-    const int32_t xs[2] = {table.x1[i], table.x2[i]};
-    const int32_t ys[2] = {table.y1[i], table.y2[i]};
+    const int32_t xs[2] = {segs[i].x1, segs[i].x2};
+    const int32_t ys[2] = {segs[i].y1, segs[i].y2};
     for (int e = 0; e < 2; e++) {
       if (xs[e] < box.minX) box.minX = xs[e];
       if (xs[e] > box.maxX) box.maxX = xs[e];
@@ -24,18 +35,19 @@ static SegBox BoxOfSegs(const SegTable& table, int32_t from, int32_t to) {
       if (ys[e] > box.maxY) box.maxY = ys[e];
     }
   }
-  return box;
+  return BoxOfExtent(box);
 }
 
 static SegBox BoxOfBoxes(const SegBox* boxes, int32_t from, int32_t to) {
-  SegBox box = boxes[from];
+  Extent box = ExtentOfBox(boxes[from]);
   for (int32_t i = from + 1; i < to; i++) {
-    if (boxes[i].minX < box.minX) box.minX = boxes[i].minX;
-    if (boxes[i].maxX > box.maxX) box.maxX = boxes[i].maxX;
-    if (boxes[i].minY < box.minY) box.minY = boxes[i].minY;
-    if (boxes[i].maxY > box.maxY) box.maxY = boxes[i].maxY;
+    Extent next = ExtentOfBox(boxes[i]);
+    if (next.minX < box.minX) box.minX = next.minX;
+    if (next.maxX > box.maxX) box.maxX = next.maxX;
+    if (next.minY < box.minY) box.minY = next.minY;
+    if (next.maxY > box.maxY) box.maxY = next.maxY;
   }
-  return box;
+  return BoxOfExtent(box);
 }
 
 static int32_t BlocksOfLevel(int32_t count, int32_t span) { return (count + span - 1) / span; }
@@ -53,32 +65,25 @@ void FillSegTable(SegTable* table, SegList list) {
   }
   int32_t leaves = BlocksOfLevel(list.count, table->span[0]);
   int32_t padded = list.count + 1;
-  int64_t bytes = static_cast<int64_t>(padded) * 4 * 8 + static_cast<int64_t>(boxCount) * 16 +
-                  static_cast<int64_t>(list.count) * (4 * 4 + 2) + leaves + 16;
+  int64_t bytes = static_cast<int64_t>(padded) * 4 * 8 + static_cast<int64_t>(boxCount) * 16 + leaves + 16;
   if (bytes > tableBytes) {
     if (tableBlock != nullptr) FreeBlock(tableBlock);
     tableBlock = AllocArrayOrDie(static_cast<int32_t>((bytes + 15) / 16), 16);
     tableBytes = bytes;
   }
   double* doubles = static_cast<double*>(tableBlock);
-  table->x1d = doubles;
-  table->y1d = doubles + padded;
-  table->x2d = doubles + 2 * padded;
-  table->y2d = doubles + 3 * padded;
+  table->x1 = doubles;
+  table->y1 = doubles + padded;
+  table->x2 = doubles + 2 * padded;
+  table->y2 = doubles + 3 * padded;
   SegBox* boxes = reinterpret_cast<SegBox*>(doubles + 4 * padded);
   for (int32_t level = 0; level < table->levelCount; level++) {
     table->boxes[level] = boxes;
     boxes += BlocksOfLevel(list.count, table->span[level]);
   }
-  int32_t* coordinates = reinterpret_cast<int32_t*>(boxes);
+  table->leafDirections = reinterpret_cast<uint8_t*>(boxes);
   table->segs = list.segs;
   table->count = list.count;
-  table->x1 = coordinates;
-  table->y1 = coordinates + list.count;
-  table->x2 = coordinates + 2 * list.count;
-  table->y2 = coordinates + 3 * list.count;
-  table->direction = reinterpret_cast<int16_t*>(coordinates + 4 * list.count);
-  table->leafDirections = reinterpret_cast<uint8_t*>(table->direction + list.count);
 
   for (int32_t i = 0; i < list.count; i++) {
     const BuildSeg& seg = list.segs[i];
@@ -86,17 +91,12 @@ void FillSegTable(SegTable* table, SegList list) {
     table->y1[i] = seg.y1;
     table->x2[i] = seg.x2;
     table->y2[i] = seg.y2;
-    table->x1d[i] = seg.x1;
-    table->y1d[i] = seg.y1;
-    table->x2d[i] = seg.x2;
-    table->y2d[i] = seg.y2;
-    table->direction[i] = seg.direction;
   }
-  table->x1d[list.count] = table->y1d[list.count] = table->x2d[list.count] = table->y2d[list.count] = 0;
+  table->x1[list.count] = table->y1[list.count] = table->x2[list.count] = table->y2[list.count] = 0;
   for (int32_t b = 0; b < leaves; b++) {
     uint8_t bits = 0;
     for (int32_t i = b * table->span[0]; i < (b + 1) * table->span[0] && i < list.count; i++) {
-      if (table->direction[i] != 0) bits |= static_cast<uint8_t>(1 << (i - b * table->span[0]));
+      if (list.segs[i].direction != 0) bits |= static_cast<uint8_t>(1 << (i - b * table->span[0]));
     }
     table->leafDirections[b] = bits;
   }
@@ -154,10 +154,10 @@ static inline SideBits SidesOfSegs(const SegTable& table, const ScanLine& scan, 
   uint32_t left = 0, right = 0;
   for (int32_t i = 0; from + i < to; i += 2) {
     int32_t q = from + i;  // and q + 1, which may be the spare entry
-    __m128d l = _mm_add_pd(_mm_sub_pd(base, _mm_mul_pd(_mm_loadu_pd(table.x1d + q), dy)),
-                           _mm_mul_pd(_mm_loadu_pd(table.y1d + q), dx));
-    __m128d m = _mm_add_pd(_mm_sub_pd(base, _mm_mul_pd(_mm_loadu_pd(table.x2d + q), dy)),
-                           _mm_mul_pd(_mm_loadu_pd(table.y2d + q), dx));
+    __m128d l = _mm_add_pd(_mm_sub_pd(base, _mm_mul_pd(_mm_loadu_pd(table.x1 + q), dy)),
+                           _mm_mul_pd(_mm_loadu_pd(table.y1 + q), dx));
+    __m128d m = _mm_add_pd(_mm_sub_pd(base, _mm_mul_pd(_mm_loadu_pd(table.x2 + q), dy)),
+                           _mm_mul_pd(_mm_loadu_pd(table.y2 + q), dx));
     left |= static_cast<uint32_t>(_mm_movemask_pd(_mm_or_pd(_mm_cmplt_pd(l, zero), _mm_cmplt_pd(m, zero)))) << i;
     right |= static_cast<uint32_t>(_mm_movemask_pd(_mm_or_pd(_mm_cmpgt_pd(l, zero), _mm_cmpgt_pd(m, zero)))) << i;
   }
@@ -195,11 +195,12 @@ static inline void ScanSegs(const SegTable& table, const ScanLine& scan, int32_t
   for (uint32_t cuts = sides.left & sides.right; cuts != 0; cuts &= cuts - 1) {
     int32_t i = CountBits((cuts & (0u - cuts)) - 1);
     int32_t q = from + i;
-    int64_t l = scan.base - table.x1[q] * static_cast<int64_t>(scan.line.dy) + table.y1[q] * static_cast<int64_t>(scan.line.dx);
-    int64_t m = scan.base - table.x2[q] * static_cast<int64_t>(scan.line.dy) + table.y2[q] * static_cast<int64_t>(scan.line.dx);
+    const BuildSeg& seg = table.segs[q];
+    int64_t l = scan.base - seg.x1 * static_cast<int64_t>(scan.line.dy) + seg.y1 * static_cast<int64_t>(scan.line.dx);
+    int64_t m = scan.base - seg.x2 * static_cast<int64_t>(scan.line.dy) + seg.y2 * static_cast<int64_t>(scan.line.dx);
     if (IsFarFromLine(l, m, FarLimitOf(scan))) continue;
     // The cut-point tolerance may move an end point onto the line.
-    SideCode code = ClassifySeg(scan.line, table.segs[q]);
+    SideCode code = ClassifySeg(scan.line, seg);
     uint32_t bit = 1u << i;
     if (!(code & (StartLeft | EndLeft))) sides.left &= ~bit;
     if (!(code & (StartRight | EndRight))) sides.right &= ~bit;
@@ -271,10 +272,9 @@ static inline void AddOneSided(RunningCost* run, int32_t count, bool right, Cost
 bool IsTwinPair(const SegTable& table, int32_t first) {
   int32_t next = first + 1;
   if (next >= table.count) return false;
-  bool reversed = table.x1[next] == table.x2[first] && table.y1[next] == table.y2[first] &&
-                  table.x2[next] == table.x1[first] && table.y2[next] == table.y1[first];
-  bool opposite = (table.direction[first] == 0 && table.direction[next] == 1) ||
-                  (table.direction[first] == 1 && table.direction[next] == 0);
+  const BuildSeg &a = table.segs[first], &b = table.segs[next];
+  bool reversed = b.x1 == a.x2 && b.y1 == a.y2 && b.x2 == a.x1 && b.y2 == a.y1;
+  bool opposite = (a.direction == 0 && b.direction == 1) || (a.direction == 1 && b.direction == 0);
   return reversed && opposite;
 }
 
@@ -330,18 +330,23 @@ static void ScanLeaf(const SegTable& table, const ScanLine& scan, int32_t from, 
 void ScoreCandidates(const SegTable& table, int32_t first, bool twin, int32_t bound, CostRule rule,
                      CandidateScore scores[2]) {
   ScanLine scan;
-  scan.line.x1 = table.x1[first];
-  scan.line.y1 = table.y1[first];
-  scan.line.x2 = table.x2[first];
-  scan.line.y2 = table.y2[first];
+  const BuildSeg& seg = table.segs[first];
+  scan.line.x1 = seg.x1;
+  scan.line.y1 = seg.y1;
+  scan.line.x2 = seg.x2;
+  scan.line.y2 = seg.y2;
   scan.line.dx = scan.line.x1 - scan.line.x2;
   scan.line.dy = scan.line.y1 - scan.line.y2;
   const int64_t dx = scan.line.dx, dy = scan.line.dy;
   scan.base = scan.line.x1 * dy - scan.line.y1 * dx;
   scan.farLimit = -1;
-  scan.direction = table.direction[first];
+  scan.direction = seg.direction;
   scan.bound = bound;
 
+  // Twice the side product at a box's centre, and how far it can change
+  // over the box (the spread): the box lies wholly on one side when the
+  // first exceeds the second in size.
+  const int64_t doubleBase = 2 * scan.base, absDx = dx < 0 ? -dx : dx, absDy = dy < 0 ? -dy : dy;
   OwnPositions own = {first, twin, INT32_MIN, INT32_MIN, -1};
   RunningCost run = {0, 0, 0, 0, 0, INT32_MIN};
   const int32_t top = table.levelCount - 1;
@@ -354,23 +359,22 @@ void ScoreCandidates(const SegTable& table, int32_t first, bool twin, int32_t bo
   int32_t reach = 0;
   while (reach < top && table.span[reach + 1] <= 3 * static_cast<int64_t>(bound)) reach++;
   while (from < table.count) {
-    // The side product's extremes over a box are at two opposite corners,
-    // picked by the signs of the deltas. A block holding a candidate never
-    // lies on one side: the candidate's end points are on the line.
+    // A block holding a candidate never lies on one side: the candidate's
+    // end points are on the line.
     int32_t level = reach < top ? reach : top;
     while ((from & (table.span[level] - 1)) != 0) level--;
     int32_t to;
     for (;;) {
       to = from + table.span[level] < table.count ? from + table.span[level] : table.count;
       const SegBox& box = table.boxes[level][from >> table.shift[level]];
-      int64_t highX = dy > 0 ? box.minX : box.maxX, lowX = dy > 0 ? box.maxX : box.minX;
-      int64_t highY = dx > 0 ? box.maxY : box.minY, lowY = dx > 0 ? box.minY : box.maxY;
-      if (scan.base - lowX * dy + lowY * dx > 0) {
+      int64_t centre = doubleBase - box.x * dy + box.y * dx;
+      int64_t spread = box.width * absDy + box.height * absDx;
+      if (centre > spread) {
         AddOneSided(&run, to - from, true, rule);
         reach = level + 1;
         break;
       }
-      if (scan.base - highX * dy + highY * dx < 0) {
+      if (centre < -spread) {
         AddOneSided(&run, to - from, false, rule);
         reach = level + 1;
         break;

@@ -13,27 +13,23 @@
 // below.
 enum { ScanLeafShift = 3, ScanFanOutShift = 2, ScanMaxLevels = 14 };
 
+// A bounding box by its centre and size, both doubled so as to stay whole:
+// x = min x + max x, width = max x - min x, and the same for y.
 struct SegBox {
-  int32_t minX, maxX, minY, maxY;
+  int32_t x, y, width, height;
 };
 
-// What the scan reads of a seg list: the coordinates in separate arrays,
-// as integers and as doubles for the side test two segs at a time, the
-// direction flags (0 or 1) one by one and as one bit a seg for each leaf
-// block, and the boxes of the blocks of every level. `segs` is the list
-// itself, read for the full side test of a seg that crosses near the line.
+// What the scan reads of a seg list: the coordinates in separate arrays of
+// doubles, for the side test two segs at a time, the direction flags (0 or
+// 1) as one bit a seg for each leaf block, and the boxes of the blocks of
+// every level. `segs` is the list itself, read for the rest.
 struct SegTable {
   const BuildSeg* segs;
   int32_t count;
-  int32_t* x1;
-  int32_t* y1;
-  int32_t* x2;
-  int32_t* y2;
-  double* x1d;  // one spare entry past the end of each
-  double* y1d;
-  double* x2d;
-  double* y2d;
-  int16_t* direction;
+  double* x1;  // one spare entry past the end of each
+  double* y1;
+  double* x2;
+  double* y2;
   uint8_t* leafDirections;  // bit i: seg i of the leaf runs against its linedef
   int32_t levelCount;
   int32_t shift[ScanMaxLevels];  // a block of each level holds 1 << shift segs
