@@ -16,7 +16,9 @@ struct Extent {
   int32_t minX, maxX, minY, maxY;
 };
 
-static SegBox BoxOfExtent(const Extent& e) { return {e.minX + e.maxX, e.minY + e.maxY, e.maxX - e.minX, e.maxY - e.minY}; }
+static SegBox BoxOfExtent(const Extent& e) {
+  return {e.minX + e.maxX, e.minY + e.maxY, e.maxX - e.minX, e.maxY - e.minY};
+}
 
 static Extent ExtentOfBox(const SegBox& box) {
   return {(box.x - box.width) / 2, (box.x + box.width) / 2, (box.y - box.height) / 2, (box.y + box.height) / 2};
@@ -65,7 +67,8 @@ void FillSegTable(SegTable* table, SegList list) {
   }
   int32_t leaves = BlocksOfLevel(list.count, table->span[0]);
   int32_t padded = list.count + 1;
-  int64_t bytes = static_cast<int64_t>(padded) * 4 * 8 + static_cast<int64_t>(boxCount) * 16 + leaves + 16;
+  int64_t bytes = static_cast<int64_t>(padded) * 4 * 8 + static_cast<int64_t>(boxCount) * (sizeof(SegBox) + 4) +
+                  leaves + 16;
   if (bytes > tableBytes) {
     if (tableBlock != nullptr) FreeBlock(tableBlock);
     tableBlock = AllocArrayOrDie(static_cast<int32_t>((bytes + 15) / 16), 16);
@@ -81,7 +84,12 @@ void FillSegTable(SegTable* table, SegList list) {
     table->boxes[level] = boxes;
     boxes += BlocksOfLevel(list.count, table->span[level]);
   }
-  table->leafDirections = reinterpret_cast<uint8_t*>(boxes);
+  int32_t* counts = reinterpret_cast<int32_t*>(boxes);
+  for (int32_t level = 0; level < table->levelCount; level++) {
+    table->against[level] = counts;
+    counts += BlocksOfLevel(list.count, table->span[level]);
+  }
+  table->leafDirections = reinterpret_cast<uint8_t*>(counts);
   table->segs = list.segs;
   table->count = list.count;
 
@@ -95,10 +103,15 @@ void FillSegTable(SegTable* table, SegList list) {
   table->x1[list.count] = table->y1[list.count] = table->x2[list.count] = table->y2[list.count] = 0;
   for (int32_t b = 0; b < leaves; b++) {
     uint8_t bits = 0;
+    int32_t against = 0;
     for (int32_t i = b * table->span[0]; i < (b + 1) * table->span[0] && i < list.count; i++) {
-      if (list.segs[i].direction != 0) bits |= static_cast<uint8_t>(1 << (i - b * table->span[0]));
+      if (list.segs[i].direction != 0) {
+        bits |= static_cast<uint8_t>(1 << (i - b * table->span[0]));
+        against++;
+      }
     }
     table->leafDirections[b] = bits;
+    table->against[0][b] = against;
   }
   for (int32_t b = 0; b < BlocksOfLevel(list.count, table->span[0]); b++) {
     int32_t from = b * table->span[0];
@@ -111,6 +124,8 @@ void FillSegTable(SegTable* table, SegList list) {
       int32_t from = b << ScanFanOutShift;
       int32_t to = from + (1 << ScanFanOutShift) < below ? from + (1 << ScanFanOutShift) : below;
       table->boxes[level][b] = BoxOfBoxes(table->boxes[level - 1], from, to);
+      table->against[level][b] = 0;
+      for (int32_t i = from; i < to; i++) table->against[level][b] += table->against[level - 1][i];
     }
   }
 }
@@ -269,6 +284,27 @@ static inline void AddOneSided(RunningCost* run, int32_t count, bool right, Cost
 // seg right of one line is left of the other and a cut seg is cut for both;
 // a collinear seg compares its flag with the other flag of the pair. Left
 // and right swap, and the cost reads only the larger of the two.
+// Adds a block whose segs all lie along the line: each counts by its
+// direction flag, in an order this does not follow, so only while the
+// ceiling over the block (as for a leaf) stays below the bound. Returns
+// false, adding nothing, otherwise. Rarely called, and kept out of the scan
+// loop, which runs faster without it.
+__attribute__((noinline)) static bool AddOnLine(const SegTable& table, const ScanLine& scan, int32_t level, int32_t from, int32_t to,
+                      CostRule rule, RunningCost* run) {
+  int32_t count = to - from, against = table.against[level][from >> table.shift[level]];
+  int32_t same = scan.direction != 0 ? against : count - against;
+  int32_t left = run->left + count - same, right = run->right + same;
+  int32_t larger = left > right ? left : right;
+  int32_t ceiling = larger + run->splitSum - Penalty(run->tested + 1, rule.final);
+  if (ceiling >= scan.bound) return false;
+  run->left = left;
+  run->right = right;
+  run->tested += count;
+  run->cost = larger + run->splitSum - Penalty(run->tested, rule.final);
+  if (ceiling > run->peak) run->peak = ceiling;
+  return true;
+}
+
 bool IsTwinPair(const SegTable& table, int32_t first) {
   int32_t next = first + 1;
   if (next >= table.count) return false;
@@ -376,6 +412,13 @@ void ScoreCandidates(const SegTable& table, int32_t first, bool twin, int32_t bo
       }
       if (centre < -spread) {
         AddOneSided(&run, to - from, false, rule);
+        reach = level + 1;
+        break;
+      }
+      // Every end point on the line (a run of collinear walls), and none of
+      // the candidates' own segs in the block.
+      if ((centre | spread) == 0 && (first + twin < from || first >= to) &&
+          AddOnLine(table, scan, level, from, to, rule, &run)) {
         reach = level + 1;
         break;
       }

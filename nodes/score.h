@@ -13,8 +13,8 @@
 // below.
 enum { ScanLeafShift = 3, ScanFanOutShift = 2, ScanMaxLevels = 14 };
 
-// A bounding box by its centre and size, both doubled so as to stay whole:
-// x = min x + max x, width = max x - min x, and the same for y.
+// A block's bounding box by its centre and size, both doubled so as to
+// stay whole: x = min x + max x, width = max x - min x, and the same for y.
 struct SegBox {
   int32_t x, y, width, height;
 };
@@ -35,6 +35,7 @@ struct SegTable {
   int32_t shift[ScanMaxLevels];  // a block of each level holds 1 << shift segs
   int32_t span[ScanMaxLevels];
   SegBox* boxes[ScanMaxLevels];  // the blocks of each level, in list order
+  int32_t* against[ScanMaxLevels];  // segs of each block running against their linedef
 };
 
 // The table is kept between calls and grows to the largest list seen.

@@ -80,13 +80,14 @@ int32_t PlainChoose(const std::vector<BuildSeg>& segs, CostRule rule) {
 
 // A level-like list: rooms of walls in list order, each a rough polygon
 // around its own centre, with two-sided walls (a seg and its reverse),
-// walls through the room, walls along another wall's line and walls one
-// unit off a line, where the cut-point tolerance decides.
+// walls through the room, walls along another wall's line (one, or a long
+// run of them) and walls one unit off a line, where the cut-point tolerance
+// decides.
 std::vector<BuildSeg> RandomLevel(std::mt19937& random, int32_t rooms, int32_t span) {
   std::uniform_int_distribution<int32_t> centre(-span, span);
   std::uniform_int_distribution<int32_t> walls(3, 40);
   std::uniform_int_distribution<int32_t> radius(8, 600);
-  std::uniform_int_distribution<int32_t> kind(0, 9);
+  std::uniform_int_distribution<int32_t> kind(0, 11);
   std::uniform_int_distribution<int32_t> jitter(-2, 2);
   std::vector<BuildSeg> segs;
   for (int32_t r = 0; r < rooms; r++) {
@@ -115,6 +116,16 @@ std::vector<BuildSeg> RandomLevel(std::mt19937& random, int32_t rooms, int32_t s
           break;
         case 4:  // a seg of zero length
           segs.push_back(Wall(px, py, px, py, 0));
+          break;
+        case 5:  // a run of walls end to end along the previous wall's line, either way
+          for (int32_t k = 0, run = 4 + static_cast<int32_t>(random() % 17); k < run; k++) {
+            int32_t ax = x + k * (x - px), ay = y + k * (y - py);
+            if (random() % 2) {
+              segs.push_back(Wall(ax, ay, ax + x - px, ay + y - py, static_cast<int16_t>(random() % 2)));
+            } else {
+              segs.push_back(Wall(ax + x - px, ay + y - py, ax, ay, static_cast<int16_t>(random() % 2)));
+            }
+          }
           break;
         default:
           segs.push_back(Wall(px, py, x, y, static_cast<int16_t>(random() % 2)));
@@ -184,7 +195,7 @@ TEST_F(ChoiceTest, ChoiceAgreesWithThePlainScanOnLevelLikeLists) {
   std::mt19937 random(31);
   int differentFromHead = 0;
   for (int round = 0; round < 40; round++) {
-    std::vector<BuildSeg> segs = RandomLevel(random, 1 + round * 2, 4000);
+    std::vector<BuildSeg> segs = RandomLevel(random, 1 + round * 3 / 2, 4000);
     if (round % 4 == 1) {
       segs.push_back(Wall(-5, -5, 5, 5, 0));
       segs.push_back(Wall(5, 5, -5, -5, 1));
