@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/level_check.h"
+#include "check/level_check.h"
+#include "tests/support/check_report.h"
 #include "tests/support/wadbuilder.h"
 
 namespace {
@@ -118,7 +119,9 @@ class LevelCheckTest : public ::testing::Test {
     std::vector<uint8_t> bytes = Packed(output);
     if (patch) patch(bytes);
     WadImage out = Image(bytes);
-    return CheckRebuiltLevel(in, out, "MAP01", options, &stats);
+    LevelReport report = CheckRebuiltLevel(in, out, "MAP01", options);
+    stats = report.stats;
+    return ReportLines("MAP01", report);
   }
 
   WadBuilder input, output;
@@ -150,14 +153,14 @@ TEST_F(LevelCheckTest, AcceptsCutSegAndItsNewVertex) {
 TEST_F(LevelCheckTest, PartitionCheckAcceptsTheLevelAlone) {
   Check();
   WadImage out = Image(Packed(output));
-  std::vector<std::string> problems = CheckLevelPartition(out, "MAP01", LevelCheckOptions());
+  std::vector<std::string> problems = ReportLines("MAP01", CheckLevelPartition(out, "MAP01", LevelCheckOptions()));
   EXPECT_TRUE(problems.empty()) << All(problems);
 }
 
 TEST_F(LevelCheckTest, MissingLevel) {
   Check();
   WadImage out = Image(Packed(output));
-  EXPECT_TRUE(Has(CheckLevelPartition(out, "MAP02", LevelCheckOptions()), "no entry named MAP02"));
+  EXPECT_TRUE(Has(ReportLines("MAP02", CheckLevelPartition(out, "MAP02", LevelCheckOptions())), "no level named MAP02"));
 }
 
 TEST_F(LevelCheckTest, LumpOutsideTheLevelChanged) {
@@ -239,7 +242,7 @@ TEST_F(LevelCheckTest, LinedefNamesVertexElsewhere) {
   std::vector<uint8_t>& v = Out("VERTEXES").data;
   std::swap_ranges(v.begin() + 8, v.begin() + 12, v.begin() + 20);
   std::vector<std::string> problems = Check();
-  EXPECT_TRUE(Has(problems, "vertexes: vertex 2 is (64,0), the linedefs' vertex 2 is (64,64)")) << All(problems);
+  EXPECT_TRUE(Has(problems, "vertex 2 is (64,0), the linedefs' vertex 2 is (64,64)")) << All(problems);
   EXPECT_TRUE(Has(problems, "linedef 1 end vertex 2 is (64,0), was (64,64)")) << All(problems);
 }
 
@@ -255,7 +258,7 @@ TEST_F(LevelCheckTest, UnusedVertexesAreDropped) {
   input.AddLevel("MAP01", level);
   output = input;
   // An output that kept the input's numbers.
-  EXPECT_TRUE(Has(Check(), "vertexes: vertex 0 is (500,500), the linedefs' vertex 0 is (0,0)"));
+  EXPECT_TRUE(Has(Check(), "vertex 0 is (500,500), the linedefs' vertex 0 is (0,0)"));
   output = WadBuilder();
   output.AddLevel("MAP01", TwoRooms());
   std::vector<std::string> problems = Check();
@@ -292,7 +295,7 @@ TEST_F(LevelCheckTest, SegAngle) {
   loose.exactArithmetic = false;
   segs[0].angle = kNorth + 2;
   EXPECT_TRUE(Check(loose).empty());
-  EXPECT_TRUE(Has(Check(), "arithmetic: seg 0 has angle 16386, the right side of linedef 0 has 16384"));
+  EXPECT_TRUE(Has(Check(), "seg 0 has angle 16386, the right side of linedef 0 has 16384"));
   segs[0].angle = kNorth + 3;
   EXPECT_TRUE(Has(Check(loose), "seg 0 has angle 16387"));
   segs[0].angle = kNorth;
@@ -300,7 +303,7 @@ TEST_F(LevelCheckTest, SegAngle) {
   EXPECT_TRUE(Has(Check(loose), "seg 3 has angle 16384"));
   segs[3].angle = 49152;  // exactly south, one more than this program's angle
   EXPECT_TRUE(Check(loose).empty());
-  EXPECT_TRUE(Has(Check(), "arithmetic: seg 3 has angle 49152, the left side of linedef 6 has 49151"));
+  EXPECT_TRUE(Has(Check(), "seg 3 has angle 49152, the left side of linedef 6 has 49151"));
 }
 
 TEST_F(LevelCheckTest, ExactAnglesOfSlopes) {
@@ -320,7 +323,7 @@ TEST_F(LevelCheckTest, ExactAnglesOfSlopes) {
   std::vector<std::string> problems = Check();
   EXPECT_TRUE(problems.empty()) << All(problems);
   segs[3].angle = 32871;
-  EXPECT_TRUE(Has(Check(), "arithmetic: seg 3 has angle 32871, the right side of linedef 3 has 32872"));
+  EXPECT_TRUE(Has(Check(), "seg 3 has angle 32871, the right side of linedef 3 has 32872"));
 }
 
 TEST_F(LevelCheckTest, SegOffset) {
@@ -333,7 +336,7 @@ TEST_F(LevelCheckTest, SegOffset) {
   LevelCheckOptions loose;
   loose.exactArithmetic = false;
   EXPECT_TRUE(Check(loose).empty());
-  EXPECT_TRUE(Has(Check(), "arithmetic: seg 2 has offset 30, its start lies 32 whole units from the start"));
+  EXPECT_TRUE(Has(Check(), "seg 2 has offset 30, its start lies 32 whole units from the start"));
 }
 
 TEST_F(LevelCheckTest, OffsetOfTheLeftSideCountsFromTheLinedefEnd) {
@@ -378,7 +381,7 @@ TEST_F(LevelCheckTest, OffsetsAreTruncated) {
   std::vector<std::string> problems = Check();
   EXPECT_FALSE(Has(problems, "offset")) << All(problems);
   segs[8].offset = 34;
-  EXPECT_TRUE(Has(Check(), "arithmetic: seg 8 has offset 34, its start lies 33 whole units"));
+  EXPECT_TRUE(Has(Check(), "seg 8 has offset 34, its start lies 33 whole units"));
 }
 
 TEST_F(LevelCheckTest, PiecesShortOfTheEnd) {
@@ -411,9 +414,9 @@ TEST_F(LevelCheckTest, SubsectorNotConvex) {
   subsectors = Int16Bytes({8, 0});
   nodes.clear();
   std::vector<std::string> problems = Check();
-  EXPECT_TRUE(Has(problems, "convexity: subsector 0 is not convex")) << All(problems);
+  EXPECT_TRUE(Has(problems, "subsector 0 is not convex")) << All(problems);
   EXPECT_FALSE(Has(problems, "mixes sectors")) << All(problems);
-  EXPECT_FALSE(Has(problems, "nodes:")) << All(problems);
+  EXPECT_FALSE(Has(problems, " NODES ")) << All(problems);
 }
 
 TEST_F(LevelCheckTest, ConvexityTolerance) {
@@ -429,7 +432,7 @@ TEST_F(LevelCheckTest, ConvexityTolerance) {
   LevelCheckOptions options;
   options.convexTolerance = 0.5;
   std::vector<std::string> problems = Check(options);
-  EXPECT_TRUE(Has(problems, "convexity: subsector")) << All(problems);
+  EXPECT_TRUE(Has(problems, "subsector")) << All(problems);
 }
 
 TEST_F(LevelCheckTest, SegInNoSubsectorOrInTwo) {
@@ -447,7 +450,7 @@ TEST_F(LevelCheckTest, SegInNoSubsectorOrInTwo) {
 TEST_F(LevelCheckTest, ChildrenSwapped) {
   nodes = Int16Bytes({64, 0, 0, 64, 64, 0, 0, 64, 64, 0, 64, 128, 0x8000, 0x8001});
   std::vector<std::string> problems = Check();
-  EXPECT_TRUE(Has(problems, "sides: seg 0 of subsector 0 has (0,0) 64.00 units left of node 0's line")) << All(problems);
+  EXPECT_TRUE(Has(problems, "seg 0 of subsector 0 has (0,0) 64.00 units left of node 0's line")) << All(problems);
 }
 
 TEST_F(LevelCheckTest, PartitionLineBesideTheWall) {
@@ -456,7 +459,7 @@ TEST_F(LevelCheckTest, PartitionLineBesideTheWall) {
   std::vector<uint8_t> moved = Int16Bytes({61, 0});
   std::copy(moved.begin(), moved.end(), nodes.begin());
   EXPECT_TRUE(Check(anyLine).empty());  // 3 units: within the tolerance
-  EXPECT_TRUE(Has(Check(), "nodes: node 0's line (61,0)+(0,64) is no seg of its subtree (none starts there)"));
+  EXPECT_TRUE(Has(Check(), "node 0's line (61,0)+(0,64) is no seg of its subtree (none starts there)"));
   moved = Int16Bytes({60, 0});
   std::copy(moved.begin(), moved.end(), nodes.begin());
   EXPECT_TRUE(Has(Check(anyLine), "has (64,64) 4.00 units right of node 0's line"));
@@ -474,7 +477,7 @@ TEST_F(LevelCheckTest, PartitionLineIsASeg) {
   nodes = Int16Bytes({64, 64, 0, -64, 64, 0, 0, 64, 64, 0, 64, 128, 0x8000, 0x8001});
   std::vector<std::string> problems = Check();
   EXPECT_FALSE(Has(problems, "no seg")) << All(problems);
-  EXPECT_TRUE(Has(problems, "layout: subsector 1 should be number 0")) << All(problems);
+  EXPECT_TRUE(Has(problems, "subsector 1 should be number 0")) << All(problems);
   // An axis mode's root may follow the cut.
   nodes = Int16Bytes({64, 8, 0, 56, 64, 0, 64, 128, 64, 0, 0, 64, 0x8001, 0x8000});
   LevelCheckOptions options;
@@ -490,9 +493,9 @@ TEST_F(LevelCheckTest, ZeroLengthPartition) {
 
 TEST_F(LevelCheckTest, BoxTooSmall) {
   nodes = Int16Bytes({64, 0, 0, 64, 64, 0, 64, 127, 64, 0, 0, 64, 0x8001, 0x8000});
-  EXPECT_TRUE(Has(Check(), "boxes: node 0 right box x 64..127 y 0..64 does not hold its segs x 64..128 y 0..64"));
+  EXPECT_TRUE(Has(Check(), "node 0 right box x 64..127 y 0..64 does not hold its segs x 64..128 y 0..64"));
   nodes = Int16Bytes({64, 0, 0, 64, 64, 0, 64, 128, 64, 1, 0, 64, 0x8001, 0x8000});
-  EXPECT_TRUE(Has(Check(), "boxes: node 0 left box"));
+  EXPECT_TRUE(Has(Check(), "node 0 left box"));
 }
 
 TEST_F(LevelCheckTest, ChildIndexesOutOfRange) {
@@ -530,14 +533,14 @@ TEST_F(LevelCheckTest, PartialRecords) {
   nodes.push_back(0);
   subsectors.push_back(0);
   std::vector<std::string> problems = Check();
-  EXPECT_TRUE(Has(problems, "NODES is 29 bytes")) << All(problems);
-  EXPECT_TRUE(Has(problems, "SSECTORS is 9 bytes")) << All(problems);
+  EXPECT_TRUE(Has(problems, "NODES -: 29 bytes, not whole 28-byte records")) << All(problems);
+  EXPECT_TRUE(Has(problems, "SSECTORS -: 9 bytes, not whole 4-byte records")) << All(problems);
 }
 
 TEST_F(LevelCheckTest, BlockmapMissesALine) {
   blockmap = Int16Bytes({-8, -8, 2, 1, 8, 16, 0, -1, 0, 0, 1, 2, 4, 5, 6, -1, 0, 2, 4, -1, -1});
   std::vector<std::string> problems = Check();
-  EXPECT_TRUE(Has(problems, "blockmap: ")) << All(problems);
+  EXPECT_TRUE(Has(problems, " BLOCKMAP ")) << All(problems);
   LevelCheckOptions options;
   options.checkBlockmap = false;
   EXPECT_TRUE(Check(options).empty());
@@ -547,7 +550,7 @@ TEST_F(LevelCheckTest, BlockmapGridTooSmall) {
   // One block at the origin: what it lists is right, the east room is left out.
   blockmap = Int16Bytes({-8, -8, 1, 1, 7, 0, -1, 0, 0, 1, 2, 4, 5, 6, -1});
   std::vector<std::string> problems = Check();
-  EXPECT_TRUE(Has(problems, "blockmap: the grid x -8..119 y -8..119 does not cover the linedefs x 0..128 y 0..64"))
+  EXPECT_TRUE(Has(problems, "the grid x -8..119 y -8..119 does not cover the linedefs x 0..128 y 0..64"))
       << All(problems);
 }
 
@@ -555,7 +558,7 @@ TEST_F(LevelCheckTest, BlockmapGridOffItsPlace) {
   // Origin (-16,-8): a grid that covers the level, but not this program's.
   blockmap = Int16Bytes({-16, -8, 2, 1, 8, 16, 0, -1, 0, 0, 1, 2, 4, 5, 6, -1, 0, 2, 3, 4, -1});
   std::vector<std::string> problems = Check();
-  EXPECT_TRUE(Has(problems, "blockmap: the grid is at (-16,-8) with 2 columns and 1 rows; the linedefs x 0..128 "
+  EXPECT_TRUE(Has(problems, "the grid is at (-16,-8) with 2 columns and 1 rows; the linedefs x 0..128 "
                             "y 0..64 give (-8,-8), 2 columns and 1 rows"))
       << All(problems);
   EXPECT_FALSE(Has(problems, "does not cover")) << All(problems);
@@ -570,7 +573,7 @@ TEST_F(LevelCheckTest, ManyProblemsOfOneKindAreSummed) {
   EXPECT_TRUE(Has(problems, "seg 7 has angle")) << All(problems);
   for (int i = 0; i < 40; i++) segs.push_back({0, 1, kNorth, 0, 1, 0});
   problems = Check();
-  EXPECT_TRUE(Has(problems, "more segs problems")) << All(problems);
+  EXPECT_TRUE(Has(problems, "SEGS -: 15 more like \"seg 8 lies on the left side of linedef 0")) << All(problems);
 }
 
 TEST_F(LevelCheckTest, HexenLinedefsKeepTheirArguments) {
@@ -592,12 +595,17 @@ TEST(WadImageTest, ListsLevelsAndRefusesBrokenFiles) {
   wad.Add("PLAYPAL", {1});
   wad.AddLevel("E1M1", TwoRooms());
   wad.AddLevel("E1M2", TwoRooms());
-  wad.Add("THINGS", {2});
+  wad.Add("THINGS", {2});  // a level of its own, whose marker is BLOCKMAP
   WadImage image;
   ASSERT_EQ(ParseWad(wad.Build("IWAD"), &image), "");
   EXPECT_EQ(image.identification, "IWAD");
-  EXPECT_EQ(ListLevels(image), (std::vector<std::string>{"E1M1", "E1M2"}));
+  EXPECT_EQ(ListLevels(image), (std::vector<std::string>{"E1M1", "E1M2", "BLOCKMAP"}));
+  EXPECT_EQ(ListLevelMarkers(image), (std::vector<int>{1, 12, 22}));
   EXPECT_EQ(FindEntry(image, "E1M2"), 12);
+  EXPECT_EQ(FindLevel(image, "BLOCKMAP"), 22);  // the first BLOCKMAP, entry 11, is no marker
+  EXPECT_EQ(FindLevel(image, "PLAYPAL"), -1);
+  EXPECT_EQ(ReportLines("BLOCKMAP", CheckLevelAt(image, 22, SoundnessOptions())),
+            std::vector<std::string>{"BLOCKMAP LINEDEFS -: missing: the directory ends after entry 23"});
   EXPECT_EQ(EntryBytes(image, 0), std::vector<uint8_t>{1});
 
   std::vector<uint8_t> bytes = wad.Build();
@@ -639,7 +647,7 @@ TEST_F(ThreeNodeTest, NodesNumberedBackFirst) {
   root = Int16Bytes({64, 0, 0, 64, 64, 0, 64, 128, 64, 0, 0, 64, 1, 0});
   nodes = Join({west, east, root});
   std::vector<std::string> problems = Check();
-  EXPECT_TRUE(Has(problems, "layout: node 1 should be number 0")) << All(problems);
+  EXPECT_TRUE(Has(problems, "node 1 should be number 0")) << All(problems);
   EXPECT_EQ(problems.size(), 2u) << All(problems);
   LevelCheckOptions options;
   options.exactTreeLayout = false;
@@ -653,8 +661,8 @@ TEST_F(ThreeNodeTest, SubsectorsNumberedFrontFirst) {
   west = Int16Bytes({0, 0, 0, 64, 64, 0, 0, 64, 64, 0, 0, 0, 0x8000, 0x8001});
   nodes = Join({east, west, root});
   std::vector<std::string> problems = Check();
-  EXPECT_TRUE(Has(problems, "layout: subsector 1 should be number 0")) << All(problems);
-  EXPECT_TRUE(Has(problems, "layout: subsector 0 starts at seg 1, the one before it ends before seg 0")) << All(problems);
+  EXPECT_TRUE(Has(problems, "subsector 1 should be number 0")) << All(problems);
+  EXPECT_TRUE(Has(problems, "subsector 0 starts at seg 1, the one before it ends before seg 0")) << All(problems);
   LevelCheckOptions options;
   options.exactTreeLayout = false;
   problems = Check(options);
@@ -665,7 +673,7 @@ TEST_F(ThreeNodeTest, BoxWiderThanItsSegs) {
   root = Int16Bytes({64, 0, 0, 64, 64, 0, 64, 129, 64, 0, 0, 64, 0, 1});
   nodes = Join({east, west, root});
   std::vector<std::string> problems = Check();
-  EXPECT_TRUE(Has(problems, "boxes: node 2 right box x 64..129 y 0..64 is wider than its segs x 64..128 y 0..64"))
+  EXPECT_TRUE(Has(problems, "node 2 right box x 64..129 y 0..64 is wider than its segs x 64..128 y 0..64"))
       << All(problems);
   LevelCheckOptions options;
   options.exactTreeLayout = false;
@@ -677,7 +685,7 @@ TEST_F(ThreeNodeTest, SegOnTheWrongSideOfAnAncestor) {
   segs[5] = {0, 1, kNorth, 0, 0, 0};
   segs[1] = {3, 4, kSouth, 3, 0, 0};
   std::vector<std::string> problems = Check();
-  EXPECT_TRUE(Has(problems, "sides: seg 5 of subsector 3 has (0,0) 64.00 units left of node 2's line")) << All(problems);
+  EXPECT_TRUE(Has(problems, "seg 5 of subsector 3 has (0,0) 64.00 units left of node 2's line")) << All(problems);
 }
 
 }  // namespace
