@@ -13,6 +13,9 @@ LevelCheckOptions SoundnessOptions() {
   options.exactArithmetic = false;
   options.angleFromSegVertexes = true;
   options.angleTolerance = 64;
+  options.convexAlongLinedefs = true;
+  options.allowZeroLengthSegs = true;
+  options.allowOverlappedLinedefs = true;
   return options;
 }
 

@@ -30,6 +30,18 @@ struct LevelCheckOptions {
   // Greatest distance a seg end point of a subsector may lie behind the
   // line of another seg of that subsector.
   double convexTolerance = 2.0;
+  // Take the line of a seg, for convexity, from its linedef side rather
+  // than from its own end points. A short piece between rounded cut points
+  // can point well away from its linedef, and the line through it then
+  // passes far from the subsector's true edge.
+  bool convexAlongLinedefs = false;
+  // Accept segs of zero length (two cuts rounded to one point): they cover
+  // nothing and are never drawn.
+  bool allowZeroLengthSegs = false;
+  // Accept a linedef side without segs when another linedef has the same
+  // two end points: builders drop such overlapping copies, whose wall the
+  // other linedef's segs already draw.
+  bool allowOverlappedLinedefs = false;
   // Greatest distance a seg end point may lie on the wrong side of the
   // partition line of a node above it.
   double sideTolerance = 3.0;

@@ -103,7 +103,7 @@ Piece CheckSegGeometry(const MapLevel& level, int i, const LevelCheckOptions& op
                       p1.y, p2.x, p2.y, beyond, seg.line);
   }
   if (p1 == p2) {
-    if (frame.length > 0)
+    if (frame.length > 0 && !options.allowZeroLengthSegs)
       findings->Problem("SEGS", i, "seg %d of linedef %d has zero length at (%d,%d)", i, seg.line, p1.x, p1.y);
   } else if (frame.length > 0 && along2 <= along1) {
     findings->Problem("SEGS", i, "seg %d (%d,%d)-(%d,%d) runs against the %s side of linedef %d", i, p1.x, p1.y,
@@ -146,10 +146,27 @@ Piece CheckSegGeometry(const MapLevel& level, int i, const LevelCheckOptions& op
   return {along1, along2, i};
 }
 
+// The linedefs that have the same two end points as another linedef.
+std::vector<bool> OverlappedLinedefs(const MapLevel& level) {
+  std::map<std::pair<std::pair<int, int>, std::pair<int, int>>, int> first;
+  std::vector<bool> overlapped(level.lines.size(), false);
+  for (size_t i = 0; i < level.lines.size(); i++) {
+    const MapLine& line = level.lines[i];
+    if (!line.valid) continue;
+    std::pair<int, int> a(level.vertexes[line.v1].x, level.vertexes[line.v1].y);
+    std::pair<int, int> b(level.vertexes[line.v2].x, level.vertexes[line.v2].y);
+    auto found = first.insert({{std::min(a, b), std::max(a, b)}, static_cast<int>(i)});
+    if (!found.second) overlapped[i] = overlapped[found.first->second] = true;
+  }
+  return overlapped;
+}
+
 // Every side with a sidedef is covered by its segs exactly once.
 void CheckCoverage(const MapLevel& level, const PieceMap& pieces, const LevelCheckOptions& options,
                    Findings* findings, LevelCheckStats* stats) {
   const int lineCount = static_cast<int>(level.lines.size());
+  std::vector<bool> overlapped;
+  if (options.allowOverlappedLinedefs) overlapped = OverlappedLinedefs(level);
   for (int i = 0; i < lineCount; i++) {
     const MapLine& line = level.lines[i];
     if (!line.valid) continue;
@@ -159,6 +176,7 @@ void CheckCoverage(const MapLevel& level, const PieceMap& pieces, const LevelChe
       if (frame.length == 0) continue;  // nothing to cover
       auto found = pieces.find({i, direction});
       if (found == pieces.end()) {
+        if (options.allowOverlappedLinedefs && overlapped[i]) continue;
         findings->Problem("LINEDEFS", i, "the %s side of linedef %d has no seg", SideName(direction), i);
         continue;
       }
@@ -216,7 +234,9 @@ void CheckSegs(MapLevel& level, const LevelCheckOptions& options, Findings* find
     }
     seg.valid = true;
     if (!line.valid) continue;
-    pieces[{seg.line, seg.direction}].push_back(CheckSegGeometry(level, i, options, findings, stats));
+    Piece piece = CheckSegGeometry(level, i, options, findings, stats);
+    bool zeroLength = level.vertexes[seg.v1] == level.vertexes[seg.v2];
+    if (!(zeroLength && options.allowZeroLengthSegs)) pieces[{seg.line, seg.direction}].push_back(piece);
   }
   CheckCoverage(level, pieces, options, findings, stats);
 }

@@ -7,7 +7,8 @@
 namespace {
 
 // Convex: no seg end point lies behind the line of another seg of the
-// subsector. Reports the deepest such point, once per subsector.
+// subsector (or of its linedef side). Reports the deepest such point, once
+// per subsector.
 void CheckConvex(const MapLevel& level, int s, const LevelCheckOptions& options, Findings* findings,
                  LevelCheckStats* stats) {
   const MapSubsector& sub = level.subsectors[s];
@@ -19,6 +20,11 @@ void CheckConvex(const MapLevel& level, int s, const LevelCheckOptions& options,
     const MapSeg& sa = level.segs[a];
     if (sa.v1 >= vertexCount || sa.v2 >= vertexCount) continue;
     MapPoint p = level.vertexes[sa.v1], q = level.vertexes[sa.v2];
+    if (options.convexAlongLinedefs && sa.valid && level.lines[sa.line].valid) {
+      const MapLine& line = level.lines[sa.line];
+      p = level.vertexes[sa.direction == 0 ? line.v1 : line.v2];
+      q = level.vertexes[sa.direction == 0 ? line.v2 : line.v1];
+    }
     double length = std::hypot(double(q.x - p.x), double(q.y - p.y));
     if (length == 0) continue;
     for (int b = sub.first; b < sub.first + sub.count; b++) {
@@ -41,8 +47,8 @@ void CheckConvex(const MapLevel& level, int s, const LevelCheckOptions& options,
     }
   }
   if (worstSeg >= 0) {
-    findings->Problem("SSECTORS", s, "subsector %d is not convex: seg %d ends at (%d,%d), %.2f behind seg %d "
-                      "(%d,%d)-(%d,%d)",
+    findings->Problem("SSECTORS", s, "subsector %d is not convex: seg %d ends at (%d,%d), %.2f behind the line of seg "
+                      "%d, (%d,%d)-(%d,%d)",
                       s, worstSeg, worstPoint.x, worstPoint.y, deepest, worstLine, lineStart.x, lineStart.y,
                       lineEnd.x, lineEnd.y);
   }
