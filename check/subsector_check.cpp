@@ -6,6 +6,10 @@
 
 namespace {
 
+// The convexity test takes time as the square of a subsector's seg count;
+// no convex piece of a real level comes near this many segs.
+constexpr int kMostSegsChecked = 4096;
+
 // Convex: no seg end point lies behind the line of another seg of the
 // subsector (or of its linedef side). Reports the deepest such point, once
 // per subsector.
@@ -78,10 +82,11 @@ void CheckSubsectors(const MapLevel& level, const LevelCheckOptions& options, Fi
       continue;
     }
     int sector = 0;
-    bool sectorKnown = false;
+    bool sectorKnown = false, shared = false;
     for (int k = sub.first; k < sub.first + sub.count; k++) {
       if (owner[k] >= 0) {
         findings->Problem("SSECTORS", s, "seg %d belongs to subsectors %d and %d", k, owner[k], s);
+        shared = true;
       } else {
         owner[k] = s;
       }
@@ -95,7 +100,12 @@ void CheckSubsectors(const MapLevel& level, const LevelCheckOptions& options, Fi
         findings->Problem("SSECTORS", s, "subsector %d mixes sectors %d and %d (seg %d)", s, sector, own, k);
       }
     }
-    CheckConvex(level, s, options, findings, stats);
+    if (sub.count > kMostSegsChecked) {
+      findings->Problem("SSECTORS", s, "subsector %d holds %d segs, more than a convex piece of a level can; its "
+                        "convexity is not checked", s, sub.count);
+    } else if (!shared) {  // segs shared with another subsector are reported above
+      CheckConvex(level, s, options, findings, stats);
+    }
   }
   for (int k = 0; k < segCount; k++) {
     if (owner[k] < 0) findings->Problem("SEGS", k, "seg %d belongs to no subsector", k);
