@@ -13,6 +13,7 @@ foreach(case CommandLineTest FreedoomTest)
       --version ${PROJECT_VERSION}
       --sample ${CMAKE_SOURCE_DIR}/samples/sample.wad
       --freedoom ${FREEDOOM_DIR}
+      $<$<BOOL:${VORTANE_SANITIZE}>:--sanitized>
       ${case})
   set_tests_properties(check.${case} PROPERTIES LABELS check TIMEOUT 300)
 endforeach()
