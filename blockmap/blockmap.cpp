@@ -13,11 +13,10 @@
 
 #include "console/console.h"
 #include "console/services.h"
-#include "driver/settings.h"
 #include "wad/bytes.h"
 #include "wad/level.h"
 
-LevelBox LevelBounds;
+Bounds LevelBounds;
 
 // More blocks than this and the level cannot be played.
 static const int32_t MaxBlocks = 32000;
@@ -170,13 +169,13 @@ static void FreeBlockLists() {
   Blocks = nullptr;
 }
 
-// The level is too large to be played: say so, set the exit code and give
-// the output an 8-byte BLOCKMAP of zeros. The run goes on.
-static int32_t RefuseBlockmap() {
+// The level is too large to be played: say so and give the output an 8-byte
+// BLOCKMAP of zeros. The run goes on.
+static int32_t RefuseBlockmap(bool* tooLarge) {
   ShowMessage(1, 24, Both, "!! Blocksize=%d too large !!  This level can't be played, press a key:",
               static_cast<int>(BlockCount));
   ShowMessage(-1, 0, LogOnly, "\n");
-  ExitCode = -2;
+  *tooLarge = true;
   if (!LogMode) WaitForKey();
   Level.BlockmapLump = static_cast<uint8_t*>(AllocOrDie(8));
   std::memset(Level.BlockmapLump, 0, 8);
@@ -215,9 +214,10 @@ static int32_t AssembleLump() {
   return size;
 }
 
-int32_t BuildBlockmap() {
+int32_t BuildBlockmap(bool* tooLarge) {
+  *tooLarge = false;
   SetUpGrid();
-  if (BlockCount > MaxBlocks) return RefuseBlockmap();
+  if (BlockCount > MaxBlocks) return RefuseBlockmap(tooLarge);
 
   WordTally = BlockCount + 6;
   Blocks = static_cast<BlockList*>(AllocArrayOrDie(BlockCount, sizeof(BlockList)));
@@ -237,9 +237,9 @@ int32_t BuildBlockmap() {
     // leaves no line of its own and the next lines take this row.
     if (!LogMode) {
       SetColours(15, 0);
-      PutTextAt(1, StatusRow, "                                                                                ");
+      PutTextAt(1, StatusRow, BlankRow);
     }
-    return RefuseBlockmap();
+    return RefuseBlockmap(tooLarge);
   }
 
   int32_t size = AssembleLump();
@@ -250,7 +250,7 @@ int32_t BuildBlockmap() {
 
 void ResetBlockmap() {
   if (Blocks != nullptr) FreeBlockLists();
-  LevelBounds = LevelBox{0, 0, 0, 0};
+  LevelBounds = Bounds{0, 0, 0, 0};
   OriginX = OriginY = 0;
   Columns = Rows = 0;
   BlockCount = 0;

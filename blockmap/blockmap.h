@@ -4,13 +4,15 @@
 
 #include <cstdint>
 
-struct LevelBox {
-  int16_t MinX, MaxX, MinY, MaxY;
-};
-// Bounds of the root seg list, stored by the run driver after segs creation.
-extern LevelBox LevelBounds;
+#include "wad/level.h"
 
-// Builds Level.BlockmapLump and returns its size in bytes.
-int32_t BuildBlockmap();
+// Bounds of the root seg list, each value cut to 16 bits, stored by the run
+// driver after segs creation.
+extern Bounds LevelBounds;
+
+// Builds Level.BlockmapLump and returns its size in bytes. A level too large
+// for a blockmap gets an 8-byte lump of zeros, and *tooLarge says so; the
+// run goes on.
+int32_t BuildBlockmap(bool* tooLarge);
 
 void ResetBlockmap();

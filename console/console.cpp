@@ -63,6 +63,8 @@ void WindowSize(int* columns, int* rows) {
 }  // namespace
 
 const char* const TitleLine = "   vortane 1.0 - node builder for DOOM, HERETIC, HEXEN and STRIFE";
+const char* const BlankRow =
+    "                                                                                ";
 
 void MoveCursor(int column, int row) {
   if (LogMode) return;

@@ -49,6 +49,8 @@ void DrawHelpScreen();
 const char* PanelRowText(int row);
 // The program's name and version, used at the head of the log.
 extern const char* const TitleLine;
+// A whole screen row of blanks, to clear a row or lay a coloured bar.
+extern const char* const BlankRow;
 
 // Back to the state at process start (tests).
 void ResetConsole();

@@ -6,19 +6,51 @@
 
 #include "console/services.h"
 
+namespace {
+void (*BlockTaken)(void* block) = nullptr;
+void (*BlockGiven)(void* block) = nullptr;
+}  // namespace
+
+void SetAllocationHooks(void (*taken)(void* block), void (*given)(void* block)) {
+  BlockTaken = taken;
+  BlockGiven = given;
+}
+
 void* AllocOrDie(int32_t size) {
   void* block = size > 0 ? std::malloc(static_cast<size_t>(size)) : nullptr;
   if (block == nullptr) FatalError("cannot allocate %lu bytes", static_cast<unsigned long>(static_cast<uint32_t>(size)));
+  if (BlockTaken != nullptr) BlockTaken(block);
   return block;
 }
 
+// A failed resize ends the run with the old block still held.
 void* ReallocOrDie(void* block, int32_t size) {
   void* moved = size > 0 ? std::realloc(block, static_cast<size_t>(size)) : nullptr;
   if (moved == nullptr) FatalError("cannot reallocate %lu bytes", static_cast<unsigned long>(static_cast<uint32_t>(size)));
+  if (block != nullptr && BlockGiven != nullptr) BlockGiven(block);
+  if (BlockTaken != nullptr) BlockTaken(moved);
   return moved;
 }
 
-void FreeBlock(void* block) { std::free(block); }
+void FreeBlock(void* block) {
+  if (block != nullptr && BlockGiven != nullptr) BlockGiven(block);
+  std::free(block);
+}
+
+// Arrays whose entry count comes from the input: the byte count is worked
+// out wide, so that a count from a huge lump is refused with the size asked
+// for rather than wrapped in 32 bits.
+void* AllocArrayOrDie(int32_t count, int32_t entrySize) {
+  int64_t size = static_cast<int64_t>(count) * entrySize;
+  if (size > INT32_MAX) FatalError("cannot allocate %lu bytes", static_cast<unsigned long>(size));
+  return AllocOrDie(static_cast<int32_t>(size));
+}
+
+void* ReallocArrayOrDie(void* block, int32_t count, int32_t entrySize) {
+  int64_t size = static_cast<int64_t>(count) * entrySize;
+  if (size > INT32_MAX) FatalError("cannot reallocate %lu bytes", static_cast<unsigned long>(size));
+  return ReallocOrDie(block, static_cast<int32_t>(size));
+}
 
 // Free physical memory plus free swap. The copy buffer never needs more than
 // 128000 bytes plus its 1000-byte reserve, so the figure is capped there and

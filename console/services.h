@@ -21,6 +21,10 @@ void* ReallocOrDie(void* block, int32_t size);
 void* AllocArrayOrDie(int32_t count, int32_t entrySize);
 void* ReallocArrayOrDie(void* block, int32_t count, int32_t entrySize);
 void FreeBlock(void* block);
+// Called with every block the services hand out and every block given back
+// (a resize gives back the old block and hands out the new one); null turns
+// a hook off. The fuzz targets record the blocks a run leaves behind.
+void SetAllocationHooks(void (*taken)(void* block), void (*given)(void* block));
 
 // Free memory as the copy buffer sees it, capped at 129000 bytes.
 int32_t AvailableMemory();

@@ -12,19 +12,13 @@
 #include "nodes/seg.h"
 #include "nodes/tree.h"
 #include "wad/level.h"
-#include "wad/output.h"
+#include "wad/assembly.h"
+#include "wad/output_file.h"
 #include "wad/wadfile.h"
-
-// The tree lives until the process ends; its root is held here, outside
-// any one call, so that it stays reachable (a leak checker does not count
-// it as lost).
-BuildNode* TreeRoot = nullptr;
 
 namespace {
 
 const char* const LogName = "VORTANE.LOG";
-const char* const Blanks80 =
-    "                                                                                ";
 
 // The overall bar shares its fill position with the stage bars, so it is
 // redrawn empty and filled again every time.
@@ -41,24 +35,6 @@ void FillLabels(char levelLabel[6], char identLabel[5]) {
   for (int i = 0; i < 5 && name[i] != '\0'; i++) levelLabel[i] = name[i];
   std::memcpy(identLabel, InputHeader.Identification, 4);
   identLabel[4] = '\0';
-}
-
-// Divides the root list into the tree and writes the NODES records. A level
-// of a single seg is one subsector and needs no node at all.
-void BuildTree(SegList root) {
-  BuildNodeCount = 0;
-  if (root.count == 1) {
-    MakeSubsector(root);
-    ReleaseSegList(&root);
-    Level.NodeCount = 0;
-    return;
-  }
-  BuildNode* rootNode = MakeNode(root);
-  TreeRoot = rootNode;
-  Level.Nodes = static_cast<NodeRecord*>(AllocArrayOrDie(BuildNodeCount, sizeof(NodeRecord)));
-  Level.NodeCount = 0;
-  FlattenIndex = 0;
-  FlattenNodes(rootNode);
 }
 
 }  // namespace
@@ -100,14 +76,14 @@ int RunVortane(int argumentCount, char** arguments) {
   if (argumentCount >= 5) ParseAxisMode(arguments[4]);
 
   ShowMessage(-1, 0, LogOnly, "Node building mode : ");
-  ShowMessage(22, StatusRow + 1, Both, FinalMode == 1 ? "Final %hd%s" : "Turbo %hd%s", ModeNumber, AxisSuffix);
+  ShowMessage(22, StatusRow + 1, Both, FinalMode ? "Final %hd%s" : "Turbo %hd%s", ModeNumber, AxisSuffix);
   ShowMessage(-1, 0, LogOnly, "\n");
   ShowMessage(-1, 0, LogOnly, "\n");
 
   char levelLabel[6];
   char identLabel[5];
   SetColours(15, 4);
-  PutTextAt(1, StatusRow, Blanks80);
+  PutTextAt(1, StatusRow, BlankRow);
   FillLabels(levelLabel, identLabel);
   ShowMessage(1, StatusRow, Both, "Loading%4ld    %s %s : %s", static_cast<long>(InputHeader.LumpCount), levelLabel,
               identLabel, InputPath);
@@ -128,10 +104,8 @@ int RunVortane(int argumentCount, char** arguments) {
   SetOverallBar(20);
 
   Bounds box = ComputeBounds(root);
-  LevelBounds.MinX = static_cast<int16_t>(box.minX);
-  LevelBounds.MaxX = static_cast<int16_t>(box.maxX);
-  LevelBounds.MinY = static_cast<int16_t>(box.minY);
-  LevelBounds.MaxY = static_cast<int16_t>(box.maxY);
+  LevelBounds = Bounds{static_cast<int16_t>(box.MinX), static_cast<int16_t>(box.MaxX),
+                       static_cast<int16_t>(box.MinY), static_cast<int16_t>(box.MaxY)};
   ShowMessage(50, StatusRow - 4, ScreenOnly, "X (%d,%d) Y (%d,%d)", LevelBounds.MinX, LevelBounds.MaxX,
               LevelBounds.MinY, LevelBounds.MaxY);
 
@@ -139,14 +113,16 @@ int RunVortane(int argumentCount, char** arguments) {
 
   ShowProgress(30, StatusRow, -1);
   TimerStart();
-  BuildTree(root);
+  BuildNodes(root);
   uint32_t nodesTime = static_cast<uint32_t>(TimerStop());
   ShowProgress(30, StatusRow, 100);
   StatusRow += 1;
 
   SetOverallBar(90);
   TimerStart();
-  Level.BlockmapSize = BuildBlockmap();
+  bool blockmapTooLarge;
+  Level.BlockmapSize = BuildBlockmap(&blockmapTooLarge);
+  if (blockmapTooLarge) ExitCode = -2;
   uint32_t blockmapTime = static_cast<uint32_t>(TimerStop());
   ShowStatus(1, 23, "       Progress     ");
   SetOverallBar(100);
@@ -161,7 +137,7 @@ int RunVortane(int argumentCount, char** arguments) {
   StatusRow += 1;
   ShowMessage(-1, 0, LogOnly, "\n");
   SetColours(15, 4);
-  PutTextAt(1, StatusRow, Blanks80);
+  PutTextAt(1, StatusRow, BlankRow);
   ShowMessage(1, StatusRow, Both, "Saved          %s %s : %s", levelLabel, identLabel, OutputPath);
   StatusRow += 1;
   ShowMessage(-1, 0, LogOnly, "\n");

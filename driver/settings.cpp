@@ -6,9 +6,6 @@
 
 const char* InputPath = nullptr;
 const char* OutputPath = "tmp.wad";
-int16_t ModeNumber = 8;
-int FinalMode = 0;
-int AxisMode = AxisOff;
 char AxisSuffix[8] = "";
 int32_t ExitCode = 0;
 
@@ -29,12 +26,8 @@ void ParseModeNumber(const char* text) {
   }
   if (negative) low = static_cast<uint16_t>(0u - low);
   int32_t value = static_cast<int16_t>(low);
-  if (value < 0) {
-    FinalMode = 0;
-    value = -value;
-  } else {
-    FinalMode = 1;
-  }
+  FinalMode = value >= 0;
+  if (value < 0) value = -value;
   if (value > 48) value = 48;
   ModeNumber = static_cast<int16_t>(value);
 }
@@ -58,9 +51,7 @@ void ParseAxisMode(const char* text) {
 void ResetSettings() {
   InputPath = nullptr;
   OutputPath = "tmp.wad";
-  ModeNumber = 8;
-  FinalMode = 0;
-  AxisMode = AxisOff;
   AxisSuffix[0] = '\0';
   ExitCode = 0;
+  ResetNodeSettings();
 }

@@ -17,7 +17,9 @@
 #include "driver/settings.h"
 #include "nodes/tree.h"
 #include "wad/level.h"
-#include "wad/output.h"
+#include "wad/assembly.h"
+#include "wad/output_file.h"
+#include "wad/stream.h"
 #include "wad/wadfile.h"
 
 namespace {
@@ -117,6 +119,7 @@ namespace {
 // the unwound stack).
 void ResetEverything() {
   ResetOutputWad();
+  ReleaseOutputPlan();
   ResetWadFile();
   ResetBlockmap();
   ResetTree();
@@ -130,6 +133,7 @@ void ResetEverything() {
 }  // namespace
 
 int RunFuzzInput(const uint8_t* data, size_t size, const char* level, const char* mode, const char* axis) {
+  RecordLiveBlocks();
   int fuzzerFolder = EnterScratchFolder();
   WriteAll("in.wad", data, size);
   WriteAll("out.wad", EarlierOutput, sizeof EarlierOutput - 1);

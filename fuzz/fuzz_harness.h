@@ -11,8 +11,10 @@ struct FuzzExit {
   int code;
 };
 
-// Releases every block the allocation services handed out and nobody freed;
-// returns how many there were.
+// Records every block the allocation services hand out from now on.
+void RecordLiveBlocks();
+// Releases every recorded block that nobody freed; returns how many there
+// were.
 size_t ReleaseLiveBlocks();
 
 // Writes `data` as in.wad into a private scratch folder (made on first use),

@@ -1,54 +1,49 @@
 // Root partition by axis mode: instead of scoring every seg, a cut along one
 // axis is moved until about as many segs start on either side of it, and the
 // axis-parallel wall nearest that cut becomes the root partition.
-
 #include "nodes/axis.h"
 
 #include <cstdlib>
 
-#include "driver/settings.h"
 #include "nodes/partition.h"
+#include "nodes/settings.h"
+
+namespace {
 
 // The cut counts as balanced when the segs at or above it and those below
 // it differ by no more than two percent.
-static const double BalancedLow = 0.98;
-static const double BalancedHigh = 1.02;
+constexpr double BalancedLow = 0.98;
+constexpr double BalancedHigh = 1.02;
 
 // Walls this short or shorter never carry the root partition, nor walls
 // farther than this from the balanced cut.
-static const int32_t ShortestCandidate = 32;
-static const int32_t FarthestCandidate = 1000;
+constexpr int32_t ShortestCandidate = 32;
+constexpr int32_t FarthestCandidate = 1000;
+
+// The extent of the box across the cut: x for a vertical cut, y otherwise.
+int32_t LowAcross(const AxisCut& cut) { return cut.vertical ? cut.box.MinX : cut.box.MinY; }
+int32_t HighAcross(const AxisCut& cut) { return cut.vertical ? cut.box.MaxX : cut.box.MaxY; }
+
+}  // namespace
 
 AxisCut BalanceAxisCut(SegList list) {
   AxisCut cut;
   cut.box = ComputeBounds(list);
-  int32_t halfWidth = (cut.box.maxX - cut.box.minX) / 2;
-  int32_t halfHeight = (cut.box.maxY - cut.box.minY) / 2;
+  int32_t halfWidth = (cut.box.MaxX - cut.box.MinX) / 2;
+  int32_t halfHeight = (cut.box.MaxY - cut.box.MinY) / 2;
 
   // Mode A cuts across the longer side; equal halves give a horizontal cut.
   if (AxisMode == AxisV) {
-    cut.vertical = 1;
+    cut.vertical = true;
   } else if (AxisMode == AxisH) {
-    cut.vertical = 0;
+    cut.vertical = false;
   } else {
-    cut.vertical = halfWidth > halfHeight ? 1 : 0;
+    cut.vertical = halfWidth > halfHeight;
   }
-
-  int32_t low, high, step;
-  if (cut.vertical) {
-    low = cut.box.minX;
-    high = cut.box.maxX;
-    cut.position = low + halfWidth;
-    step = halfWidth / 2;
-  } else {
-    low = cut.box.minY;
-    high = cut.box.maxY;
-    cut.position = low + halfHeight;
-    step = halfHeight / 2;
-  }
-  if (step < 100) {
-    step = 100;
-  }
+  int32_t half = cut.vertical ? halfWidth : halfHeight;
+  cut.position = LowAcross(cut) + half;
+  int32_t step = half / 2;
+  if (step < 100) step = 100;
 
   double previous = 100000.0;
   cut.passes = 0;
@@ -56,24 +51,15 @@ AxisCut BalanceAxisCut(SegList list) {
     int32_t below = 0;
     for (int32_t i = 0; i < list.count; i++) {
       const BuildSeg& seg = list.segs[i];
-      int32_t start = cut.vertical ? seg.x1 : seg.y1;
-      if (start < cut.position) {
-        below++;
-      }
+      if ((cut.vertical ? seg.x1 : seg.y1) < cut.position) below++;
     }
     int32_t atOrAbove = list.count - below;
-    if (below == 0) {
-      break;
-    }
+    if (below == 0) break;
     cut.passes++;
-    if (cut.passes > 99) {
-      break;
-    }
+    if (cut.passes > 99) break;
     int32_t move = below < atOrAbove ? step : -step;
-    double ratio = (double)atOrAbove / (double)below;
-    if (ratio >= BalancedLow && ratio <= BalancedHigh) {
-      break;
-    }
+    double ratio = static_cast<double>(atOrAbove) / static_cast<double>(below);
+    if (ratio >= BalancedLow && ratio <= BalancedHigh) break;
     // Big steps are halved on every pass; once they are small, a pass that
     // makes the balance worse ends the search.
     if (step > 8) {
@@ -82,12 +68,8 @@ AxisCut BalanceAxisCut(SegList list) {
       break;
     }
     cut.position += move;
-    if (cut.position > high) {
-      cut.position = high;
-    }
-    if (cut.position < low) {
-      cut.position = low;
-    }
+    if (cut.position > HighAcross(cut)) cut.position = HighAcross(cut);
+    if (cut.position < LowAcross(cut)) cut.position = LowAcross(cut);
     previous = ratio;
   }
   return cut;
@@ -98,47 +80,24 @@ int32_t FindAxisCandidate(SegList list, const AxisCut& cut) {
   int32_t bestDistance = 32767;
   for (int32_t i = 0; i < list.count; i++) {
     const BuildSeg& seg = list.segs[i];
-    int32_t across, along, start;
-    if (cut.vertical) {
-      across = seg.deltaX;
-      along = seg.deltaY;
-      start = seg.x1;
-    } else {
-      across = seg.deltaY;
-      along = seg.deltaX;
-      start = seg.y1;
-    }
-    if (across != 0 || std::abs(along) <= ShortestCandidate) {
-      continue;
-    }
-    int32_t distance = std::abs(start - cut.position);
+    int32_t across = cut.vertical ? seg.deltaX : seg.deltaY;
+    int32_t along = cut.vertical ? seg.deltaY : seg.deltaX;
+    if (across != 0 || std::abs(along) <= ShortestCandidate) continue;
+    int32_t distance = std::abs((cut.vertical ? seg.x1 : seg.y1) - cut.position);
     if (distance < bestDistance) {
       bestDistance = distance;
       best = i;
     }
   }
-  if (best < 0 || bestDistance > FarthestCandidate) {
-    return -1;
-  }
+  if (best < 0 || bestDistance > FarthestCandidate) return -1;
 
   // A wall on the level's outer edge would leave one side of the root
   // (nearly) empty; the search does not fall back to the next wall.
   const BuildSeg& seg = list.segs[best];
-  int32_t low, high, a, b;
-  if (cut.vertical) {
-    low = cut.box.minX;
-    high = cut.box.maxX;
-    a = seg.x1;
-    b = seg.x2;
-  } else {
-    low = cut.box.minY;
-    high = cut.box.maxY;
-    a = seg.y1;
-    b = seg.y2;
-  }
-  if (a <= low || a >= high || b <= low || b >= high) {
-    return -1;
-  }
+  int32_t a = cut.vertical ? seg.x1 : seg.y1;
+  int32_t b = cut.vertical ? seg.x2 : seg.y2;
+  int32_t low = LowAcross(cut), high = HighAcross(cut);
+  if (a <= low || a >= high || b <= low || b >= high) return -1;
   return best;
 }
 
@@ -148,11 +107,7 @@ void DivideRootByAxis(SegList list, SegList* right, SegList* left) {
 
   if (candidate >= 0) {
     const BuildSeg& seg = list.segs[candidate];
-    NodeLine line;
-    line.x = seg.x1;
-    line.y = seg.y1;
-    line.dx = seg.x2 - seg.x1;
-    line.dy = seg.y2 - seg.y1;
+    NodeLine line = {seg.x1, seg.y1, seg.x2 - seg.x1, seg.y2 - seg.y1};
     LoadPartition(seg);
     DivideAlongPartition(list, candidate, right, left);
     DivisionLine = line;
@@ -165,28 +120,13 @@ void DivideRootByAxis(SegList list, SegList* right, SegList* left) {
   // and only has to be non-zero.
   NodeLine line;
   if (cut.vertical) {
-    line.x = cut.position;
-    line.y = cut.box.maxY;
-    line.dx = 0;
-    line.dy = cut.box.maxY - cut.box.minY;
-    if (line.dy == 0) {
-      line.dy = 1;
-    }
+    line = {cut.position, cut.box.MaxY, 0, cut.box.MaxY - cut.box.MinY};
+    if (line.dy == 0) line.dy = 1;
   } else {
-    line.x = cut.box.maxX;
-    line.y = cut.position;
-    line.dx = cut.box.maxX - cut.box.minX;
-    line.dy = 0;
-    if (line.dx == 0) {
-      line.dx = 1;
-    }
+    line = {cut.box.MaxX, cut.position, cut.box.MaxX - cut.box.MinX, 0};
+    if (line.dx == 0) line.dx = 1;
   }
-  Partition.x1 = line.x;
-  Partition.y1 = line.y;
-  Partition.x2 = line.x + line.dx;
-  Partition.y2 = line.y + line.dy;
-  Partition.dx = -line.dx;
-  Partition.dy = -line.dy;
+  Partition = PartitionLine{line.x, line.y, line.x + line.dx, line.y + line.dy, -line.dx, -line.dy};
   if (DivideAlongPartition(list, -1, right, left)) {
     DivisionLine = line;
     return;

@@ -4,14 +4,13 @@
 #include <cstdint>
 
 #include "nodes/seg.h"
-#include "nodes/tree.h"
 
 // Divides the root list; the list is consumed and DivisionLine is set.
 void DivideRootByAxis(SegList list, SegList* right, SegList* left);
 
 // Where the root cut lies once it divides the segs about evenly.
 struct AxisCut {
-  int vertical;      // 1: cut along constant x; 0: along constant y
+  bool vertical;     // along constant x; along constant y when false
   int32_t position;  // x of a vertical cut, y of a horizontal one
   int32_t passes;    // pass counter when the balancing stopped
   Bounds box;        // bounding box of the list

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "console/services.h"
-#include "driver/settings.h"
+#include "nodes/settings.h"
 #include "nodes/partition.h"
 
 // What the inner loop reads of each seg, packed so that the quadratic scan

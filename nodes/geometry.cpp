@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "console/services.h"
+#include "nodes/extended.h"
 #include "nodes/partition.h"
 #include "wad/level.h"
 

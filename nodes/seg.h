@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "wad/level.h"
+
 struct BuildSeg {
   // Six consecutive coordinates that the partition routines load together:
   // the partition line (all six) or the seg under test (the first four).
@@ -31,5 +33,8 @@ struct SegList {
 // linedef's right seg first). Empty when no linedef has a used side.
 SegList CreateSegs();
 uint16_t ComputeAngle(int32_t dx, int32_t dy);
+
+// The box of every end point of the list's segs; all zero for an empty list.
+Bounds ComputeBounds(SegList list);
 
 void ReleaseSegList(SegList* list);

@@ -4,6 +4,7 @@
 
 #include "console/console.h"
 #include "console/services.h"
+#include "nodes/extended.h"
 #include "nodes/seg.h"
 #include "wad/level.h"
 
@@ -74,6 +75,25 @@ SegList CreateSegs() {
   ShowProgress(30, StatusRow, 100);
   StatusRow += 1;
   return list;
+}
+
+Bounds ComputeBounds(SegList list) {
+  Bounds box = {0, 0, 0, 0};
+  if (list.count == 0) return box;
+  box.MinX = box.MaxX = list.segs[0].x1;
+  box.MinY = box.MaxY = list.segs[0].y1;
+  for (int32_t i = 0; i < list.count; i++) {
+    const BuildSeg& seg = list.segs[i];
+    if (seg.x1 < box.MinX) box.MinX = seg.x1;
+    if (seg.x1 > box.MaxX) box.MaxX = seg.x1;
+    if (seg.y1 < box.MinY) box.MinY = seg.y1;
+    if (seg.y1 > box.MaxY) box.MaxY = seg.y1;
+    if (seg.x2 < box.MinX) box.MinX = seg.x2;
+    if (seg.x2 > box.MaxX) box.MaxX = seg.x2;
+    if (seg.y2 < box.MinY) box.MinY = seg.y2;
+    if (seg.y2 > box.MaxY) box.MaxY = seg.y2;
+  }
+  return box;
 }
 
 void ReleaseSegList(SegList* list) {

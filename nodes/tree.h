@@ -1,34 +1,49 @@
-// Tree recursion, subsectors and the flattened node tree.
+// Tree recursion, subsectors and the flattened node tree: the seg list is
+// divided until every piece is a convex piece of one sector, each piece is
+// written out as a subsector with its segs, and the finished tree becomes
+// the NODES records.
 #pragma once
 
 #include <cstdint>
 
 #include "nodes/seg.h"
 
+// One node of the tree while it is built.
 struct BuildNode {
-  int16_t x, y;
-  int32_t dx, dy;
-  int32_t rightBox[4];  // top, bottom, left, right
-  int32_t leftBox[4];
+  int16_t x, y;    // start of the partition line
+  int32_t dx, dy;  // end minus start; written as their low 16 bits
+  int32_t rightBox[4];  // top, bottom, left, right of the front child's segs
+  int32_t leftBox[4];   // the same for the back child
   uint16_t rightChild;  // subsector | SubsectorFlag, or node number once flattened
   uint16_t leftChild;
-  BuildNode* rightNode;
+  BuildNode* rightNode;  // null when that child is a subsector
   BuildNode* leftNode;
-  int16_t number;
+  int16_t number;  // index in Level.Nodes, given by FlattenNodes
 };
 
-struct Bounds {
-  int32_t minX, maxX, minY, maxY;
-};
-
+// Nodes made so far; the last run's total once the tree is built.
 extern int32_t BuildNodeCount;
+// The node bar is redrawn once the percent passes this.
 extern int32_t ProgressThreshold;
-extern int32_t FlattenIndex;
+// The finished tree, kept until the process ends.
+extern BuildNode* TreeRoot;
 
+// Builds the whole tree from the root list, which is consumed: segs and
+// subsectors go into Level as leaves are reached, and the tree is written
+// into Level.Nodes, root last. A level of a single seg is one subsector and
+// needs no node at all.
+void BuildNodes(SegList root);
+
+// Divides a list (consumed) into a node and its two subtrees; the root uses
+// the axis mode when one is set.
 BuildNode* MakeNode(SegList list);
+// True while the list holds more than one sector or some seg has an end
+// point strictly behind another seg's line.
 bool NeedsPartition(SegList list);
+// Writes the list as the next subsector and its segs; returns its index.
 uint16_t MakeSubsector(SegList list);
-Bounds ComputeBounds(SegList list);
+// Numbers the tree in post-order, front subtree first, and appends one
+// NODES record per node to Level.Nodes, which has room for all of them.
 void FlattenNodes(BuildNode* node);
 
 void ResetTree();

@@ -8,7 +8,9 @@
 #include "console/services.h"
 #include "wad/bytes.h"
 #include "wad/level.h"
-#include "wad/output.h"
+#include "wad/assembly.h"
+#include "wad/output_file.h"
+#include "wad/stream.h"
 #include "wad/wadfile.h"
 
 // Running offset of the next lump's data in the output.
@@ -28,10 +30,10 @@ static int32_t SlotSize(int32_t slot) {
     case 0: return Level.ThingsSize;
     case 1: return Level.LineDefsSize;
     case 2: return Level.SideDefsSize;
-    case 3: return Level.VertexCount * 4;
-    case 4: return Level.SegCount * 12;
-    case 5: return Level.SubsectorCount * 4;
-    case 6: return Level.NodeCount * 28;
+    case 3: return Level.VertexCount * VertexRecordSize;
+    case 4: return Level.SegCount * SegRecordSize;
+    case 5: return Level.SubsectorCount * SubsectorRecordSize;
+    case 6: return Level.NodeCount * NodeRecordSize;
     case 7: return Level.SectorsSize;
     case 8: return Level.RejectSize;
     default: return Level.BlockmapSize;
@@ -51,7 +53,7 @@ void PlanOutputWad() {
   for (int32_t i = 0; i < count; i++) InputPositions[i] = Directory[i].FilePos;
 
   // File offsets are signed 32-bit; check the whole file before planning it.
-  int64_t total = 12 + static_cast<int64_t>(count) * 16;
+  int64_t total = WadHeaderSize + static_cast<int64_t>(count) * LumpEntrySize;
   for (int32_t i = 0; i < count; i++)
     if (i < marker || i > marker + 10) total += Directory[i].Size;
   for (int32_t slot = 0; slot < 10; slot++) total += SlotSize(slot);
@@ -59,7 +61,7 @@ void PlanOutputWad() {
     FatalError("Too many %s: %ld, the limit is %ld", "output bytes", static_cast<long>(total),
                static_cast<long>(INT32_MAX));
 
-  OutputPosition = 12;
+  OutputPosition = WadHeaderSize;
   for (int32_t i = 0; i < marker; i++) {
     Directory[i].FilePos = OutputPosition;
     OutputPosition += Directory[i].Size;
@@ -96,7 +98,7 @@ static uint8_t* NewBlock(int32_t size) {
 // LINEDEFS keeps the input's own records, with the renumbered vertexes
 // patched into their first two fields; a partial last record is kept as read.
 static void WriteLineDefs() {
-  int32_t recordSize = Level.Format == LevelFormat::Hexen ? 16 : 14;
+  int32_t recordSize = Level.Format == LevelFormat::Hexen ? HexenLineDefSize : DoomLineDefSize;
   uint8_t* data = NewBlock(Level.LineDefsSize);
   std::memcpy(data, Level.LineDefsRaw, static_cast<size_t>(Level.LineDefsSize));
   for (int32_t i = 0; i < Level.LineDefCount; i++) {
@@ -107,19 +109,19 @@ static void WriteLineDefs() {
 }
 
 static void WriteVertexes() {
-  uint8_t* data = NewBlock(Level.VertexCount * 4);
+  uint8_t* data = NewBlock(Level.VertexCount * VertexRecordSize);
   for (int32_t i = 0; i < Level.VertexCount; i++) {
-    WriteInt16(data + i * 4, Level.Vertexes[i].X);
-    WriteInt16(data + i * 4 + 2, Level.Vertexes[i].Y);
+    WriteInt16(data + i * VertexRecordSize, Level.Vertexes[i].X);
+    WriteInt16(data + i * VertexRecordSize + 2, Level.Vertexes[i].Y);
   }
-  WriteBuiltBlock(data, Level.VertexCount * 4);
+  WriteBuiltBlock(data, Level.VertexCount * VertexRecordSize);
 }
 
 static void WriteSegs() {
-  uint8_t* data = NewBlock(Level.SegCount * 12);
+  uint8_t* data = NewBlock(Level.SegCount * SegRecordSize);
   for (int32_t i = 0; i < Level.SegCount; i++) {
     const SegRecord* seg = &Level.Segs[i];
-    uint8_t* record = data + i * 12;
+    uint8_t* record = data + i * SegRecordSize;
     WriteInt16(record, seg->startVertex);
     WriteInt16(record + 2, seg->endVertex);
     WriteInt16(record + 4, seg->angle);
@@ -127,23 +129,23 @@ static void WriteSegs() {
     WriteInt16(record + 8, seg->direction);
     WriteInt16(record + 10, seg->offset);
   }
-  WriteBuiltBlock(data, Level.SegCount * 12);
+  WriteBuiltBlock(data, Level.SegCount * SegRecordSize);
 }
 
 static void WriteSubsectors() {
-  uint8_t* data = NewBlock(Level.SubsectorCount * 4);
+  uint8_t* data = NewBlock(Level.SubsectorCount * SubsectorRecordSize);
   for (int32_t i = 0; i < Level.SubsectorCount; i++) {
-    WriteInt16(data + i * 4, Level.Subsectors[i].segCount);
-    WriteInt16(data + i * 4 + 2, Level.Subsectors[i].firstSeg);
+    WriteInt16(data + i * SubsectorRecordSize, Level.Subsectors[i].segCount);
+    WriteInt16(data + i * SubsectorRecordSize + 2, Level.Subsectors[i].firstSeg);
   }
-  WriteBuiltBlock(data, Level.SubsectorCount * 4);
+  WriteBuiltBlock(data, Level.SubsectorCount * SubsectorRecordSize);
 }
 
 static void WriteNodes() {
-  uint8_t* data = NewBlock(Level.NodeCount * 28);
+  uint8_t* data = NewBlock(Level.NodeCount * NodeRecordSize);
   for (int32_t i = 0; i < Level.NodeCount; i++) {
     const NodeRecord* node = &Level.Nodes[i];
-    uint8_t* record = data + i * 28;
+    uint8_t* record = data + i * NodeRecordSize;
     WriteInt16(record, node->x);
     WriteInt16(record + 2, node->y);
     WriteInt16(record + 4, node->dx);
@@ -153,18 +155,18 @@ static void WriteNodes() {
     WriteInt16(record + 24, node->rightChild);
     WriteInt16(record + 26, node->leftChild);
   }
-  WriteBuiltBlock(data, Level.NodeCount * 28);
+  WriteBuiltBlock(data, Level.NodeCount * NodeRecordSize);
 }
 
 static void WriteDirectory() {
   int32_t count = InputHeader.LumpCount;
-  uint8_t* data = NewBlock(count * 16);
+  uint8_t* data = NewBlock(count * LumpEntrySize);
   for (int32_t i = 0; i < count; i++) {
-    WriteInt32(data + i * 16, Directory[i].FilePos);
-    WriteInt32(data + i * 16 + 4, Directory[i].Size);
-    std::memcpy(data + i * 16 + 8, Directory[i].Name, 8);
+    WriteInt32(data + i * LumpEntrySize, Directory[i].FilePos);
+    WriteInt32(data + i * LumpEntrySize + 4, Directory[i].Size);
+    std::memcpy(data + i * LumpEntrySize + 8, Directory[i].Name, 8);
   }
-  WriteBuiltBlock(data, count * 16);
+  WriteBuiltBlock(data, count * LumpEntrySize);
 }
 
 void WriteOutputWad() {
@@ -172,9 +174,9 @@ void WriteOutputWad() {
   int32_t marker = LevelMarkerIndex;
 
   // The count and directory offset are filled in once the file is written.
-  uint8_t header[12] = {0};
+  uint8_t header[WadHeaderSize] = {0};
   std::memcpy(header, InputHeader.Identification, 4);
-  WriteBlock(OutputWad, header, 12);
+  WriteBlock(OutputWad, header, WadHeaderSize);
 
   for (int32_t i = 0; i < marker; i++) CopyInputLump(i);
 
@@ -206,6 +208,8 @@ void WriteOutputWad() {
   FinishOutputWad();
 }
 
-// The plan belongs to one run; a new run starts without one. The block
-// itself is released with the rest of the run's memory.
-void ForgetOutputPlan() { InputPositions = nullptr; }
+// The plan belongs to one run; a new run starts without one.
+void ReleaseOutputPlan() {
+  FreeBlock(InputPositions);
+  InputPositions = nullptr;
+}

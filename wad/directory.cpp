@@ -6,12 +6,12 @@
 
 #include "console/services.h"
 #include "wad/bytes.h"
+#include "wad/stream.h"
 #include "wad/wadfile.h"
 
 WadHeader InputHeader;
 LumpEntry* Directory = nullptr;
 FILE* InputWad = nullptr;
-const char* InputWadPath = nullptr;
 int16_t LevelMarkerIndex = 0;
 
 // Lump indexes are signed 16-bit throughout the program.
@@ -34,7 +34,7 @@ static void ReadInputBlock(void* data, int32_t size) {
 static void CheckDirectory(const char* path, int64_t fileSize) {
   int32_t count = InputHeader.LumpCount;
   int64_t start = InputHeader.DirectoryOffset;
-  if (start < 0 || start + static_cast<int64_t>(count) * 16 > fileSize)
+  if (start < 0 || start + static_cast<int64_t>(count) * LumpEntrySize > fileSize)
     FatalError("File %s has its directory outside the file", path);
 }
 
@@ -52,18 +52,18 @@ static void CheckEntries(const char* path, int64_t fileSize) {
 }
 
 void OpenWad(const char* path) {
-  InputWadPath = path;
   InputWad = std::fopen(path, "rb");
   struct stat info;
   // A folder opens for reading on some systems but holds no WAD.
   if (InputWad == nullptr || fstat(fileno(InputWad), &info) != 0 || !S_ISREG(info.st_mode))
     FatalError("WAD file %s not found", path);
+  NameStream(InputWad, path);
   int64_t fileSize = info.st_size;
 
-  if (fileSize < 12) FatalError("File %s is too short to be a WAD", path);
-  uint8_t header[12];
+  if (fileSize < WadHeaderSize) FatalError("File %s is too short to be a WAD", path);
+  uint8_t header[WadHeaderSize];
   SeekTo(InputWad, 0);
-  ReadInputBlock(header, 12);
+  ReadInputBlock(header, WadHeaderSize);
   std::memcpy(InputHeader.Identification, header, 4);
   InputHeader.LumpCount = ReadInt32(header + 4);
   InputHeader.DirectoryOffset = ReadInt32(header + 8);
@@ -75,12 +75,12 @@ void OpenWad(const char* path) {
   CheckDirectory(path, fileSize);
 
   int32_t count = InputHeader.LumpCount;
-  uint8_t* raw = static_cast<uint8_t*>(AllocOrDie(count * 16));
+  uint8_t* raw = static_cast<uint8_t*>(AllocOrDie(count * LumpEntrySize));
   SeekTo(InputWad, InputHeader.DirectoryOffset);
-  ReadInputBlock(raw, count * 16);
+  ReadInputBlock(raw, count * LumpEntrySize);
   Directory = static_cast<LumpEntry*>(AllocArrayOrDie(count, sizeof(LumpEntry)));
   for (int32_t i = 0; i < count; i++) {
-    const uint8_t* record = raw + i * 16;
+    const uint8_t* record = raw + i * LumpEntrySize;
     Directory[i].FilePos = ReadInt32(record);
     Directory[i].Size = ReadInt32(record + 4);
     std::memcpy(Directory[i].Name, record + 8, 8);
@@ -104,7 +104,11 @@ uint8_t* ReadLump(int16_t index) {
   const LumpEntry* entry = &Directory[index];
   uint8_t* data = static_cast<uint8_t*>(AllocOrDie(entry->Size));
   SeekTo(InputWad, entry->FilePos);
-  ReadInputBlock(data, entry->Size);
+  size_t items = std::fread(data, static_cast<size_t>(entry->Size), 1, InputWad);
+  // A short read ends the run in CheckTransfer; the block is given back
+  // first, so that a fatal error leaves nothing held.
+  if (items != 1) FreeBlock(data);
+  CheckTransfer("read", InputWad, static_cast<int16_t>(items), entry->Size);
   return data;
 }
 
@@ -116,9 +120,11 @@ bool IsSameFile(const char* a, const char* b) {
 
 // The directory is the block OpenWad allocated; it is released here.
 void ResetWadFile() {
-  if (InputWad != nullptr) std::fclose(InputWad);
+  if (InputWad != nullptr) {
+    NameStream(InputWad, nullptr);
+    std::fclose(InputWad);
+  }
   InputWad = nullptr;
-  InputWadPath = nullptr;
   if (Directory != nullptr) FreeBlock(Directory);
   Directory = nullptr;
   std::memset(&InputHeader, 0, sizeof InputHeader);

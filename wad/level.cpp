@@ -8,7 +8,6 @@
 LevelData Level;
 
 // Size of one SIDEDEFS record and the place of its sector number.
-constexpr int32_t SideDefRecordSize = 30;
 constexpr int32_t SideDefSectorOffset = 28;
 
 // Growing by a fixed step keeps reallocations rare without ever asking for
@@ -39,6 +38,12 @@ int16_t SectorOfSideDef(int32_t sideDef) {
       ReadInt16(Level.SideDefs + sideDef * SideDefRecordSize + SideDefSectorOffset));
 }
 
-// Blocks are forgotten, not freed: tests may point members at memory of
-// their own.
+void ReleaseLevel() {
+  void* blocks[] = {Level.Things,   Level.LineDefsRaw, Level.LineDefs,   Level.SideDefs,
+                    Level.Vertexes, Level.Sectors,     Level.Reject,     Level.Segs,
+                    Level.Subsectors, Level.Nodes,     Level.BlockmapLump};
+  for (void* block : blocks) FreeBlock(block);
+  ResetLevel();
+}
+
 void ResetLevel() { std::memset(&Level, 0, sizeof Level); }

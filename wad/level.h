@@ -6,9 +6,25 @@
 
 enum class LevelFormat { Doom, Hexen };
 
+// Sizes in bytes of the lump records, as read and written.
+constexpr int32_t DoomLineDefSize = 14;
+constexpr int32_t HexenLineDefSize = 16;
+constexpr int32_t SideDefRecordSize = 30;
+constexpr int32_t VertexRecordSize = 4;
+constexpr int32_t SegRecordSize = 12;
+constexpr int32_t SubsectorRecordSize = 4;
+constexpr int32_t NodeRecordSize = 28;
+constexpr int32_t SectorRecordSize = 26;
+
 struct Vertex {
   int16_t X;
   int16_t Y;
+};
+
+// A box in map coordinates: the smallest and largest x and y of what it
+// holds.
+struct Bounds {
+  int32_t MinX, MaxX, MinY, MaxY;
 };
 
 // The internal linedef: the Doom record, whichever format was read.
@@ -116,6 +132,9 @@ int32_t AppendVertex(int32_t x, int32_t y);  // returns the new vertex number
 // Sector of a sidedef, or -1 when the sidedef number names no record.
 int16_t SectorOfSideDef(int32_t sideDef);
 
-// Forgets the level (counts, sizes and pointers to zero); its blocks are not
-// freed, since tests may point members at memory of their own.
+// Frees every array of the level and forgets it, so that another level can
+// be loaded into an empty LevelData.
+void ReleaseLevel();
+// Forgets the level (counts, sizes and pointers to zero) without freeing its
+// blocks, for tests that point members at memory of their own.
 void ResetLevel();

@@ -5,6 +5,7 @@
 #include "console/services.h"
 #include "wad/bytes.h"
 #include "wad/level.h"
+#include "wad/stream.h"
 #include "wad/wadfile.h"
 
 // The ten entries that must follow the level marker, in this order; they
@@ -13,9 +14,6 @@ static const char* const LevelLumpNames[10] = {
     "THINGS", "LINEDEFS", "SIDEDEFS", "VERTEXES", "SEGS",
     "SSECTORS", "NODES", "SECTORS", "REJECT", "BLOCKMAP"};
 
-constexpr int32_t DoomLineDefSize = 14;
-constexpr int32_t HexenLineDefSize = 16;
-constexpr int32_t SectorRecordSize = 26;
 // Sector numbers are signed 16-bit in SIDEDEFS.
 constexpr int32_t MaxSectorCount = 32768;
 
@@ -108,7 +106,7 @@ void LoadSideDefs() {
 
 void PrepareSegs() {
   int16_t index = FindLump("SEGS", true);
-  Level.SegCapacity = CapacityFromOldCount(Directory[index].Size / 12);
+  Level.SegCapacity = CapacityFromOldCount(Directory[index].Size / SegRecordSize);
   Level.Segs = static_cast<SegRecord*>(
       AllocArrayOrDie(Level.SegCapacity, sizeof(SegRecord)));
   Level.SegCount = 0;
@@ -116,7 +114,7 @@ void PrepareSegs() {
 
 void PrepareSubsectors() {
   int16_t index = FindLump("SSECTORS", true);
-  Level.SubsectorCapacity = CapacityFromOldCount(Directory[index].Size / 4);
+  Level.SubsectorCapacity = CapacityFromOldCount(Directory[index].Size / SubsectorRecordSize);
   Level.Subsectors = static_cast<SubsectorRecord*>(
       AllocArrayOrDie(Level.SubsectorCapacity, sizeof(SubsectorRecord)));
   Level.SubsectorCount = 0;
@@ -124,7 +122,7 @@ void PrepareSubsectors() {
 
 void ReadOldNodeCount() {
   int16_t index = FindLump("NODES", true);
-  Level.OldNodeCount = Directory[index].Size / 28;
+  Level.OldNodeCount = Directory[index].Size / NodeRecordSize;
 }
 
 // An empty SECTORS lump is refused by the allocator (a 0-byte block).

@@ -1,18 +1,38 @@
 // Checked stream primitives: every seek, read and write either succeeds in
 // full or ends the run with a message saying where it stopped.
+#include "wad/stream.h"
+
 #include "console/services.h"
-#include "wad/output.h"
-#include "wad/wadfile.h"
 
 // The copy buffer never grows past this, however much memory is free.
 constexpr int32_t MaxCopyBuffer = 128000;
 // Memory left to the rest of the system while copying.
 constexpr int32_t CopyReserve = 1000;
 
+// The files a run has open at once: the input and the output.
+struct NamedStream {
+  FILE* stream;
+  const char* path;
+};
+static NamedStream StreamNames[2];
+
+void NameStream(FILE* stream, const char* path) {
+  NamedStream* slot = nullptr;
+  for (NamedStream& name : StreamNames) {
+    if (name.stream == stream) slot = &name;
+  }
+  for (NamedStream& name : StreamNames) {
+    if (slot == nullptr && name.stream == nullptr) slot = &name;
+  }
+  if (slot == nullptr) slot = &StreamNames[1];
+  *slot = path != nullptr ? NamedStream{stream, path} : NamedStream{nullptr, nullptr};
+}
+
 // Names the file behind a stream for the seek message.
 static const char* PathOfStream(FILE* stream) {
-  if (stream != nullptr && stream == InputWad && InputWadPath != nullptr) return InputWadPath;
-  if (stream != nullptr && stream == OutputWad && OutputWadPath != nullptr) return OutputWadPath;
+  for (const NamedStream& name : StreamNames) {
+    if (stream != nullptr && name.stream == stream) return name.path;
+  }
   return "stream";
 }
 
@@ -41,9 +61,13 @@ void CopyBytes(FILE* destination, FILE* source, int32_t length) {
   uint8_t* buffer = static_cast<uint8_t*>(AllocOrDie(bufferSize));
   while (length > 0) {
     int32_t chunk = length < bufferSize ? length : bufferSize;
+    // A failed transfer ends the run in CheckTransfer; the buffer is given
+    // back first, so that a fatal error leaves nothing held.
     size_t items = std::fread(buffer, static_cast<size_t>(chunk), 1, source);
+    if (items != 1) FreeBlock(buffer);
     CheckTransfer("read", source, static_cast<int16_t>(items), chunk);
     items = std::fwrite(buffer, static_cast<size_t>(chunk), 1, destination);
+    if (items != 1) FreeBlock(buffer);
     CheckTransfer("write", destination, static_cast<int16_t>(items), chunk);
     length -= chunk;
   }

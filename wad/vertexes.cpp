@@ -6,19 +6,16 @@
 #include "wad/level.h"
 #include "wad/wadfile.h"
 
-constexpr int32_t VertexRecordSize = 4;
-
-// Marks every vertex that a linedef names; a number outside the lump is
-// fatal, since nothing later could place that wall.
-static void MarkUsedVertexes(int32_t* marks, int32_t vertexCount) {
+// A linedef naming a vertex outside the lump is fatal, since nothing later
+// could place that wall. Checked before the temporary arrays exist, so that
+// the fatal error leaves nothing held.
+static void CheckVertexNumbers(int32_t vertexCount) {
   for (int32_t i = 0; i < Level.LineDefCount; i++) {
     const LineDef* line = &Level.LineDefs[i];
     if (line->StartVertex < 0 || line->StartVertex >= vertexCount || line->EndVertex < 0 ||
         line->EndVertex >= vertexCount)
       FatalError("vertex in linedef %hd not valid %hd,%hd ?", static_cast<short>(i),
                  line->StartVertex, line->EndVertex);
-    marks[line->StartVertex] = 1;
-    marks[line->EndVertex] = 1;
   }
 }
 
@@ -30,17 +27,21 @@ void LoadVertexes() {
   Level.VertexCapacity = count + count / 3;
   Level.Vertexes = static_cast<Vertex*>(
       AllocArrayOrDie(Level.VertexCapacity, sizeof(Vertex)));
-  uint8_t* input = ReadLump(index);
 
   if (!LogMode) {
     ShowStatus(1, StatusRow, "Vertexes    ...");
     PrintAtCursor("%5d", count);
     ShowProgress(30, StatusRow, -1);
   }
+  CheckVertexNumbers(count);
 
+  uint8_t* input = ReadLump(index);
   int32_t* marks = static_cast<int32_t*>(AllocArrayOrDie(count, sizeof(int32_t)));
   for (int32_t i = 0; i < count; i++) marks[i] = 0;
-  MarkUsedVertexes(marks, count);
+  for (int32_t i = 0; i < Level.LineDefCount; i++) {
+    marks[Level.LineDefs[i].StartVertex] = 1;
+    marks[Level.LineDefs[i].EndVertex] = 1;
+  }
   int32_t used = 0;
   for (int32_t i = 0; i < count; i++)
     if (marks[i] != 0) used++;

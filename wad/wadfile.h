@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <cstdio>
 
+// Sizes in bytes of the header and of one directory entry.
+constexpr int32_t WadHeaderSize = 12;
+constexpr int32_t LumpEntrySize = 16;
+
 struct WadHeader {
   char Identification[4];  // "PWAD", no terminator
   int32_t LumpCount;
@@ -20,19 +24,12 @@ struct LumpEntry {
 extern WadHeader InputHeader;
 extern LumpEntry* Directory;      // InputHeader.LumpCount entries, file order
 extern FILE* InputWad;            // open until the process ends
-extern const char* InputWadPath;  // for messages about the input stream
 extern int16_t LevelMarkerIndex;  // 0 until the level's marker is settled
 
 void OpenWad(const char* path);
 // First entry at or after LevelMarkerIndex named `name`. A miss is fatal when
 // required, else 0 (so an optional match at index 0 reads as absent).
 int16_t FindLump(const char* name, bool required);
-
-// Checked primitives; each returns only on success.
-void SeekTo(FILE* stream, int32_t position);
-void WriteBlock(FILE* stream, const void* data, int32_t size);
-void CopyBytes(FILE* destination, FILE* source, int32_t length);
-void CheckTransfer(const char* operation, FILE* stream, int16_t items, int32_t size);
 
 // Reads `size` bytes of lump `index` into a new block; a lump of size 0 is
 // never sought or read.

@@ -15,7 +15,6 @@
 #include "blockmap/blockmap.h"
 #include "console/console.h"
 #include "console/services.h"
-#include "driver/settings.h"
 #include "tests/support/check_report.h"
 #include "wad/bytes.h"
 #include "wad/level.h"
@@ -41,7 +40,6 @@ class BlockmapTest : public ::testing::Test {
   static void ResetAll() {
     ResetLevel();
     ResetBlockmap();
-    ResetSettings();
     ResetConsole();
   }
 
@@ -75,19 +73,19 @@ class BlockmapTest : public ::testing::Test {
       if (line.RightSideDef == -1 && line.LeftSideDef == -1) continue;
       for (int16_t v : {line.StartVertex, line.EndVertex}) {
         const Vertex& p = vertexes[v];
-        if (first) LevelBounds = LevelBox{p.X, p.X, p.Y, p.Y};
+        if (first) LevelBounds = Bounds{p.X, p.X, p.Y, p.Y};
         first = false;
-        LevelBounds.MinX = std::min(LevelBounds.MinX, p.X);
-        LevelBounds.MaxX = std::max(LevelBounds.MaxX, p.X);
-        LevelBounds.MinY = std::min(LevelBounds.MinY, p.Y);
-        LevelBounds.MaxY = std::max(LevelBounds.MaxY, p.Y);
+        LevelBounds.MinX = std::min<int32_t>(LevelBounds.MinX, p.X);
+        LevelBounds.MaxX = std::max<int32_t>(LevelBounds.MaxX, p.X);
+        LevelBounds.MinY = std::min<int32_t>(LevelBounds.MinY, p.Y);
+        LevelBounds.MaxY = std::max<int32_t>(LevelBounds.MaxY, p.Y);
       }
     }
   }
 
   // Builds the blockmap and returns the lump's words (signed).
   std::vector<int> Build() {
-    size = BuildBlockmap();
+    size = BuildBlockmap(&tooLarge);
     std::vector<int> words;
     for (int32_t i = 0; i + 1 < size; i += 2) words.push_back(ReadInt16(Level.BlockmapLump + i));
     return words;
@@ -119,6 +117,7 @@ class BlockmapTest : public ::testing::Test {
   std::vector<Vertex> vertexes;
   std::vector<LineDef> lines;
   int32_t size = 0;
+  bool tooLarge = false;
 };
 
 // The lists of a built lump, by block number, read through the offsets.
@@ -142,7 +141,7 @@ TEST_F(BlockmapTest, ShortLineGivesTheTwentyByteLump) {
   EXPECT_EQ(LumpBytes(), std::vector<uint8_t>(expected, expected + 20));
   EXPECT_EQ(size, 20);
   EXPECT_EQ(StatusRow, 20);
-  EXPECT_EQ(ExitCode, 0);
+  EXPECT_FALSE(tooLarge);
   EXPECT_EQ(LogText(), "");
 }
 
@@ -192,7 +191,7 @@ class GridTest : public BlockmapTest {
   void AddRelative(int x1, int y1, int x2, int y2) { AddLine(x1 - 8, y1 - 8, x2 - 8, y2 - 8); }
   std::vector<std::vector<int>> BuildLists() {
     UseLines();
-    LevelBounds = LevelBox{0, 1000, 0, 1000};
+    LevelBounds = Bounds{0, 1000, 0, 1000};
     std::vector<int> words = Build();
     EXPECT_EQ(words[2], 8);
     EXPECT_EQ(words[3], 8);
@@ -266,7 +265,7 @@ TEST_F(GridTest, LinedefInsideOneBlockIsListedOnce) {
 TEST_F(BlockmapTest, ThirtyTwoThousandBlocksAreBuilt) {
   AddLine(0, 0, 64, 0);
   UseLines();
-  LevelBounds = LevelBox{0, 25464, 0, 20344};  // 200 x 160 blocks
+  LevelBounds = Bounds{0, 25464, 0, 20344};  // 200 x 160 blocks
   std::vector<int> words = Build();
   ASSERT_EQ(size, 2 * (32000 + 6 + 3));
   EXPECT_EQ(words[2], 200);
@@ -274,7 +273,7 @@ TEST_F(BlockmapTest, ThirtyTwoThousandBlocksAreBuilt) {
   EXPECT_EQ(words[4], 32006);
   EXPECT_EQ(words[5], 32004);
   EXPECT_EQ(words[4 + 31999], 32004);
-  EXPECT_EQ(ExitCode, 0);
+  EXPECT_FALSE(tooLarge);
   EXPECT_EQ(StatusRow, 20);
 }
 
@@ -283,11 +282,11 @@ TEST_F(BlockmapTest, ThirtyTwoThousandBlocksAreBuilt) {
 TEST_F(BlockmapTest, MoreThanThirtyTwoThousandBlocksGiveTheEightByteLump) {
   AddLine(0, 0, 64, 0);
   UseLines();
-  LevelBounds = LevelBox{0, 32120, 0, 16120};
+  LevelBounds = Bounds{0, 32120, 0, 16120};
   Build();
   ASSERT_EQ(size, 8);
   EXPECT_EQ(LumpBytes(), std::vector<uint8_t>(8, 0));
-  EXPECT_EQ(ExitCode, -2);
+  EXPECT_TRUE(tooLarge);
   EXPECT_EQ(StatusRow, 19);
   EXPECT_EQ(LogText(), "!! Blocksize=32004 too large !!  This level can't be played, press a key:\n");
 }
@@ -311,7 +310,7 @@ class OffsetLimitTest : public BlockmapTest {
     for (int i = 0; i < crowd; i++) AddLine(0, 0, 5, 5);
     AddLine(130, 0, 131, 0);
     UseLines();
-    LevelBounds = LevelBox{0, 130, 0, 0};
+    LevelBounds = Bounds{0, 130, 0, 0};
   }
 };
 
@@ -324,7 +323,7 @@ TEST_F(OffsetLimitTest, ListStartingAtWord65535IsBuilt) {
   EXPECT_EQ(words[65535], 0);
   EXPECT_EQ(words[65536] & 0xFFFF, 65525);
   EXPECT_EQ(words[65537], -1);
-  EXPECT_EQ(ExitCode, 0);
+  EXPECT_FALSE(tooLarge);
   EXPECT_EQ(StatusRow, 20);
 }
 
@@ -333,7 +332,7 @@ TEST_F(OffsetLimitTest, ListStartingPastWord65535TakesTheTooLargePath) {
   Build();
   ASSERT_EQ(size, 8);
   EXPECT_EQ(LumpBytes(), std::vector<uint8_t>(8, 0));
-  EXPECT_EQ(ExitCode, -2);
+  EXPECT_TRUE(tooLarge);
   EXPECT_EQ(StatusRow, 19);
   EXPECT_EQ(LogText(), "!! Blocksize=2 too large !!  This level can't be played, press a key:\n");
 }
@@ -350,18 +349,19 @@ TEST_F(BlockmapTest, LinedefWithNeitherSideIsCutToTheGrid) {
   std::vector<std::vector<int>> lists = ListsOf(words);
   const std::vector<std::vector<int>> expected = {{0, 1}, {0, 1, 3}, {1}, {}, {0, 3}, {0}};
   EXPECT_EQ(lists, expected);
-  EXPECT_EQ(ExitCode, 0);
+  EXPECT_FALSE(tooLarge);
 }
 
 TEST_F(BlockmapTest, SidedLinedefOutsideTheGridIsFatal) {
   AddLine(0, 50, 400, 50);
   UseLines();
-  LevelBounds = LevelBox{0, 300, 0, 200};  // 3 columns: column 3 is outside
+  LevelBounds = Bounds{0, 300, 0, 200};  // 3 columns: column 3 is outside
   std::string path = ::testing::TempDir() + "blockmap_fatal_" + std::to_string(getpid()) + ".log";
   EXPECT_EXIT(
       {
         LogFile = std::fopen(path.c_str(), "w");
-        BuildBlockmap();
+        bool refused;
+        BuildBlockmap(&refused);
       },
       ::testing::ExitedWithCode(10), "");
   FILE* log = std::fopen(path.c_str(), "r");
@@ -400,9 +400,10 @@ std::string RefuseOnScreen() {
         LogMode = false;
         if (std::freopen("/dev/null", "r", stdin) == nullptr) std::exit(3);
         if (std::freopen(path.c_str(), "w", stdout) == nullptr) std::exit(3);
-        int32_t result = BuildBlockmap();
+        bool refused = false;
+        int32_t result = BuildBlockmap(&refused);
         std::fflush(stdout);
-        std::exit(result == 8 && ExitCode == -2 && StatusRow == 19 ? 0 : 1);
+        std::exit(result == 8 && refused && StatusRow == 19 ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");
   std::string text;
@@ -418,7 +419,7 @@ std::string RefuseOnScreen() {
 TEST_F(BlockmapTest, ScreenModeRefusalShowsTheMessageOnly) {
   AddLine(0, 0, 64, 0);
   UseLines();
-  LevelBounds = LevelBox{0, 32120, 0, 16120};
+  LevelBounds = Bounds{0, 32120, 0, 16120};
   std::string text = RefuseOnScreen();
   EXPECT_NE(text.find("!! Blocksize=32004 too large !!  This level can't be played, press a key:"),
             std::string::npos);
@@ -510,7 +511,7 @@ TEST_F(BlockmapTest, RandomLevelsListEveryLinedefWhereTheWalkReachesIt) {
     }
     UseLines();
     std::vector<int> words = Build();
-    ASSERT_EQ(ExitCode, 0);
+    ASSERT_FALSE(tooLarge);
     int ox = words[0], oy = words[1], columns = words[2], rows = words[3];
     ASSERT_EQ(ox, origin);
     std::vector<std::vector<int>> lists = ListsOf(words);

@@ -50,13 +50,39 @@ TEST(AxisModeTest, OnlyTheFirstCapitalLetterCounts) {
   }
 }
 
-TEST(SettingsTest, DefaultsAreTurboEightWithoutAxis) {
+// The settings as the process starts, read before any test has run:
+// constant initialisation fills them before main.
+struct StartUpSettings {
+  const char* outputPath;
+  int16_t modeNumber;
+  int finalMode;
+  int axisMode;
+  std::string axisSuffix;
+  int32_t exitCode;
+};
+const StartUpSettings StartUp = {OutputPath, ModeNumber, FinalMode, AxisMode, AxisSuffix, ExitCode};
+
+// A run given no mode builds Turbo 8 without an axis mode into tmp.wad, and
+// the reset that tests use between runs brings back exactly that state.
+TEST(SettingsTest, StartUpDefaultsAreTurboEightWithoutAxisAndResetRestoresThem) {
+  EXPECT_STREQ(StartUp.outputPath, "tmp.wad");
+  EXPECT_EQ(StartUp.modeNumber, 8);
+  EXPECT_EQ(StartUp.finalMode, 0);
+  EXPECT_EQ(StartUp.axisMode, AxisOff);
+  EXPECT_EQ(StartUp.axisSuffix, "");
+  EXPECT_EQ(StartUp.exitCode, 0);
+
+  ParseModeNumber("24");
+  ParseAxisMode("Hx");
+  OutputPath = "elsewhere.wad";
+  ExitCode = -2;
   ResetSettings();
-  EXPECT_EQ(ModeNumber, 8);
-  EXPECT_EQ(FinalMode, 0);
-  EXPECT_EQ(AxisMode, AxisOff);
-  EXPECT_STREQ(OutputPath, "tmp.wad");
-  EXPECT_EQ(ExitCode, 0);
+  EXPECT_STREQ(OutputPath, StartUp.outputPath);
+  EXPECT_EQ(ModeNumber, StartUp.modeNumber);
+  EXPECT_EQ(FinalMode, StartUp.finalMode);
+  EXPECT_EQ(AxisMode, StartUp.axisMode);
+  EXPECT_EQ(std::string(AxisSuffix), StartUp.axisSuffix);
+  EXPECT_EQ(ExitCode, StartUp.exitCode);
 }
 
 }  // namespace

@@ -56,6 +56,7 @@ nasty_case(bad-side-numbers 0 SOUND LINE "${SAVED}")
 
 # Vertex numbers.
 nasty_case(vertex-equal-count 10 ERROR "vertex in linedef 2 not valid 2,4 ?")
+nasty_case(vertex-past-16-bits 10 ERROR "vertex in linedef 2 not valid 2,-32768 ?")
 nasty_case(all-vertex-numbers 0 SOUND LINE "${SAVED}")
 
 # The directory and the file.

@@ -70,13 +70,6 @@ case "$mode" in
 esac
 printf '%s\n' "$earlier" > earlier.orig
 
-# In a sanitizer build: a fatal error ends the process from inside a stage
-# that still holds its temporary blocks on the stack; the process end
-# releases them, so they are not leaks. Leak checking stays on for every
-# run that completes.
-if [ "$expected" = 10 ]; then
-  export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
-fi
 timeout 600 "$vortane" in.wad "$out" "$level" -8 - L > screen.txt 2>&1
 code=$?
 [ "$code" = "$expected" ] || fail "exit code $code, expected $expected"

@@ -188,10 +188,10 @@ TEST_F(AxisTest, BalancingSettlesWhereStartsSplitEvenly) {
   EXPECT_EQ(cut.vertical, 1);
   EXPECT_EQ(cut.position, 250);
   EXPECT_EQ(cut.passes, 2);
-  EXPECT_EQ(cut.box.minX, 0);
-  EXPECT_EQ(cut.box.maxX, 1000);
-  EXPECT_EQ(cut.box.minY, 0);
-  EXPECT_EQ(cut.box.maxY, 400);
+  EXPECT_EQ(cut.box.MinX, 0);
+  EXPECT_EQ(cut.box.MaxX, 1000);
+  EXPECT_EQ(cut.box.MinY, 0);
+  EXPECT_EQ(cut.box.MaxY, 400);
 
   // With the last start at 1002 the half width is 501 and the step 250, both
   // rounded down: the first move reaches 251, one unit above the balance

@@ -24,15 +24,6 @@ struct TestLine {
   int start, end, right, left;
 };
 
-// Releases what PutLevel and the builder put into Level.
-inline void FreeLevel() {
-  void* blocks[] = {Level.Vertexes, Level.LineDefs, Level.SideDefs, Level.Segs, Level.Subsectors, Level.Nodes};
-  for (void* block : blocks) {
-    if (block != nullptr) FreeBlock(block);
-  }
-  ResetLevel();
-}
-
 // Releases a tree that MakeNode built.
 inline void FreeTree(BuildNode* node) {
   if (node == nullptr) return;
@@ -45,7 +36,7 @@ inline void FreeTree(BuildNode* node) {
 // per sidedef), allocated the way the loaders allocate them.
 inline void PutLevel(const std::vector<std::pair<int, int>>& vertexes,
                      const std::vector<TestLine>& lines, const std::vector<int>& sideSectors) {
-  FreeLevel();
+  ReleaseLevel();
   Level.VertexCount = static_cast<int32_t>(vertexes.size());
   Level.VertexCapacity = Level.VertexCount > 0 ? Level.VertexCount : 1;
   Level.Vertexes = static_cast<Vertex*>(AllocOrDie(Level.VertexCapacity * 4));
@@ -139,7 +130,7 @@ class NodesTest : public ::testing::Test {
     StatusRow = 17;
   }
   void TearDown() override {
-    FreeLevel();
+    ReleaseLevel();
     ResetSettings();
     ResetConsole();
     ResetTree();

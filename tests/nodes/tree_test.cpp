@@ -33,14 +33,10 @@ class TreeTest : public NodesTest {
   // Builds and flattens the tree of the level in Level, as the run does.
   BuildNode* BuildTree() {
     FreeBlock(Level.Nodes);
-    SegList list = CreateSegs();
-    BuildNode* root = MakeNode(list);
-    roots.push_back(root);
-    Level.Nodes = static_cast<NodeRecord*>(AllocOrDie(BuildNodeCount * static_cast<int32_t>(sizeof(NodeRecord))));
-    Level.NodeCount = 0;
-    FlattenIndex = 0;
-    FlattenNodes(root);
-    return root;
+    Level.Nodes = nullptr;
+    BuildNodes(CreateSegs());
+    roots.push_back(TreeRoot);
+    return TreeRoot;
   }
 
   std::vector<BuildNode*> roots;
@@ -215,10 +211,10 @@ TEST_F(TreeTest, SubsectorsAndSegsGrowByTwoHundred) {
 TEST_F(TreeTest, BoundsCoverStartAndEndPoints) {
   std::vector<BuildSeg> segs = {SegBetween(5, 5, 6, 7), SegBetween(-3, 2, 4, -9), SegBetween(0, 0, 30, 1)};
   Bounds box = ComputeBounds(SegList{segs.data(), 3});
-  EXPECT_EQ(box.minX, -3);
-  EXPECT_EQ(box.maxX, 30);
-  EXPECT_EQ(box.minY, -9);
-  EXPECT_EQ(box.maxY, 7);
+  EXPECT_EQ(box.MinX, -3);
+  EXPECT_EQ(box.MaxX, 30);
+  EXPECT_EQ(box.MinY, -9);
+  EXPECT_EQ(box.MaxY, 7);
 }
 
 BuildNode* NodeWith(BuildNode* right, BuildNode* left, uint16_t rightSub, uint16_t leftSub, int16_t x) {
@@ -247,7 +243,6 @@ TEST_F(TreeTest, FlattenNumbersFrontSubtreeFirstAndRootLast) {
   FlattenNodes(root);
 
   ASSERT_EQ(Level.NodeCount, 4);
-  EXPECT_EQ(FlattenIndex, 4);
   EXPECT_EQ(rr->number, 0);
   EXPECT_EQ(r->number, 1);
   EXPECT_EQ(l->number, 2);

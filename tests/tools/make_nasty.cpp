@@ -289,6 +289,15 @@ std::map<std::string, std::function<Bytes()>> Cases() {
     return LevelWad(level);
   };
 
+  cases["vertex-past-16-bits"] = [] {
+    // 36000 vertexes, as in a vanilla-limit level of many copies of a real
+    // one; a linedef names vertex 32768, which reads as -32768.
+    Level level = Room();
+    for (int i = 0; level.vertexes.size() < 36000; i++) level.vertexes.push_back({8 + i % 200, 8 + i / 200});
+    level.lines[2].end = 32768;
+    return LevelWad(level);
+  };
+
   // --- Directory and counts.
   cases["too-many-entries"] = [] {
     WadBuilder wad;

@@ -55,6 +55,7 @@ TEST_F(OpenWadTest, ReadsHeaderAndDirectoryAsStored) {
   EXPECT_EQ(Directory[2].FilePos, 15);
   uint8_t* data = ReadLump(0);
   EXPECT_EQ(std::vector<uint8_t>(data, data + 3), (std::vector<uint8_t>{1, 2, 3}));
+  FreeBlock(data);
 }
 
 TEST_F(OpenWadTest, RefusesMissingFileAndFolder) {

@@ -378,6 +378,7 @@ TEST_F(WadTest, SectorOfSideDefReadsOnlyWholeRecords) {
   EXPECT_EQ(SectorOfSideDef(-1), -1);
   EXPECT_EQ(SectorOfSideDef(-2), -1);
   EXPECT_EQ(SectorOfSideDef(40000), -1);
+  Level.SideDefs = nullptr;  // the test's own memory
 }
 
 TEST_F(WadTest, ArraysGrowByTwoHundredWhenFull) {

@@ -211,6 +211,7 @@ TEST_F(OutputTest, EmptyNodesLumpIsWritten) {
   CreateOutputWad(out.c_str());
   LoadAndBuild();
   Level.NodeCount = 0;  // a level of one subsector has no node
+  FreeBlock(Level.Nodes);
   Level.Nodes = nullptr;
   PlanOutputWad();
   WriteOutputWad();

@@ -124,6 +124,7 @@ TEST_F(StreamTest, LumpReadsAreChecked) {
   ASSERT_EQ(truncate(path.c_str(), 12 + 5000 + 20), 0);
   uint8_t* data = ReadLump(0);
   EXPECT_EQ(std::vector<uint8_t>(data, data + 5000), Pattern(5000));
+  FreeBlock(data);
   EXPECT_FATAL(ReadLump(1), " read 0 left for 6000 bytes dataloc=5032");
 }
 

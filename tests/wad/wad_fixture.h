@@ -15,8 +15,11 @@
 #include <unistd.h>
 
 #include "console/console.h"
+#include "console/services.h"
 #include "wad/level.h"
-#include "wad/output.h"
+#include "wad/assembly.h"
+#include "wad/output_file.h"
+#include "wad/stream.h"
 #include "wad/wadfile.h"
 #include "tests/support/wadbuilder.h"
 
@@ -44,8 +47,9 @@ class WadTest : public ::testing::Test {
   // stray fatal error end the test at once instead of waiting for a key.
   static void ResetAll() {
     ResetOutputWad();
+    ReleaseOutputPlan();
     ResetWadFile();
-    ResetLevel();
+    ReleaseLevel();
     if (LogFile != nullptr && LogFile != stdout) std::fclose(LogFile);
     LogMode = true;
     LogFile = std::fopen("/dev/null", "w");

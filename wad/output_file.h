@@ -1,6 +1,6 @@
-// Output WAD assembly. The output is written to a temporary file beside the
-// output path and renamed onto it only when the whole file is written, so a
-// failed run never destroys an earlier output.
+// The output file. It is written as a temporary file beside the output path
+// and renamed onto it only when the whole file is written, so a failed run
+// never destroys an earlier output.
 #pragma once
 
 #include <cstdio>
@@ -12,15 +12,11 @@ extern const char* OutputWadPath;  // the path the user named
 // the output path is a folder, its folder is missing, or the file there may
 // not be written.
 void CreateOutputWad(const char* path);
-void PlanOutputWad();
-// Writes everything, closes the file and renames it onto the output path.
-void WriteOutputWad();
-// Closes the written file and renames it onto the output path (the last
-// step of WriteOutputWad).
+// Closes the written file and renames it onto the output path; "Could not
+// write output PWAD file %s" if either fails.
 void FinishOutputWad();
 // Removes the unfinished temporary file, if any (on a fatal error).
 void DiscardOutputWad();
 
 // Back to the state before any run (tests, fuzzing).
-void ForgetOutputPlan();
 void ResetOutputWad();

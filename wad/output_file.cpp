@@ -11,7 +11,8 @@
 #include <unistd.h>
 
 #include "console/services.h"
-#include "wad/output.h"
+#include "wad/output_file.h"
+#include "wad/stream.h"
 
 FILE* OutputWad = nullptr;
 const char* OutputWadPath = nullptr;
@@ -88,12 +89,14 @@ void CreateOutputWad(const char* path) {
   // Unbuffered, so that every block is written when WriteBlock or CopyBytes
   // checks it and a full disk is reported at the block that did not fit.
   std::setvbuf(OutputWad, nullptr, _IONBF, 0);
+  NameStream(OutputWad, path);
   SetFatalCleanup(DiscardOutputWad);
 }
 
 // Closes the finished file and puts it in place of the output path in one
 // step, so the path holds either the earlier file or the complete new one.
 void FinishOutputWad() {
+  NameStream(OutputWad, nullptr);
   bool written = fsync(fileno(OutputWad)) == 0;
   written = std::fclose(OutputWad) == 0 && written;
   OutputWad = nullptr;
@@ -103,7 +106,10 @@ void FinishOutputWad() {
 }
 
 void DiscardOutputWad() {
-  if (OutputWad != nullptr) std::fclose(OutputWad);
+  if (OutputWad != nullptr) {
+    NameStream(OutputWad, nullptr);
+    std::fclose(OutputWad);
+  }
   OutputWad = nullptr;
   if (!TemporaryPath.empty()) unlink(TemporaryPath.c_str());
   TemporaryPath.clear();
@@ -111,7 +117,6 @@ void DiscardOutputWad() {
 
 void ResetOutputWad() {
   DiscardOutputWad();
-  ForgetOutputPlan();
   OutputWadPath = nullptr;
   FinalPath.clear();
 }

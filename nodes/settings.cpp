@@ -1,0 +1,12 @@
+// The node builder's settings, at their start-up values.
+#include "nodes/settings.h"
+
+int16_t ModeNumber = 8;
+bool FinalMode = false;
+AxisModes AxisMode = AxisOff;
+
+void ResetNodeSettings() {
+  ModeNumber = 8;
+  FinalMode = false;
+  AxisMode = AxisOff;
+}

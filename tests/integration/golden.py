@@ -1,0 +1,208 @@
+#!/usr/bin/env python3
+"""The golden table: the exact bytes vortane writes, held still.
+
+Every level of freedoom1.wad and freedoom2.wad in the eleven sweep modes,
+the two Hexen conversions the sweeps make, and samples/sample.wad are built
+in log mode, each level from a PWAD of its own, and the SHA-256 of each
+output WAD is compared with the committed table, golden_outputs.txt. The
+table also holds a short hash of every lump, so that a mismatch names the
+first lump that differs.
+
+  golden.py --group NAME [tools]    build one group and compare (a ctest)
+  golden.py --list-groups           the group names, one a line
+  golden.py --write [tools]         rebuild every group and rewrite the table
+
+The table changes only on purpose, through scripts/update-golden; the
+commit that changes it says why.
+"""
+
+import argparse
+import concurrent.futures
+import hashlib
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+TABLE = os.path.join(HERE, "golden_outputs.txt")
+
+# name, argument 4, argument 5: the modes of the level sweeps.
+MODES = [
+    ("turbo1", "-1", "-"), ("turbo8", "-8", "-"), ("turbo24", "-24", "-"), ("turbo48", "-48", "-"),
+    ("final0", "0", "-"), ("final8", "8", "-"), ("final24", "24", "-"), ("final48", "48", "-"),
+    ("axisA", "8", "A"), ("axisV", "8", "V"), ("axisH", "8", "H"),
+]
+
+# source name, WAD file (relative to --freedoom-dir, or the sample), Hexen conversion.
+SOURCES = [("freedoom1", "freedoom1.wad", False), ("freedoom2", "freedoom2.wad", False),
+           ("sample", None, False)]
+# The Hexen conversions, each in the one mode its sweep uses.
+HEXEN_GROUPS = [("freedoom1-hexen", "freedoom1.wad", ("final8", "8", "-")),
+                ("freedoom2-hexen", "freedoom2.wad", ("turbo24V", "-24", "V"))]
+
+
+def groups():
+    """{group name: (source name, wad file or None, hexen, (mode, arg4, arg5))}"""
+    result = {}
+    for source, wad, hexen in SOURCES:
+        for mode in MODES:
+            result["%s_%s" % (source, mode[0])] = (source, wad, hexen, mode)
+    for source, wad, mode in HEXEN_GROUPS:
+        result["%s_%s" % (source, mode[0])] = (source, wad, True, mode)
+    return result
+
+
+def lump_hashes(data):
+    """[(name, short hash)] of every directory entry of a WAD, in order."""
+    _, count, offset = struct.unpack_from("<4sii", data, 0)
+    lumps = []
+    for i in range(count):
+        pos, size, name = struct.unpack_from("<ii8s", data, offset + 16 * i)
+        name = name.split(b"\0", 1)[0].decode("latin-1")
+        lumps.append((name, hashlib.sha256(data[pos:pos + size]).hexdigest()[:12]))
+    return lumps
+
+
+def build_group(name, args):
+    """Builds every level of one group; returns ({(source, level, mode): row}, problems)."""
+    source, wad, hexen, (mode, arg4, arg5) = groups()[name]
+    wad_path = args.sample if wad is None else os.path.join(args.freedoom_dir, wad)
+    if not os.path.exists(wad_path):
+        return {}, ["%s is missing (scripts/install-test-deps installs it)" % wad_path]
+    rows, problems = {}, []
+    work = tempfile.mkdtemp(prefix="vortane-golden-")
+    try:
+        levels_dir = os.path.join(work, "levels")
+        os.makedirs(levels_dir)
+        listed = subprocess.run([args.extract] + (["--hexen"] if hexen else []) + ["--all", wad_path, levels_dir],
+                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+        if listed.returncode != 0 or not listed.stdout.split():
+            return {}, ["extract_level found no level in %s: %s" % (wad_path, listed.stdout.strip())]
+        run_dir = os.path.join(work, "run")
+        os.makedirs(run_dir)
+        for level in listed.stdout.split():
+            shutil.copyfile(os.path.join(levels_dir, level + ".wad"), os.path.join(run_dir, "in.wad"))
+            run = subprocess.run([args.vortane, "in.wad", "out.wad", level, arg4, arg5, "L"], cwd=run_dir,
+                                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                 timeout=600)
+            if run.returncode != 0:
+                problems.append("%s %s %s: vortane exited with %d" % (source, level, mode, run.returncode))
+                continue
+            with open(os.path.join(run_dir, "out.wad"), "rb") as f:
+                data = f.read()
+            os.remove(os.path.join(run_dir, "out.wad"))
+            rows[(source, level, mode)] = (hashlib.sha256(data).hexdigest(), lump_hashes(data))
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    return rows, problems
+
+
+def format_row(key, value):
+    digest, lumps = value
+    return " ".join(list(key) + [digest] + ["%s=%s" % lump for lump in lumps])
+
+
+def read_table(path):
+    rows = {}
+    with open(path) as f:
+        for line in f:
+            if not line.strip() or line.startswith("#"):
+                continue
+            fields = line.split()
+            lumps = [tuple(field.split("=", 1)) for field in fields[4:]]
+            rows[tuple(fields[:3])] = (fields[3], lumps)
+    return rows
+
+
+def compare(name, built, table):
+    """The problems of one group's outputs against the table."""
+    source, _, _, (mode, _, _) = groups()[name]
+    problems = []
+    expected = {key: value for key, value in table.items() if key[0] == source and key[2] == mode}
+    for key in sorted(set(expected) - set(built)):
+        problems.append("%s %s %s: in the table but not built" % key)
+    for key in sorted(built):
+        if key not in expected:
+            problems.append("%s %s %s: built but not in the table" % key)
+            continue
+        (digest, lumps), (want_digest, want_lumps) = built[key], expected[key]
+        if digest == want_digest:
+            continue
+        differing = [n for (n, h), (wn, wh) in zip(lumps, want_lumps) if n != wn or h != wh]
+        if differing:
+            where = "first differing lump %s" % differing[0]
+        elif len(lumps) != len(want_lumps):
+            where = "%d lumps, the table has %d" % (len(lumps), len(want_lumps))
+        else:
+            where = "every lump is the same: the header or directory differs"
+        problems.append("%s %s %s: output differs from the golden table, %s" % (key + (where,)))
+    return problems
+
+
+HEADER = """\
+# The golden table: SHA-256 of the output WAD of every level in every mode,
+# then a short hash of each of its lumps. Checked by ctest -L golden;
+# rewritten only by scripts/update-golden, in a commit that says why.
+# source level mode sha256 lumps...
+"""
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--list-groups", action="store_true")
+    parser.add_argument("--group")
+    parser.add_argument("--write", action="store_true")
+    parser.add_argument("--vortane")
+    parser.add_argument("--extract", help="the extract_level tool")
+    parser.add_argument("--freedoom-dir", default="/usr/share/games/doom")
+    parser.add_argument("--sample", default=os.path.join(HERE, "..", "..", "samples", "sample.wad"))
+    parser.add_argument("--table", default=TABLE)
+    parser.add_argument("--jobs", type=int, default=2)
+    args = parser.parse_args()
+
+    if args.list_groups:
+        print("\n".join(groups()))
+        return 0
+    if not args.vortane or not args.extract:
+        parser.error("--vortane and --extract are needed")
+    args.vortane, args.extract, args.sample = (os.path.abspath(p) for p in (args.vortane, args.extract, args.sample))
+
+    if args.group:
+        if args.group not in groups():
+            print("no group %s" % args.group)
+            return 2
+        built, problems = build_group(args.group, args)
+        problems += compare(args.group, built, read_table(args.table))
+        for problem in problems:
+            print("FAILED " + problem)
+        print("%s: %d outputs built, %d problems" % (args.group, len(built), len(problems)))
+        return 1 if problems else 0
+
+    if args.write:
+        rows, problems = {}, []
+        with concurrent.futures.ThreadPoolExecutor(max_workers=args.jobs) as pool:
+            for built, group_problems in pool.map(lambda name: build_group(name, args), groups()):
+                rows.update(built)
+                problems += group_problems
+        if problems:
+            print("\n".join(problems))
+            print("the table was not written")
+            return 1
+        mode_order = {mode[0]: i for i, mode in enumerate(MODES + [g[2] for g in HEXEN_GROUPS])}
+        source_order = [s[0] for s in SOURCES] + [g[0] for g in HEXEN_GROUPS]
+        keys = sorted(rows, key=lambda k: (source_order.index(k[0]), mode_order[k[2]], k[1]))
+        with open(args.table, "w") as f:
+            f.write(HEADER)
+            for key in keys:
+                f.write(format_row(key, rows[key]) + "\n")
+        print("%d outputs written to %s" % (len(keys), args.table))
+        return 0
+
+    parser.error("one of --list-groups, --group or --write")
+
+
+if __name__ == "__main__":
+    sys.exit(main())
