@@ -4,6 +4,11 @@
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(FREEDOOM_DIR /usr/share/games/doom CACHE PATH "Folder holding freedoom1.wad and freedoom2.wad")
 
+set(CHECK_CLI_SANITIZED)
+if(VORTANE_SANITIZE)
+  set(CHECK_CLI_SANITIZED --sanitized)
+endif()
+
 foreach(case CommandLineTest FreedoomTest)
   add_test(NAME check.${case}
     COMMAND ${Python3_EXECUTABLE} ${INTEGRATION_DIR}/check_cli_test.py
@@ -13,7 +18,7 @@ foreach(case CommandLineTest FreedoomTest)
       --version ${PROJECT_VERSION}
       --sample ${CMAKE_SOURCE_DIR}/samples/sample.wad
       --freedoom ${FREEDOOM_DIR}
-      $<$<BOOL:${VORTANE_SANITIZE}>:--sanitized>
+      ${CHECK_CLI_SANITIZED}
       ${case})
   set_tests_properties(check.${case} PROPERTIES LABELS check TIMEOUT 300)
 endforeach()
