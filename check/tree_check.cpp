@@ -136,6 +136,18 @@ class TreeWalk {
     return frame.whole;
   }
 
+  // The node's direction leads from its start to `end`. A span longer than
+  // 16 bits along x or y is written as a shorter direction along the same
+  // line: pointing the same way, and passing within a unit of `end`.
+  static bool RunsTo(const MapNode& node, MapPoint end) {
+    int64_t spanX = int64_t(end.x) - node.x, spanY = int64_t(end.y) - node.y;
+    bool fits = spanX >= -32768 && spanX <= 32767 && spanY >= -32768 && spanY <= 32767;
+    if (fits) return spanX == node.dx && spanY == node.dy;
+    double cross = double(spanX) * node.dy - double(spanY) * node.dx;
+    double dot = double(spanX) * node.dx + double(spanY) * node.dy;
+    return dot > 0 && std::fabs(cross) <= std::sqrt(double(node.dx) * node.dx + double(node.dy) * node.dy);
+  }
+
   // The partition line of node n runs along its partition seg: from the
   // start of a seg of the subtree to the end of a seg of the same side of
   // the same linedef (the same seg, or the last piece of it).
@@ -148,10 +160,9 @@ class TreeWalk {
       if (seg.v1 < vertexCount && level_.vertexes[seg.v1] == MapPoint{node.x, node.y})
         starts.push_back({seg.line, seg.direction});
     }
-    MapPoint end{node.x + node.dx, node.y + node.dy};
     for (size_t i = firstSeg; i < subtreeSegs_.size(); i++) {
       const MapSeg& seg = level_.segs[subtreeSegs_[i]];
-      if (seg.v2 < vertexCount && level_.vertexes[seg.v2] == end &&
+      if (seg.v2 < vertexCount && RunsTo(node, level_.vertexes[seg.v2]) &&
           std::find(starts.begin(), starts.end(), std::make_pair(seg.line, seg.direction)) != starts.end())
         return;
     }

@@ -11,6 +11,8 @@
 
 bool LogMode = false;
 FILE* LogFile = nullptr;
+volatile sig_atomic_t LogDescriptor = -1;
+volatile sig_atomic_t LogLineOpen = 0;
 int16_t StatusRow = 0;
 int16_t BarColumn = 0;
 uint8_t ProgressFillChar = 178;
@@ -62,7 +64,42 @@ void WindowSize(int* columns, int* rows) {
 
 }  // namespace
 
+bool StartLog(const char* path) {
+  LogMode = true;
+  LogFile = std::fopen(path, "w");
+  if (LogFile == nullptr) return false;
+  std::setvbuf(LogFile, nullptr, _IONBF, 0);
+  LogDescriptor = fileno(LogFile);
+  return true;
+}
+
+bool StandardOutputIsTerminal() { return isatty(STDOUT_FILENO) != 0; }
+
+void StartPlainOutput() {
+  LogMode = true;
+  LogFile = stdout;
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
+  LogDescriptor = STDOUT_FILENO;
+}
+
+void CloseLog() {
+  LogDescriptor = -1;
+  if (LogFile == stdout) {
+    std::fflush(stdout);
+  } else if (LogFile != nullptr) {
+    std::fclose(LogFile);
+  }
+  LogFile = nullptr;
+}
+
+void EndScreen() {
+  if (LogMode) return;
+  MoveCursor(1, 23);
+  WritePlainText("\n");
+}
+
 const char* const TitleLine = "   vortane 1.0 - node builder for DOOM, HERETIC, HEXEN and STRIFE";
+const char* const VersionLine = "vortane 1.0";
 const char* const BlankRow =
     "                                                                                ";
 
@@ -111,7 +148,10 @@ void ShowMessage(int column, int row, MessageKind kind, const char* format, ...)
   std::vsnprintf(text, sizeof text, format, args);
   va_end(args);
   if (LogMode) {
-    if ((kind == LogOnly || kind == Both) && LogFile != nullptr) std::fputs(text, LogFile);
+    if ((kind == LogOnly || kind == Both) && LogFile != nullptr && text[0] != '\0') {
+      std::fputs(text, LogFile);
+      LogLineOpen = text[std::strlen(text) - 1] != '\n';
+    }
     return;
   }
   if ((kind == ScreenOnly || kind == Both) && column > 0) {
@@ -174,6 +214,8 @@ void ShowProgress(int column, int row, int percent) {
 void ResetConsole() {
   LogMode = false;
   LogFile = nullptr;
+  LogDescriptor = -1;
+  LogLineOpen = 0;
   StatusRow = 0;
   BarColumn = 0;
   ProgressFillChar = 178;

@@ -4,6 +4,8 @@
 // sequence: every visible output goes through the routines below.
 #pragma once
 
+#include <signal.h>
+
 #include <cstdint>
 #include <cstdio>
 
@@ -12,9 +14,24 @@ enum MessageKind { LogOnly = 1, ScreenOnly = 2, Both = 3 };
 // Process-wide output state.
 extern bool LogMode;            // fixed by the run driver before any output
 extern FILE* LogFile;           // open in log mode
+// The log's file descriptor (-1 without a log), and whether its last line
+// is still open, for the line an interruption adds.
+extern volatile sig_atomic_t LogDescriptor;
+extern volatile sig_atomic_t LogLineOpen;
 extern int16_t StatusRow;       // row of the next stage line
 extern int16_t BarColumn;       // first column of the bar not yet filled
 extern uint8_t ProgressFillChar;  // code page 437 character of filled cells
+
+// Log mode into the file at `path`, replacing an earlier one; false when it
+// cannot be created. Every message is written through at once.
+bool StartLog(const char* path);
+// Screen mode on a standard output that is no terminal (a file, a pipe):
+// the lines log mode would write go there as plain text, and nothing is
+// drawn.
+bool StandardOutputIsTerminal();
+void StartPlainOutput();
+// Closes the log, or finishes the lines on standard output.
+void CloseLog();
 
 // Formats the message (cut to 255 characters) and sends it to the log, the
 // screen or both. Column <= 0 never reaches the screen. A null format does
@@ -43,12 +60,24 @@ void PrintAtCursor(const char* format, ...) __attribute__((format(printf, 1, 2))
 // Title panel (rows 1 to 13) and help screen (rows 14 to 24).
 void DrawTitlePanel();
 void DrawHelpScreen();
+// The help screen's words as plain lines, for a standard output that is no
+// terminal.
+void PrintHelpText();
+// The end of a completed run on the screen: the cursor at column 1 of row
+// 23, then one line down, so that the shell's prompt leaves the last frame
+// whole.
+void EndScreen();
+// Gives the terminal back the settings a key wait changed (safe inside a
+// signal handler).
+void RestoreTerminalMode();
 // The text that the title panel (rows 1 to 13) or the help screen (rows 14
 // to 24) leaves on a row of the cleared screen: 80 code page 437 bytes,
 // terminated. Null for any other row.
 const char* PanelRowText(int row);
 // The program's name and version, used at the head of the log.
 extern const char* const TitleLine;
+// The program's name and version on one line, for --version.
+extern const char* const VersionLine;
 // A whole screen row of blanks, to clear a row or lay a coloured bar.
 extern const char* const BlankRow;
 

@@ -8,32 +8,37 @@
 
 namespace {
 void (*FatalCleanup)() = nullptr;
-}
+char FatalContext[16] = "";
+}  // namespace
 
 void SetFatalCleanup(void (*cleanup)()) { FatalCleanup = cleanup; }
 
+void SetFatalContext(const char* context) {
+  std::snprintf(FatalContext, sizeof FatalContext, "%s", context != nullptr ? context : "");
+}
+
 void FatalError(const char* format, ...) {
   char message[256];
+  int length = FatalContext[0] != '\0' ? std::snprintf(message, sizeof message, "%s: ", FatalContext) : 0;
   va_list args;
   va_start(args, format);
-  std::vsnprintf(message, sizeof message, format, args);
+  std::vsnprintf(message + length, sizeof message - length, format, args);
   va_end(args);
 
   if (LogMode) {
     ShowMessage(-1, 0, LogOnly, "%s", "Error : ** ");
     ShowMessage(-1, 0, LogOnly, "%s", message);
     ShowMessage(-1, 0, LogOnly, "%s", " **\n");
-    if (LogFile != nullptr) {
-      std::fclose(LogFile);
-      LogFile = nullptr;
-    }
+    CloseLog();
+    if (FatalCleanup != nullptr) FatalCleanup();
   } else {
     MoveCursor(1, 20);
     WritePlainText("Error : ** ");
     WritePlainText(message);
     WritePlainText(" **\n");
+    // Nothing is left behind while the message waits for its key.
+    if (FatalCleanup != nullptr) FatalCleanup();
     WaitForKey();
   }
-  if (FatalCleanup != nullptr) FatalCleanup();
   EndProcess(10);
 }

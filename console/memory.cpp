@@ -23,11 +23,15 @@ void* AllocOrDie(int32_t size) {
   return block;
 }
 
-// A failed resize ends the run with the old block still held.
+// The hooks hear of the old block before the resize; a failed resize ends
+// the run with the old block still held, and so taken again.
 void* ReallocOrDie(void* block, int32_t size) {
-  void* moved = size > 0 ? std::realloc(block, static_cast<size_t>(size)) : nullptr;
-  if (moved == nullptr) FatalError("cannot reallocate %lu bytes", static_cast<unsigned long>(static_cast<uint32_t>(size)));
   if (block != nullptr && BlockGiven != nullptr) BlockGiven(block);
+  void* moved = size > 0 ? std::realloc(block, static_cast<size_t>(size)) : nullptr;
+  if (moved == nullptr) {
+    if (block != nullptr && BlockTaken != nullptr) BlockTaken(block);
+    FatalError("cannot reallocate %lu bytes", static_cast<unsigned long>(static_cast<uint32_t>(size)));
+  }
   if (BlockTaken != nullptr) BlockTaken(moved);
   return moved;
 }

@@ -2,6 +2,7 @@
 // is called without its arguments. Every row is first built as the 80 code
 // page 437 bytes it leaves on the screen; the drawing routines then write
 // those rows in their colours, piece by piece.
+#include <cstdio>
 #include <string>
 
 #include "console/console.h"
@@ -132,7 +133,7 @@ const char* const HelpLines[2] = {
 };
 
 const char* const HelpBox[3] = {
-    "  vortane  input.wad  [output.wad  [level  [mode  [axis  [L]]]]]",
+    "  vortane  input.wad  [output.wad  [level or *  [mode  [axis  [L]]]]]",
     "  mode   -n builds Turbo n nodes, n Final n nodes (0 to 48, default -8)",
     "  axis   A, V or H places the root partition      L   writes VORTANE.LOG",
 };
@@ -232,4 +233,17 @@ void DrawHelpScreen() {
     PutTextAt(1, row, blanks.c_str());
     PutTextAt(2, row, OutputWarnings[row - 23]);
   }
+}
+
+void PrintHelpText() {
+  for (const char* line : HelpLines) std::printf("%s\n", line);
+  std::printf("\n");
+  for (const char* line : HelpBox) std::printf("%s\n", line);
+  std::printf("\n");
+  for (const char* line : OutputWarnings) {
+    std::string text = line;
+    text.erase(text.find_last_not_of(' ') + 1);
+    std::printf("%s\n", text.c_str());
+  }
+  std::fflush(stdout);
 }

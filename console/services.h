@@ -8,6 +8,9 @@
 
 [[noreturn]] void FatalError(const char* format, ...)
     __attribute__((format(printf, 1, 2)));
+// While set, every fatal message starts with this text and ": " (the level
+// a whole-file run is building); null clears it.
+void SetFatalContext(const char* context);
 
 // Waits for one key without echo; returns at once when standard input is
 // not a terminal.
@@ -39,6 +42,13 @@ void SetTimerClock(int64_t (*readNanoseconds)());
 // Ends the process with the exit code. The program's exit lives in
 // console/exit.cpp; the fuzz targets link their own.
 [[noreturn]] void EndProcess(int code);
+
+// SIGINT, SIGTERM and SIGHUP end the run cleanly: the cleanup runs, the
+// terminal gets its mode and colours back, a log ends with an error line,
+// and the process ends by the signal. The cleanup runs inside the signal
+// handler, so it may only use calls that are safe there (unlink).
+void InstallInterruptHandlers();
+void SetInterruptCleanup(void (*cleanup)());
 
 // Run before the process ends through FatalError (for instance to remove an
 // unfinished output file). One hook; the last one set wins.

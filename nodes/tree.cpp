@@ -41,21 +41,40 @@ static void StoreBox(int32_t box[4], const Bounds& bounds) {
   box[3] = bounds.MaxX;
 }
 
-// Makes one child of a node from its list, which is consumed: either a
-// further node, or a subsector whose index is flagged.
-static void MakeChild(SegList list, int32_t box[4], uint16_t* child, BuildNode** childNode) {
-  StoreBox(box, ComputeBounds(list));
-  if (NeedsPartition(list)) {
-    *childNode = MakeNode(list);
-    *child = 0;
-  } else {
-    *childNode = nullptr;
-    *child = MakeSubsector(list) | SubsectorFlag;
-    ReleaseSegList(&list);
+namespace {
+
+// A child still to be made: its list, which it consumes, and the fields of
+// its parent that receive its box, its index and its node.
+struct PendingChild {
+  SegList list;
+  int32_t* box;
+  uint16_t* child;
+  BuildNode** childNode;
+};
+
+// The children that wait while the subtree of a sibling is built: a stack
+// of its own rather than the process stack, since a degenerate level (walls
+// that each split off one seg) makes the tree as deep as it has segs.
+struct PendingStack {
+  PendingChild* entries;
+  int32_t count;
+  int32_t capacity;
+};
+
+void PushChild(PendingStack* stack, const PendingChild& child) {
+  if (stack->count == stack->capacity) {
+    stack->capacity = stack->capacity * 2 + 16;
+    stack->entries = static_cast<PendingChild*>(
+        ReallocArrayOrDie(stack->entries, stack->capacity, static_cast<int32_t>(sizeof(PendingChild))));
   }
+  stack->entries[stack->count++] = child;
 }
 
-BuildNode* MakeNode(SegList list) {
+// Divides the list (consumed) into a new node; its two children wait on the
+// stack with the back child on top, so that the back subtree is finished
+// first and subsectors and their segs come out depth first with back
+// before front at every node.
+BuildNode* DivideIntoNode(SegList list, PendingStack* pending) {
   BuildNodeCount++;
   ShowNodeProgress();
 
@@ -71,12 +90,32 @@ BuildNode* MakeNode(SegList list) {
   node->dx = DivisionLine.dx;
   node->dy = DivisionLine.dy;
   node->number = 0;
-
-  // The back subtree is finished first, so subsectors and their segs come
-  // out depth first with back before front at every node.
-  MakeChild(left, node->leftBox, &node->leftChild, &node->leftNode);
-  MakeChild(right, node->rightBox, &node->rightChild, &node->rightNode);
+  PushChild(pending, PendingChild{right, node->rightBox, &node->rightChild, &node->rightNode});
+  PushChild(pending, PendingChild{left, node->leftBox, &node->leftChild, &node->leftNode});
   return node;
+}
+
+}  // namespace
+
+// Each child becomes either a further node or a subsector whose index is
+// flagged.
+BuildNode* MakeNode(SegList list) {
+  PendingStack pending = {nullptr, 0, 0};
+  BuildNode* root = DivideIntoNode(list, &pending);
+  while (pending.count > 0) {
+    PendingChild next = pending.entries[--pending.count];
+    StoreBox(next.box, ComputeBounds(next.list));
+    if (NeedsPartition(next.list)) {
+      *next.childNode = DivideIntoNode(next.list, &pending);
+      *next.child = 0;
+    } else {
+      *next.childNode = nullptr;
+      *next.child = MakeSubsector(next.list) | SubsectorFlag;
+      ReleaseSegList(&next.list);
+    }
+  }
+  FreeBlock(pending.entries);
+  return root;
 }
 
 static int16_t OwnSector(const BuildSeg& seg) {
@@ -135,34 +174,6 @@ uint16_t MakeSubsector(SegList list) {
   subsector.segCount = static_cast<uint16_t>(Level.SegCount - first);
   subsector.firstSeg = static_cast<uint16_t>(first);
   return static_cast<uint16_t>(Level.SubsectorCount++);
-}
-
-// Post-order, front subtree first: a node is numbered after both of its
-// subtrees, so the root is the last record.
-void FlattenNodes(BuildNode* node) {
-  if (!(node->rightChild & SubsectorFlag)) {
-    FlattenNodes(node->rightNode);
-    node->rightChild = static_cast<uint16_t>(node->rightNode->number);
-  }
-  if (!(node->leftChild & SubsectorFlag)) {
-    FlattenNodes(node->leftNode);
-    node->leftChild = static_cast<uint16_t>(node->leftNode->number);
-  }
-
-  NodeRecord& record = Level.Nodes[Level.NodeCount];
-  record.x = node->x;
-  record.y = node->y;
-  record.dx = static_cast<int16_t>(node->dx);
-  record.dy = static_cast<int16_t>(node->dy);
-  for (int i = 0; i < 4; i++) {
-    record.rightBox[i] = static_cast<int16_t>(node->rightBox[i]);
-    record.leftBox[i] = static_cast<int16_t>(node->leftBox[i]);
-  }
-  record.rightChild = node->rightChild;
-  record.leftChild = node->leftChild;
-
-  node->number = static_cast<int16_t>(Level.NodeCount);
-  Level.NodeCount++;
 }
 
 void BuildNodes(SegList root) {

@@ -44,6 +44,13 @@ bool NeedsPartition(SegList list);
 uint16_t MakeSubsector(SegList list);
 // Numbers the tree in post-order, front subtree first, and appends one
 // NODES record per node to Level.Nodes, which has room for all of them.
-void FlattenNodes(BuildNode* node);
+void FlattenNodes(BuildNode* root);
+// A node's direction as it is written: unchanged when both components fit
+// 16 bits; otherwise the same line in 16-bit components, divided by their
+// greatest common divisor (exact, as for the axis lines and any wall along
+// an axis) and, if still too long, scaled so that the longer one is 32767.
+void FitDirection(int32_t* dx, int32_t* dy);
+// Frees the tree TreeRoot holds.
+void ReleaseTree();
 
 void ResetTree();

@@ -1,7 +1,7 @@
-// Output WAD assembly: the lumps before the level copied, the level's ten
-// lumps from memory, the lumps after it copied, then the directory. Every
-// entry keeps its input name and order; only positions and the level's
-// sizes change.
+// Output WAD assembly: the lumps before a level copied, the level's ten
+// lumps from memory, and so on for every level rebuilt; then the lumps after
+// the last one copied, and the directory. Every entry keeps its input name
+// and order; only positions and the rebuilt levels' sizes change.
 #include <climits>
 #include <cstring>
 
@@ -15,8 +15,14 @@
 
 // Running offset of the next lump's data in the output.
 static int32_t OutputPosition = 0;
-// Input positions of every entry, kept while the directory is rewritten.
+// Input positions of every entry, kept while the directory is rewritten;
+// null until the first level is planned.
 static int32_t* InputPositions = nullptr;
+// The first entry not yet planned: everything before it has its output
+// position.
+static int32_t NextEntry = 0;
+// The header is written, as a placeholder, with the first lump.
+static bool HeaderWritten = false;
 
 // Counts beyond these would wrap in the 16-bit fields that refer to them.
 static void CheckLimit(const char* what, int32_t count, int32_t limit) {
@@ -40,29 +46,37 @@ static int32_t SlotSize(int32_t slot) {
   }
 }
 
+// Starts the plan of a new output: nothing placed yet.
+static void StartPlan() {
+  int32_t count = InputHeader.LumpCount;
+  InputPositions = static_cast<int32_t*>(AllocArrayOrDie(count, sizeof(int32_t)));
+  for (int32_t i = 0; i < count; i++) InputPositions[i] = Directory[i].FilePos;
+  OutputPosition = WadHeaderSize;
+  NextEntry = 0;
+  HeaderWritten = false;
+}
+
 void PlanOutputWad() {
   CheckLimit("linedefs", Level.LineDefCount, 65535);
   CheckLimit("vertexes", Level.VertexCount, 65536);
   CheckLimit("segs", Level.SegCount, 65536);
   CheckLimit("subsectors", Level.SubsectorCount, 32768);
   CheckLimit("nodes", Level.NodeCount, 32768);
+  if (InputPositions == nullptr) StartPlan();
 
   int32_t count = InputHeader.LumpCount;
   int32_t marker = LevelMarkerIndex;
-  InputPositions = static_cast<int32_t*>(AllocArrayOrDie(count, sizeof(int32_t)));
-  for (int32_t i = 0; i < count; i++) InputPositions[i] = Directory[i].FilePos;
-
-  // File offsets are signed 32-bit; check the whole file before planning it.
-  int64_t total = WadHeaderSize + static_cast<int64_t>(count) * LumpEntrySize;
-  for (int32_t i = 0; i < count; i++)
+  // File offsets are signed 32-bit; check the whole file before planning
+  // the level, counting the lumps after it at their input sizes.
+  int64_t total = OutputPosition + static_cast<int64_t>(count) * LumpEntrySize;
+  for (int32_t i = NextEntry; i < count; i++)
     if (i < marker || i > marker + 10) total += Directory[i].Size;
   for (int32_t slot = 0; slot < 10; slot++) total += SlotSize(slot);
   if (total > INT32_MAX)
     FatalError("Too many %s: %ld, the limit is %ld", "output bytes", static_cast<long>(total),
                static_cast<long>(INT32_MAX));
 
-  OutputPosition = WadHeaderSize;
-  for (int32_t i = 0; i < marker; i++) {
+  for (int32_t i = NextEntry; i < marker; i++) {
     Directory[i].FilePos = OutputPosition;
     OutputPosition += Directory[i].Size;
   }
@@ -169,16 +183,20 @@ static void WriteDirectory() {
   WriteBuiltBlock(data, count * LumpEntrySize);
 }
 
-void WriteOutputWad() {
-  int32_t count = InputHeader.LumpCount;
-  int32_t marker = LevelMarkerIndex;
-
-  // The count and directory offset are filled in once the file is written.
+// The header's count and directory offset are zeros until the whole file
+// is written.
+static void WriteHeaderPlaceholder() {
   uint8_t header[WadHeaderSize] = {0};
   std::memcpy(header, InputHeader.Identification, 4);
   WriteBlock(OutputWad, header, WadHeaderSize);
+}
 
-  for (int32_t i = 0; i < marker; i++) CopyInputLump(i);
+void WriteLevelLumps() {
+  int32_t marker = LevelMarkerIndex;
+  if (!HeaderWritten) WriteHeaderPlaceholder();
+  HeaderWritten = true;
+
+  for (int32_t i = NextEntry; i < marker; i++) CopyInputLump(i);
 
   WriteBlock(OutputWad, Level.Things, Level.ThingsSize);
   WriteLineDefs();
@@ -190,26 +208,37 @@ void WriteOutputWad() {
   WriteBlock(OutputWad, Level.Sectors, Level.SectorsSize);
   WriteBlock(OutputWad, Level.Reject, Level.RejectSize);
   WriteBlock(OutputWad, Level.BlockmapLump, Level.BlockmapSize);
+  NextEntry = marker + 11;
+}
 
-  for (int32_t i = marker + 11; i < count; i++) {
+void FinishOutputAssembly() {
+  int32_t count = InputHeader.LumpCount;
+  for (int32_t i = NextEntry; i < count; i++) {
     CopyInputLump(i);
     Directory[i].FilePos = OutputPosition;
     OutputPosition += Directory[i].Size;
   }
 
   WriteDirectory();
+  uint8_t counts[8];
+  WriteInt32(counts, count);
+  WriteInt32(counts + 4, OutputPosition);
   SeekTo(OutputWad, 4);
-  WriteInt32(header + 4, count);
-  WriteInt32(header + 8, OutputPosition);
-  WriteBlock(OutputWad, header + 4, 8);
+  WriteBlock(OutputWad, counts, 8);
 
-  FreeBlock(InputPositions);
-  InputPositions = nullptr;
+  ReleaseOutputPlan();
   FinishOutputWad();
+}
+
+void WriteOutputWad() {
+  WriteLevelLumps();
+  FinishOutputAssembly();
 }
 
 // The plan belongs to one run; a new run starts without one.
 void ReleaseOutputPlan() {
   FreeBlock(InputPositions);
   InputPositions = nullptr;
+  NextEntry = 0;
+  HeaderWritten = false;
 }

@@ -100,6 +100,15 @@ int16_t FindLump(const char* name, bool required) {
   return 0;
 }
 
+int32_t FindLevelMarker(int32_t from) {
+  char name[9];
+  for (int32_t i = from; i + 1 < InputHeader.LumpCount; i++) {
+    CopyLumpName(name, &Directory[i + 1]);
+    if (std::strcmp(name, "THINGS") == 0) return i;
+  }
+  return -1;
+}
+
 uint8_t* ReadLump(int16_t index) {
   const LumpEntry* entry = &Directory[index];
   uint8_t* data = static_cast<uint8_t*>(AllocOrDie(entry->Size));

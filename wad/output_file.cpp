@@ -4,9 +4,11 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,11 +19,26 @@
 FILE* OutputWad = nullptr;
 const char* OutputWadPath = nullptr;
 
-// The unfinished file, removed on a fatal error, and the file it replaces
-// at the end (the target of a symbolic link, written through as a plain
-// file would be).
-static std::string TemporaryPath;
+// The unfinished file, removed on a fatal error or an interruption (so it
+// is held where a signal handler can read it), and the file it replaces at
+// the end (the target of a symbolic link, written through as a plain file
+// would be).
+static char TemporaryPath[PATH_MAX + 16] = "";
 static std::string FinalPath;
+
+// Safe inside a signal handler: one unlink of a name already in memory.
+static void RemoveTemporaryFile() {
+  if (TemporaryPath[0] != '\0') unlink(TemporaryPath);
+}
+
+// The interruptions that would remove the file, held back while it is made
+// and named, so that no file is made without its name being known.
+static void HoldInterruptions(int how) {
+  sigset_t signals;
+  sigemptyset(&signals);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&signals, signal);
+  sigprocmask(how, &signals, nullptr);
+}
 
 [[noreturn]] static void RefuseOutput(const char* path) {
   FatalError("Could not open output PWAD file %s", path);
@@ -76,9 +93,13 @@ void CreateOutputWad(const char* path) {
   if (stat(folder.c_str(), &folderInfo) != 0 || !S_ISDIR(folderInfo.st_mode)) RefuseOutput(path);
 
   std::string pattern = folder + "/." + name + ".XXXXXX";
+  if (pattern.size() >= sizeof TemporaryPath) RefuseOutput(path);
+  SetInterruptCleanup(RemoveTemporaryFile);
+  HoldInterruptions(SIG_BLOCK);
   int fd = mkstemp(&pattern[0]);
+  if (fd >= 0) std::memcpy(TemporaryPath, pattern.c_str(), pattern.size() + 1);
+  HoldInterruptions(SIG_UNBLOCK);
   if (fd < 0) RefuseOutput(path);
-  TemporaryPath = pattern;
   fchmod(fd, mode);
   OutputWad = fdopen(fd, "wb");
   if (OutputWad == nullptr) {
@@ -100,9 +121,13 @@ void FinishOutputWad() {
   bool written = fsync(fileno(OutputWad)) == 0;
   written = std::fclose(OutputWad) == 0 && written;
   OutputWad = nullptr;
-  if (!written || std::rename(TemporaryPath.c_str(), FinalPath.c_str()) != 0)
-    FatalError("Could not write output PWAD file %s", OutputWadPath);
-  TemporaryPath.clear();
+  // An interruption either comes before the rename, and the file is
+  // removed, or after it, and the run completes.
+  HoldInterruptions(SIG_BLOCK);
+  bool renamed = written && std::rename(TemporaryPath, FinalPath.c_str()) == 0;
+  if (renamed) TemporaryPath[0] = '\0';
+  HoldInterruptions(SIG_UNBLOCK);
+  if (!renamed) FatalError("Could not write output PWAD file %s", OutputWadPath);
 }
 
 void DiscardOutputWad() {
@@ -111,8 +136,8 @@ void DiscardOutputWad() {
     std::fclose(OutputWad);
   }
   OutputWad = nullptr;
-  if (!TemporaryPath.empty()) unlink(TemporaryPath.c_str());
-  TemporaryPath.clear();
+  RemoveTemporaryFile();
+  TemporaryPath[0] = '\0';
 }
 
 void ResetOutputWad() {

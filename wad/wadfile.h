@@ -31,6 +31,10 @@ void OpenWad(const char* path);
 // required, else 0 (so an optional match at index 0 reads as absent).
 int16_t FindLump(const char* name, bool required);
 
+// The first level marker at or after entry `from`: an entry followed by a
+// THINGS entry. -1 when there is none.
+int32_t FindLevelMarker(int32_t from);
+
 // Reads `size` bytes of lump `index` into a new block; a lump of size 0 is
 // never sought or read.
 uint8_t* ReadLump(int16_t index);

@@ -19,6 +19,8 @@ import sys
 import tempfile
 import unittest
 
+from wads import read_lumps, write_wad
+
 VORTANE = None
 MAKE_LEVEL = None
 
@@ -29,25 +31,10 @@ ELAPSED = r"Elapsed Time\.\.\.     ([ \d]{2}\d)\.(\d\d)   \((\d+)\.(\d\d) nodes\
 DISK = r"Disk I/O    \.\.\.     ([ \d]{2}\d)\.(\d\d)   \((\d+)\.(\d\d) read \+(\d+)\.(\d\d) write\)\n"
 
 
-def write_wad(path, lumps, identification=b"PWAD"):
-    """A WAD of the given (name, bytes) lumps, the directory at the end."""
-    data = b""
-    directory = b""
-    offset = 12
-    for name, body in lumps:
-        directory += struct.pack("<ii", offset, len(body)) + name.encode().ljust(8, b"\0")
-        data += body
-        offset += len(body)
-    with open(path, "wb") as f:
-        f.write(identification + struct.pack("<ii", len(lumps), 12 + len(data)) + data + directory)
-
-
 def read_directory(path):
     with open(path, "rb") as f:
-        data = f.read()
-    ident, count, offset = struct.unpack_from("<4sii", data, 0)
-    names = [data[offset + 16 * i + 8:offset + 16 * i + 16].rstrip(b"\0").decode() for i in range(count)]
-    return ident, names
+        ident = f.read(4)
+    return ident, [name for name, _ in read_lumps(path)]
 
 
 class CliCase(unittest.TestCase):
@@ -160,14 +147,7 @@ class ScreenModeLabelsTest(CliCase):
     # characters of the directory's first entry, here a lump before the level.
     def test_labels_without_a_level_name_come_from_the_first_entry(self):
         self.make_level()
-        level = self.read("level.wad")
-        _, count, offset = struct.unpack_from("<4sii", level, 0)
-        lumps = [("LONGNAME", b"text")]
-        for i in range(count):
-            pos, size = struct.unpack_from("<ii", level, offset + 16 * i)
-            name = level[offset + 16 * i + 8:offset + 16 * i + 16].rstrip(b"\0").decode()
-            lumps.append((name, level[pos:pos + size]))
-        write_wad(self.path("front.wad"), lumps)
+        write_wad(self.path("front.wad"), [("LONGNAME", b"text")] + read_lumps(self.path("level.wad")))
         rc, out, _ = self.run_vortane("front.wad", "out.wad")
         self.assertEqual(rc, 0)
         text = re.sub(rb"\x1b\[[0-9;]*[A-Za-z]", b"", out)
@@ -238,30 +218,136 @@ class FailedRunLogTest(CliCase):
         self.assertEqual(os.listdir(self.path("VORTANE.LOG")), [])
 
 
-class ScreenModeCliTest(CliCase):
+class PlainOutputCliTest(CliCase):
+    """Screen mode with standard output a pipe: the lines log mode would
+    write go to standard output as plain text, with the same exit codes,
+    and no VORTANE.LOG is made."""
+
+    def assert_plain(self, out):
+        self.assertNotIn(b"\x1b", out, "no escape sequence reaches a pipe")
+
     def test_single_argument_tmp_wad_is_a_duplicate(self):
         rc, out, err = self.run_vortane("tmp.wad")
         self.assertEqual(rc, 10)
-        self.assertIn(b"\x1b[20;1H", out)
-        self.assertIn(b"Error : ** ", out)
-        text = re.sub(rb"\x1b\[[0-9;]*[A-Za-z]", b"", out)
-        self.assertTrue(text.endswith(b"Error : ** filenames are duplicated tmp.wad **\n"), text[-120:])
-        self.assertEqual(self.files(), [], "screen mode writes no log and opens no file")
+        self.assert_plain(out)
+        self.assertEqual(out.decode(), HEAD + "Error : ** filenames are duplicated tmp.wad **\n")
+        self.assertEqual(self.files(), [], "writes no log and opens no file")
 
     # Names are compared byte for byte: A.WAD and a.wad are two files.
     def test_names_differing_in_case_are_not_duplicates(self):
         self.make_level("a.wad")
         rc, out, _ = self.run_vortane("A.WAD", "a.wad")
         self.assertEqual(rc, 10)
-        text = re.sub(rb"\x1b\[[0-9;]*[A-Za-z]", b"", out)
-        self.assertTrue(text.endswith(b"Error : ** WAD file A.WAD not found **\n"), text[-120:])
+        self.assertTrue(out.endswith(b"Error : ** WAD file A.WAD not found **\n"), out[-120:])
 
-    def test_sixth_argument_other_than_l_keeps_screen_mode(self):
+    # A completed run writes exactly what the log of the same run holds.
+    def test_completed_run_writes_the_log_lines(self):
         self.make_level()
         rc, out, _ = self.run_vortane("level.wad", "out.wad", "MAP01", "-8", "x", "l")
         self.assertEqual(rc, 0)
-        self.assertIn("Saved          MAP01 PWAD : out.wad".encode(), out)
+        self.assert_plain(out)
         self.assertEqual(self.files(), ["level.wad", "out.wad"])
+        plain = out.decode()
+        rc, _, _ = self.run_vortane("level.wad", "again.wad", "MAP01", "-8", "x", "L")
+        self.assertEqual(rc, 0)
+        times = r"\d+\.\d\d"
+        self.assertEqual(re.sub(times, "T", plain), re.sub(times, "T", self.log().replace("again.wad", "out.wad")))
+        self.assertEqual(self.read("out.wad"), self.read("again.wad"))
+
+    # No argument, --help and -h show the help as plain lines; --version
+    # prints one line. All end with exit code 0 and touch no file.
+    def test_help_and_version(self):
+        for arguments in ((), ("--help",), ("-h",), ("--help", "in.wad"), tuple("1234567")):
+            rc, out, _ = self.run_vortane(*arguments)
+            self.assertEqual(rc, 0, arguments)
+            self.assert_plain(out)
+            text = out.decode()
+            self.assertTrue(text.startswith(HEAD), arguments)
+            self.assertIn("vortane  input.wad  [output.wad  [level or *  [mode  [axis  [L]]]]]", text)
+            self.assertIn("The output.wad file overwrites any file with the same name!", text)
+        rc, out, _ = self.run_vortane("--version")
+        self.assertEqual((rc, out), (0, b"vortane 1.0\n"))
+        self.assertEqual(self.files(), [])
+
+
+class EveryLevelCliTest(CliCase):
+    """The level argument * rebuilds every level of the file into one output."""
+
+    def lumps_of(self, name):
+        return read_lumps(self.path(name))
+
+    def make_file(self, *levels):
+        """One WAD of the sample level under each (marker, scale), each
+        followed by its DEHACKED lump; a marker of None adds a lump alone."""
+        lumps = []
+        for marker, scale in levels:
+            if marker is None:
+                lumps.append(("README", b"no level here"))
+                continue
+            self.make_level("part.wad", marker, "PWAD", str(scale))
+            lumps += self.lumps_of("part.wad")
+        os.remove(self.path("part.wad"))
+        write_wad(self.path("levels.wad"), lumps)
+
+    def test_three_levels_match_one_level_runs(self):
+        self.make_file(("MAP01", 1), (None, 0), ("MAP02", 2), ("E1M1", 3))
+        rc, out, _ = self.run_vortane("levels.wad", "all.wad", "*", "8", "-", "L")
+        self.assertEqual((rc, out), (0, b""))
+        lines = self.log().split("\n")
+        self.assertEqual(lines[:4], [TITLE, "", "Node building mode : Final 8", ""])
+        for k, name in enumerate(("MAP01", "MAP02", "E1M1")):
+            self.assertEqual(lines[4 + 3 * k], "Loading  37    %s PWAD : levels.wad" % name)
+            self.assertRegex(lines[5 + 3 * k] + "\n", "^" + ELAPSED + "$")
+            self.assertEqual(lines[6 + 3 * k], "Saved          %s PWAD : all.wad" % name)
+        self.assertRegex(lines[13] + "\n", "^" + DISK + "$")
+        self.assertEqual(lines[14:], [""])
+        whole = self.lumps_of("all.wad")
+        for marker, name in ((0, "MAP01"), (13, "MAP02"), (25, "E1M1")):
+            rc, _, _ = self.run_vortane("levels.wad", "one.wad", name, "8", "-", "L")
+            self.assertEqual(rc, 0)
+            self.assertEqual(whole[marker:marker + 11], self.lumps_of("one.wad")[marker:marker + 11], name)
+        source = self.lumps_of("levels.wad")
+        for i in (11, 12, 24, 36):
+            self.assertEqual(whole[i], source[i])
+
+    # A fatal error in a level names it and leaves nothing written.
+    def test_failing_level_in_the_middle_writes_nothing(self):
+        self.make_file(("MAP01", 1), ("MAP02", 1), ("MAP03", 1))
+        data = bytearray(self.read("levels.wad"))
+        _, _, offset = struct.unpack_from("<4sii", data, 0)
+        linedefs, _ = struct.unpack_from("<ii", data, offset + 16 * 14)  # MAP02's LINEDEFS
+        # MAP02's first linedef names vertex 99 (the level has 10).
+        struct.pack_into("<h", data, linedefs, 99)
+        with open(self.path("levels.wad"), "wb") as f:
+            f.write(data)
+        with open(self.path("all.wad"), "wb") as f:
+            f.write(b"earlier")
+        rc, _, _ = self.run_vortane("levels.wad", "all.wad", "*", "-8", "-", "L")
+        self.assertEqual(rc, 10)
+        self.assertTrue(self.log().endswith("Loading  36    MAP02 PWAD : levels.wad\n"
+                                            "Error : ** MAP02: vertex in linedef 0 not valid 99,5 ? **\n"), self.log())
+        self.assertEqual(self.read("all.wad"), b"earlier")
+        self.assertEqual(self.files(), ["VORTANE.LOG", "all.wad", "levels.wad"])
+
+    # A level too large for a blockmap gets the 8-byte BLOCKMAP; the others
+    # are built as usual, and the run ends with 254.
+    def test_too_large_level_in_the_middle(self):
+        self.make_file(("MAP01", 1), ("MAP02", 60), ("MAP03", 1))
+        rc, _, _ = self.run_vortane("levels.wad", "all.wad", "*", "-8", "-", "L")
+        self.assertEqual(rc, 254)
+        self.assertEqual(self.log().count("too large !!  This level can't be played"), 1)
+        whole = self.lumps_of("all.wad")
+        self.assertEqual(whole[22], ("BLOCKMAP", bytes(8)))
+        for marker, name in ((0, "MAP01"), (24, "MAP03")):
+            self.run_vortane("levels.wad", "one.wad", name, "-8", "-", "L")
+            self.assertEqual(whole[marker:marker + 11], self.lumps_of("one.wad")[marker:marker + 11], name)
+
+    def test_file_without_a_level(self):
+        write_wad(self.path("none.wad"), [("README", b"no level here"), ("THINGS2", b"")])
+        self.assert_log_mode_run(("none.wad", "out.wad", "*", "-8", "-", "L"), 10,
+                                 HEAD + "Node building mode : Turbo 8\n\n"
+                                 "Error : ** File none.wad holds no level **\n")
+        self.assertEqual(self.files(), ["VORTANE.LOG", "none.wad"])
 
 
 def main():

@@ -13,6 +13,7 @@ failure (the first problems of each) and the build times.
 
 import argparse
 import os
+import pty
 import re
 import shutil
 import subprocess
@@ -126,10 +127,31 @@ def self_test():
     return 1 if failures else 0
 
 
+def run_on_terminal(command, folder, timeout):
+    """Runs the command with a pseudo-terminal as standard output; returns
+    what subprocess.run would, with everything it drew as stdout."""
+    master, slave = pty.openpty()
+    process = subprocess.Popen(command, cwd=folder, stdin=subprocess.DEVNULL, stdout=slave,
+                               stderr=subprocess.PIPE)
+    os.close(slave)
+    drawn = []
+    while True:
+        try:
+            chunk = os.read(master, 65536)
+        except OSError:  # the terminal is gone with the process
+            break
+        if not chunk:
+            break
+        drawn.append(chunk)
+    os.close(master)
+    process.wait(timeout=timeout)
+    return subprocess.CompletedProcess(command, process.returncode, b"".join(drawn), process.stderr.read())
+
+
 def build(args, level, folder, in_wad, screen=False):
     """Runs vortane on one level in `folder`; returns (problems, seconds).
-    With screen, in screen mode (five arguments): its output is not read and
-    there is no log to check."""
+    With screen, in screen mode (five arguments) on a pseudo-terminal, so
+    that the screen is really drawn; there is no log to check."""
     os.makedirs(folder, exist_ok=True)
     for leftover in ("out.wad", "VORTANE.LOG"):
         if os.path.exists(os.path.join(folder, leftover)):
@@ -138,8 +160,9 @@ def build(args, level, folder, in_wad, screen=False):
     command = [args.vortane, "in.wad", "out.wad", level, args.mode, args.axis] + ([] if screen else ["L"])
     started = time.monotonic()
     try:
-        run = subprocess.run(command, cwd=folder, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                             stderr=subprocess.PIPE, timeout=args.timeout)
+        run = run_on_terminal(command, folder, args.timeout) if screen else subprocess.run(
+            command, cwd=folder, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+            timeout=args.timeout)
     except subprocess.TimeoutExpired:
         return ["vortane did not finish in %d s" % args.timeout], args.timeout
     seconds = time.monotonic() - started
@@ -157,6 +180,8 @@ def build(args, level, folder, in_wad, screen=False):
     if screen:
         if log is not None:
             problems.append("vortane wrote VORTANE.LOG in screen mode")
+        if b"\x1b[" not in run.stdout or b"Saved          " not in run.stdout:
+            problems.append("screen mode drew no screen")
         return problems, seconds
     if run.stdout:
         problems.append("vortane wrote %d bytes to standard output in log mode" % len(run.stdout))

@@ -82,3 +82,19 @@ add_level_sweep(levels_freedoom2_rebuild_output_turbo1 ${FREEDOOM_DIR}/freedoom2
 
 # Screen mode builds the same bytes as log mode.
 add_level_sweep(levels_freedoom2_screen_mode_final8 ${FREEDOOM_DIR}/freedoom2.wad 8 - --screen-too)
+
+# Every level of a whole WAD in one call (level argument *), compared level
+# by level with one-level runs of the same file.
+foreach(run "freedoom2;-8;-" "freedoom1;24;A")
+  list(GET run 0 wad)
+  list(GET run 1 mode)
+  list(GET run 2 axis)
+  add_test(NAME levels_${wad}_every_level_in_one_call
+    COMMAND ${Python3_EXECUTABLE} ${INTEGRATION_DIR}/every_level.py
+      --vortane ${VORTANE_BINARY}
+      --extract $<TARGET_FILE:extract_level>
+      --wad ${FREEDOOM_DIR}/${wad}.wad
+      --mode=${mode} --axis=${axis}
+      --work ${CMAKE_CURRENT_BINARY_DIR}/levels/every_level_${wad})
+  set_tests_properties(levels_${wad}_every_level_in_one_call PROPERTIES LABELS levels TIMEOUT 900 COST 20)
+endforeach()

@@ -4,10 +4,11 @@
 set(NASTY_RUN ${INTEGRATION_DIR}/nasty_run.sh)
 
 # nasty_case(NAME EXIT [CASE case] [LEVEL marker] [OUTPUT mode] [SOUND]
-#            [ERROR message | LINE line | NO_LOG])
-# SOUND: the rebuilt level must also pass check_level.
+#            [STACK KiB] [AXIS letter] [ERROR message | LINE line | NO_LOG])
+# SOUND: the rebuilt level must also pass check_level. STACK: the run's stack
+# is limited to that many KiB.
 function(nasty_case name exit_code)
-  cmake_parse_arguments(N "NO_LOG;SOUND" "CASE;LEVEL;OUTPUT;ERROR;LINE;TIMEOUT" "" ${ARGN})
+  cmake_parse_arguments(N "NO_LOG;SOUND" "CASE;LEVEL;OUTPUT;ERROR;LINE;TIMEOUT;STACK;AXIS" "" ${ARGN})
   if(NOT N_CASE)
     set(N_CASE ${name})
   endif()
@@ -17,6 +18,12 @@ function(nasty_case name exit_code)
   endif()
   if(N_LEVEL)
     list(APPEND args --level ${N_LEVEL})
+  endif()
+  if(N_AXIS)
+    list(APPEND args --axis ${N_AXIS})
+  endif()
+  if(N_STACK)
+    list(APPEND args --stack ${N_STACK})
   endif()
   if(N_SOUND)
     list(APPEND args --check-level $<TARGET_FILE:check_level>)
@@ -42,6 +49,12 @@ set(TOO_LARGE_TAIL "too large !!  This level can't be played, press a key:")
 # -32768; a level spanning both axes has too many blocks to be played.
 nasty_case(wide-x 0 SOUND LINE "${SAVED}")
 nasty_case(wide-both 254 LINE "!! Blocksize=263169 ${TOO_LARGE_TAIL}")
+# Node directions longer than 16 bits keep their line: the axis line across
+# two rooms 64000 units apart, and walls 64000 units long, along x and
+# slanted.
+nasty_case(wide-two-rooms 0 AXIS H SOUND LINE "${SAVED}")
+nasty_case(long-wall 0 SOUND LINE "${SAVED}")
+nasty_case(long-diagonal-wall 0 SOUND LINE "${SAVED}")
 
 # Degenerate geometry. Zero-length walls are accepted, but not checked as a
 # sound partition: the partition rule may take a zero-length seg as the
@@ -51,6 +64,9 @@ nasty_case(zero-length-lines 0 LINE "${SAVED}")
 nasty_case(zero-length-cut 0 LINE "${SAVED}")
 nasty_case(all-collinear 0 SOUND LINE "${SAVED}")
 nasty_case(single-linedef 0 SOUND LINE "${SAVED}")
+# A tree 1000 deep is built and written within a 64 KiB stack: the tree is
+# walked with stacks of its own, never by recursion.
+nasty_case(deep-tree 0 SOUND STACK 64 LINE "${SAVED}")
 nasty_case(no-used-side 10 ERROR "No Segs found")
 nasty_case(bad-side-numbers 0 SOUND LINE "${SAVED}")
 

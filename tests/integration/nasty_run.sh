@@ -7,8 +7,10 @@
 #
 #   nasty_run.sh --vortane BIN --make MAKE_NASTY --case CASE --exit CODE
 #                (--error MESSAGE | --line LINE | --no-log) [--level MARKER] [--output MODE]
-#                [--check-level CHECK_LEVEL]
+#                [--check-level CHECK_LEVEL] [--stack KIB] [--axis A|V|H]
 #
+# --stack runs vortane with its stack limited to that many KiB; --axis builds
+# with that axis mode (argument 5), and checks the root as an axis root.
 # --check-level also has the rebuilt level checked as a sound partition.
 #
 # MODE arranges the output path (default: out.wad holding an earlier file):
@@ -22,7 +24,7 @@
 #   log-folder   VORTANE.LOG is a folder, so the log cannot be created
 set -u
 
-vortane= make= case= expected= error= line= nolog= mode=earlier level=MAP01 checker=
+vortane= make= case= expected= error= line= nolog= mode=earlier level=MAP01 checker= stack= axis=-
 while [ $# -gt 0 ]; do
   case "$1" in
     --vortane) vortane=$2; shift 2 ;;
@@ -35,6 +37,8 @@ while [ $# -gt 0 ]; do
     --output) mode=$2; shift 2 ;;
     --level) level=$2; shift 2 ;;
     --check-level) checker=$2; shift 2 ;;
+    --stack) stack=$2; shift 2 ;;
+    --axis) axis=$2; shift 2 ;;
     *) echo "nasty_run.sh: unknown argument $1" >&2; exit 2 ;;
   esac
 done
@@ -70,7 +74,10 @@ case "$mode" in
 esac
 printf '%s\n' "$earlier" > earlier.orig
 
-timeout 600 "$vortane" in.wad "$out" "$level" -8 - L > screen.txt 2>&1
+(
+  [ -n "$stack" ] && ulimit -s "$stack"
+  exec timeout 600 "$vortane" in.wad "$out" "$level" -8 "$axis" L
+) > screen.txt 2>&1
 code=$?
 [ "$code" = "$expected" ] || fail "exit code $code, expected $expected"
 [ -s screen.txt ] && fail "log mode wrote to the terminal: $(head -c 200 screen.txt)"
@@ -106,6 +113,8 @@ head -c 4 "$out" | grep -q PWAD || fail "the output is not a PWAD"
 cmp -s "$out" earlier.orig && fail "the output was not replaced"
 "$make" --check "$case" "$out" || fail "the output does not hold what the case expects"
 if [ -n "$checker" ]; then
-  "$checker" in.wad "$out" "$level" || fail "the rebuilt level is not sound"
+  axis_root=
+  [ "$axis" != - ] && axis_root=--axis-root
+  "$checker" $axis_root in.wad "$out" "$level" || fail "the rebuilt level is not sound"
 fi
 exit 0

@@ -2,7 +2,7 @@
 # leaves is read back and checked row by row, characters and colours.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
-foreach(case HelpScreenTest FatalErrorScreenTest OrdinaryRunTest TooLargeBlockmapScreenTest)
+foreach(case HelpScreenTest FatalErrorScreenTest OrdinaryRunTest TooLargeBlockmapScreenTest EveryLevelScreenTest)
   add_test(NAME screen.${case}
     COMMAND ${Python3_EXECUTABLE} ${INTEGRATION_DIR}/screen_test.py
       --vortane ${VORTANE_BINARY}

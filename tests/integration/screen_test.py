@@ -19,6 +19,8 @@ import tempfile
 import time
 import unittest
 
+from wads import read_lumps, write_wad
+
 VORTANE = None
 MAKE_LEVEL = None
 
@@ -105,7 +107,9 @@ class Pane:
         self.workdir = workdir
         self.socket = "vortane-screen-%d-%d" % (os.getpid(), int(time.monotonic() * 1000))
         self.rc_file = os.path.join(workdir, ".exit-code")
-        command = "%s %s; echo $? > %s; exec sleep 600" % (
+        # The shell catches SIGINT, so that a Ctrl-C for vortane leaves it to
+        # record the exit code (vortane itself starts with the default).
+        command = "trap : INT; %s %s; echo $? > %s; exec sleep 600" % (
             shlex.quote(VORTANE), " ".join(shlex.quote(a) for a in arguments), shlex.quote(self.rc_file))
         self.tmux("new-session", "-d", "-x", str(COLUMNS), "-y", str(ROWS), "-s", "screen", "-c", workdir,
                   command)
@@ -367,8 +371,9 @@ class OrdinaryRunTest(ScreenCase):
         self.assertEqual(self.row_text(screen, 24).strip(), "")
         self.assertNotIn(LIGHT_SHADE, "".join(self.row_text(screen, r) for r in range(14, 26)))
 
-        # The cursor is left at column 1 of row 23, and the output is there.
-        self.assertEqual(pane.cursor(), (1, 23))
+        # The cursor is placed at column 1 of row 23, then one line down, so
+        # that a shell's prompt starts on row 24 and the frame stays whole.
+        self.assertEqual(pane.cursor(), (1, 24))
         self.assertEqual(self.files(), ["level.wad", "out.wad"])
         with open(os.path.join(self.workdir, "out.wad"), "rb") as f:
             self.assertEqual(f.read(4), b"PWAD")
@@ -422,6 +427,41 @@ class TooLargeBlockmapScreenTest(ScreenCase):
         self.assertEqual(self.row_text(screen, 24).rstrip(), message)
         self.assertNotIn("Making Map", pane.text())
         self.assertEqual(self.files(), ["big.wad", "out.wad"])
+
+
+class EveryLevelScreenTest(ScreenCase):
+    # Three levels in one call, the second too large for a blockmap, so that
+    # the run stops there for a key: the status rows show the level being
+    # built and its place in the file, and the overall bar covers the file.
+    def test_place_and_overall_bar(self):
+        lumps = []
+        for marker, scale in (("MAP01", "1"), ("MAP02", "60"), ("MAP03", "1")):
+            self.make_level("part.wad", marker, "PWAD", scale)
+            lumps += read_lumps(os.path.join(self.workdir, "part.wad"))
+        os.remove(os.path.join(self.workdir, "part.wad"))
+        write_wad(os.path.join(self.workdir, "levels.wad"), lumps)
+        pane = self.run_pane("levels.wad", "out.wad", "*", "-8")
+
+        pane.wait_for_text("press a key:")
+        screen = pane.cells()
+        self.assert_text_at(screen, 15, 22, "Turbo 8")
+        self.assert_text_at(screen, 15, 50, "MAP02    (2 of 3)")
+        self.assertEqual(self.row_text(screen, 14)[:38], "Loading  36    MAP02 PWAD : levels.wad")
+        # The first level is done and the second stands at its blockmap: 63
+        # percent of the file, 31 cells.
+        self.assertEqual(self.row_text(screen, 23)[29:79], DARK_SHADE * 31 + LIGHT_SHADE * 19)
+
+        pane.send_keys("Space")
+        self.assertEqual(pane.wait_for_exit(), 254)
+        screen = pane.cells()
+        self.assert_text_at(screen, 15, 50, "MAP03    (3 of 3)")
+        self.assertEqual(self.row_text(screen, 14)[:38], "Loading  36    MAP03 PWAD : levels.wad")
+        self.assertEqual(self.row_text(screen, 19)[:15], "Making Map  ...")
+        self.assertEqual(self.row_text(screen, 21).rstrip(), "Saved          MAP03 PWAD : out.wad")
+        self.assertRegex(self.row_text(screen, 22), r"^Disk I/O    \.\.\.     ")
+        self.assertEqual(self.row_text(screen, 23)[29:79], DARK_SHADE * 50)
+        self.assertEqual(self.row_text(screen, 24).strip(), "", "the second level's message is cleared")
+        self.assertEqual(pane.cursor(), (1, 24))
 
 
 def main():

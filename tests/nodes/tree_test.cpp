@@ -1,5 +1,6 @@
 // The tree recursion, the leaf test, subsectors and the flattened NODES.
 #include <cctype>
+#include <cmath>
 #include <string>
 
 #include "nodes/axis.h"
@@ -236,7 +237,7 @@ TEST_F(TreeTest, FlattenNumbersFrontSubtreeFirstAndRootLast) {
   BuildNode* l = NodeWith(nullptr, nullptr, 3, 4, 4);
   BuildNode* root = NodeWith(r, l, 0, 0, 1);
   roots.push_back(root);
-  root->dx = 0x12345;
+  root->dx = 0x12345;  // a line too long for 16 bits, along x
   root->rightBox[0] = 70000;
   root->leftBox[3] = -5;
   Level.Nodes = static_cast<NodeRecord*>(AllocOrDie(4 * sizeof(NodeRecord)));
@@ -257,9 +258,35 @@ TEST_F(TreeTest, FlattenNumbersFrontSubtreeFirstAndRootLast) {
   EXPECT_EQ(Level.Nodes[3].x, 1);
   EXPECT_EQ(Level.Nodes[3].rightChild, 1);
   EXPECT_EQ(Level.Nodes[3].leftChild, 2);
-  EXPECT_EQ(Level.Nodes[3].dx, 0x2345);
+  EXPECT_EQ(Level.Nodes[3].dx, 1);
+  EXPECT_EQ(Level.Nodes[3].dy, 0);
   EXPECT_EQ(Level.Nodes[3].rightBox[0], static_cast<int16_t>(70000 - 65536));
   EXPECT_EQ(Level.Nodes[3].leftBox[3], -5);
+}
+
+// Directions that fit 16 bits are written as they are; longer ones become
+// the same line in 16 bits: exactly when a common divisor brings them in,
+// else scaled so that the longer component is 32767.
+TEST(FitDirectionTest, LongDirectionsKeepTheirLine) {
+  struct Case {
+    int32_t dx, dy, fittedX, fittedY;
+  } cases[] = {
+      {32767, -32768, 32767, -32768}, {-5, 7, -5, 7},       {64000, 0, 1, 0},
+      {0, -64000, 0, -1},             {-40000, 30000, -4, 3}, {65535, 65535, 1, 1},
+      {40001, 30000, 32767, 24575},   {-65535, 1, -32767, 0},  {1, 65534, 1, 32767},
+  };
+  for (const Case& c : cases) {
+    int32_t dx = c.dx, dy = c.dy;
+    FitDirection(&dx, &dy);
+    EXPECT_EQ(dx, c.fittedX) << c.dx << "," << c.dy;
+    EXPECT_EQ(dy, c.fittedY) << c.dx << "," << c.dy;
+    // Scaled directions stay within a unit of the line over its whole
+    // length: the cross product with the original stays small.
+    double cross = static_cast<double>(dx) * c.dy - static_cast<double>(dy) * c.dx;
+    double length = std::sqrt(static_cast<double>(c.dx) * c.dx + static_cast<double>(c.dy) * c.dy);
+    EXPECT_LE(std::fabs(cross) / length, 1.0) << c.dx << "," << c.dy;
+    EXPECT_GE(static_cast<double>(dx) * c.dx + static_cast<double>(dy) * c.dy, 0) << "reversed";
+  }
 }
 
 int CountOf(const std::string& text, const std::string& part) {

@@ -220,6 +220,40 @@ std::map<std::string, std::function<Bytes()>> Cases() {
     return LevelWad(level);
   };
 
+  // Node directions longer than 16 bits: two rooms 64000 units apart, whose
+  // axis line (H) spans the level, and rooms divided by walls 64000 long.
+  cases["wide-two-rooms"] = [] {
+    Level level;
+    AddBox(level, -32000, 0, -31000, 512, 0);
+    AddBox(level, 31000, 0, 32000, 512, 1);
+    level.sectorCount = 2;
+    return LevelWad(level);
+  };
+  cases["long-wall"] = [] {
+    Level level;
+    int lower = NewSide(level, 0), upper = NewSide(level, 1);
+    AddWall(level, -32000, 0, -32000, 512, lower, -1);
+    AddWall(level, -32000, 512, 32000, 512, lower, upper);
+    AddWall(level, 32000, 512, 32000, 0, lower, -1);
+    AddWall(level, 32000, 0, -32000, 0, lower, -1);
+    AddWall(level, -32000, 512, -32000, 1024, NewSide(level, 1), -1);
+    AddWall(level, -32000, 1024, 32000, 1024, NewSide(level, 1), -1);
+    AddWall(level, 32000, 1024, 32000, 512, NewSide(level, 1), -1);
+    level.sectorCount = 2;
+    return LevelWad(level);
+  };
+  cases["long-diagonal-wall"] = [] {
+    Level level;
+    int lower = NewSide(level, 0), upper = NewSide(level, 1);
+    AddWall(level, -32000, -100, 32000, 101, lower, upper);
+    AddWall(level, 32000, 101, 32000, -100, lower, -1);
+    AddWall(level, 32000, -100, -32000, -100, lower, -1);
+    AddWall(level, -32000, -100, -32000, 101, NewSide(level, 1), -1);
+    AddWall(level, -32000, 101, 32000, 101, NewSide(level, 1), -1);
+    level.sectorCount = 2;
+    return LevelWad(level);
+  };
+
   // --- Degenerate geometry.
   cases["zero-length-lines"] = [] {
     Level level = Room();
@@ -248,6 +282,9 @@ std::map<std::string, std::function<Bytes()>> Cases() {
     for (int i = 0; i < 8; i++) AddWall(level, 64 * i, 0, 64 * i + 64, 0, side, i % 2 == 0 ? -1 : side);
     return LevelWad(level);
   };
+  // 1000 walls end to end, of two sectors in turn: every division peels
+  // off one seg, so the tree is 1000 deep.
+  cases["deep-tree"] = [] { return LevelWad(Collinear(1000)); };
   cases["single-linedef"] = [] {
     Level level;
     AddWall(level, 0, 0, 64, 0, NewSide(level, 0), -1);

@@ -1,0 +1,194 @@
+// The pass over one level: loading, segs, tree and blockmap, each timed,
+// then the level's place in the output, with the screen and log lines in
+// their fixed order. A whole-file run makes this pass for every level.
+#include "driver/level_pass.h"
+
+#include <cstring>
+
+#include "blockmap/blockmap.h"
+#include "console/console.h"
+#include "console/services.h"
+#include "driver/settings.h"
+#include "nodes/seg.h"
+#include "nodes/tree.h"
+#include "wad/assembly.h"
+#include "wad/level.h"
+#include "wad/wadfile.h"
+
+namespace {
+
+// Where the run stands in the file: level LevelIndex (from 0) of
+// LevelTotal. A one-level run is level 0 of 1.
+int LevelIndex = 0;
+int LevelTotal = 1;
+
+// The overall bar covers the whole file, each level filling its share. It
+// shares its fill position with the stage bars, so it is redrawn empty and
+// filled again every time.
+void SetOverallBar(int percent) {
+  ShowProgress(30, 23, -1);
+  ShowProgress(30, 23, (LevelIndex * 100 + percent) / LevelTotal);
+}
+
+// The first five characters of the marker's name and the identification,
+// as the loading and saved lines show them.
+struct Labels {
+  char level[6];
+  char ident[5];
+};
+
+Labels FillLabels() {
+  Labels labels;
+  std::memset(labels.level, 0, sizeof labels.level);
+  const char* name = Directory[LevelMarkerIndex].Name;
+  for (int i = 0; i < 5 && name[i] != '\0'; i++) labels.level[i] = name[i];
+  std::memcpy(labels.ident, InputHeader.Identification, 4);
+  labels.ident[4] = '\0';
+  return labels;
+}
+
+unsigned long Seconds(uint32_t hundredths) { return hundredths / 100; }
+unsigned long Hundredths(uint32_t hundredths) { return hundredths % 100; }
+
+// From the loading line to the blockmap: the level's lumps are built in
+// Level, and the read, nodes and blockmap times are added to `times`.
+Labels BuildLevel(PhaseTimes* times) {
+  SetColours(15, 4);
+  PutTextAt(1, StatusRow, BlankRow);
+  Labels labels = FillLabels();
+  ShowMessage(1, StatusRow, Both, "Loading%4ld    %s %s : %s", static_cast<long>(InputHeader.LumpCount),
+              labels.level, labels.ident, InputPath);
+  ShowMessage(-1, 0, LogOnly, "\n");
+  StatusRow += 2;
+  ProgressFillChar = 178;
+  SetColours(14, 1);
+
+  TimerStart();
+  LoadLevel();
+  times->read += static_cast<uint32_t>(TimerStop());
+
+  ShowStatus(1, 23, "       Progress     ");
+  SetOverallBar(10);
+  SegList root = CreateSegs();
+  if (root.count == 0) FatalError("No Segs found");
+  if (Level.SectorCount <= 1) AxisMode = AxisOff;
+  SetOverallBar(20);
+
+  Bounds box = ComputeBounds(root);
+  LevelBounds = Bounds{static_cast<int16_t>(box.MinX), static_cast<int16_t>(box.MaxX),
+                       static_cast<int16_t>(box.MinY), static_cast<int16_t>(box.MaxY)};
+  ShowMessage(50, StatusRow - 4, ScreenOnly, "X (%d,%d) Y (%d,%d)", LevelBounds.MinX, LevelBounds.MaxX,
+              LevelBounds.MinY, LevelBounds.MaxY);
+
+  if (Level.OldNodeCount <= 100) Level.OldNodeCount = Level.LineDefCount / 2;
+
+  ShowProgress(30, StatusRow, -1);
+  TimerStart();
+  BuildNodes(root);
+  times->nodes = static_cast<uint32_t>(TimerStop());
+  ShowProgress(30, StatusRow, 100);
+  StatusRow += 1;
+
+  SetOverallBar(90);
+  TimerStart();
+  bool blockmapTooLarge;
+  Level.BlockmapSize = BuildBlockmap(&blockmapTooLarge);
+  if (blockmapTooLarge) ExitCode = -2;
+  times->blockmap = static_cast<uint32_t>(TimerStop());
+  ShowStatus(1, 23, "       Progress     ");
+  SetOverallBar(100);
+  return labels;
+}
+
+// The level's place in the output is planned; the elapsed and saved lines
+// follow, before any of its bytes is written.
+void PlanLevel(const PhaseTimes& times, const Labels& labels) {
+  PlanOutputWad();
+  uint32_t elapsed = times.nodes + times.blockmap;
+  ShowMessage(1, StatusRow, Both, "Elapsed Time...     %3lu.%02lu   (%01lu.%02lu nodes+%01lu.%02lu blockmap)",
+              Seconds(elapsed), Hundredths(elapsed), Seconds(times.nodes), Hundredths(times.nodes),
+              Seconds(times.blockmap), Hundredths(times.blockmap));
+  StatusRow += 1;
+  ShowMessage(-1, 0, LogOnly, "\n");
+  SetColours(15, 4);
+  PutTextAt(1, StatusRow, BlankRow);
+  ShowMessage(1, StatusRow, Both, "Saved          %s %s : %s", labels.level, labels.ident, OutputPath);
+  StatusRow += 1;
+  ShowMessage(-1, 0, LogOnly, "\n");
+  SetColours(15, 0);
+}
+
+void ShowDiskTime(const PhaseTimes& times) {
+  uint32_t disk = times.read + times.write;
+  ShowMessage(1, StatusRow, Both, "Disk I/O    ...     %3lu.%02lu   (%01lu.%02lu read +%01lu.%02lu write)",
+              Seconds(disk), Hundredths(disk), Seconds(times.read), Hundredths(times.read),
+              Seconds(times.write), Hundredths(times.write));
+  ShowMessage(-1, 0, LogOnly, "\n");
+}
+
+// The screen rows a level's pass writes below the mode line, cleared for
+// the next level of a whole-file run (the too-large message included).
+void ClearLevelRows() {
+  SetColours(15, 0);
+  for (int row = 16; row <= 24; row++) {
+    if (row != 23) PutTextAt(1, row, BlankRow);
+  }
+}
+
+}  // namespace
+
+void RunOneLevel() {
+  LevelIndex = 0;
+  LevelTotal = 1;
+  PhaseTimes times = {0, 0, 0, 0};
+  Labels labels = BuildLevel(&times);
+  TimerStart();
+  PlanLevel(times, labels);
+  WriteOutputWad();
+  times.write = static_cast<uint32_t>(TimerStop());
+  ShowDiskTime(times);
+}
+
+void RunEveryLevel() {
+  // A level is a marker and its ten lumps; the next one starts after them.
+  LevelTotal = 0;
+  for (int32_t at = FindLevelMarker(0); at >= 0; at = FindLevelMarker(at + 11)) LevelTotal++;
+  if (LevelTotal == 0) FatalError("File %s holds no level", InputPath);
+
+  const AxisModes axisMode = AxisMode;
+  PhaseTimes total = {0, 0, 0, 0};
+  int32_t marker = FindLevelMarker(0);
+  for (LevelIndex = 0; LevelIndex < LevelTotal; LevelIndex++, marker = FindLevelMarker(marker + 11)) {
+    LevelMarkerIndex = static_cast<int16_t>(marker);
+    char name[9];
+    CopyLumpName(name, &Directory[LevelMarkerIndex]);
+    SetFatalContext(name);
+    // Each level starts from the same settings: a one-sector level turns
+    // the axis mode off for itself only.
+    AxisMode = axisMode;
+    StatusRow = 14;
+    if (LevelIndex > 0) ClearLevelRows();
+    ShowMessage(50, StatusRow + 1, ScreenOnly, "%-8s (%d of %d)     ", name, LevelIndex + 1, LevelTotal);
+
+    PhaseTimes times = {0, 0, 0, 0};
+    Labels labels = BuildLevel(&times);
+    TimerStart();
+    PlanLevel(times, labels);
+    WriteLevelLumps();
+    times.write = static_cast<uint32_t>(TimerStop());
+    total.read += times.read;
+    total.write += times.write;
+
+    // Nothing of the level is needed once its lumps are written.
+    ReleaseTree();
+    ResetTree();
+    ReleaseLevel();
+  }
+  LevelIndex = LevelTotal - 1;
+  SetFatalContext(nullptr);
+
+  TimerStart();
+  FinishOutputAssembly();
+  total.write += static_cast<uint32_t>(TimerStop());
+  ShowDiskTime(total);
+}

@@ -1,0 +1,23 @@
+// One level from its loading line to its saved line: the stages in their
+// fixed order, their screen and log lines, and the phase times. A run
+// rebuilds one level, or every level of the file in directory order.
+#pragma once
+
+#include <cstdint>
+
+// Hundredths of a second spent in each phase.
+struct PhaseTimes {
+  uint32_t read;
+  uint32_t nodes;
+  uint32_t blockmap;
+  uint32_t write;
+};
+
+// Rebuilds the level at LevelMarkerIndex (0 when no level was named: the
+// loaders settle it) and writes the whole output file.
+void RunOneLevel();
+
+// Rebuilds every level of the input, in directory order, into one output;
+// the level's memory is released before the next one is loaded. "File %s
+// has no level" when there is none.
+void RunEveryLevel();
