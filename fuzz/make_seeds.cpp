@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "fuzz/level_input.h"
-#include "tests/support/level_check.h"
+#include "check/level_check.h"
 #include "tests/support/wadbuilder.h"
 
 namespace {

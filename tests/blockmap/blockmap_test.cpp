@@ -15,7 +15,7 @@
 #include "blockmap/blockmap.h"
 #include "console/console.h"
 #include "console/services.h"
-#include "tests/support/blockmap_check.h"
+#include "tests/support/check_report.h"
 #include "wad/bytes.h"
 #include "wad/level.h"
 
@@ -171,7 +171,7 @@ TEST_F(TriangleTest, MatchesTheSixtyTwoByteLump) {
   EXPECT_EQ(size, 62);
   // Blocks 0 and 1 hold the same linedefs and still get a list each.
   EXPECT_NE(words[4], words[5]);
-  EXPECT_TRUE(CheckBlockmap(Ends(), LumpBytes()).empty());
+  EXPECT_TRUE(BlockmapProblems(Ends(), LumpBytes()).empty());
 }
 
 TEST_F(TriangleTest, DirectionOfTheLinedefsDoesNotMatter) {
@@ -531,7 +531,7 @@ TEST_F(BlockmapTest, RandomLevelsListEveryLinedefWhereTheWalkReachesIt) {
                                            << a.Y << ")-(" << z.X << "," << z.Y << ")";
       checkedLines++;
     }
-    std::vector<std::string> problems = CheckBlockmap(Ends(), LumpBytes());
+    std::vector<std::string> problems = BlockmapProblems(Ends(), LumpBytes());
     ASSERT_TRUE(problems.empty()) << "level " << level << ": " << problems[0];
 
     FreeBlock(Level.BlockmapLump);

@@ -110,18 +110,18 @@ def mutations(wad):
         w.put("SEGS", base + 4, 1)
 
     return [
-        ("root children swapped", "sides:", swap_root),
-        ("root box too small", "boxes:", shrink_box),
+        ("root children swapped", "but lies under its", swap_root),
+        ("root box too small", "box x", shrink_box),
         ("seg angle", "has angle", bend_angle),
         ("seg offset", "has offset", shift_offset),
-        ("seg end vertex", "segs:", wrong_vertex),
-        ("cut point moved", "segs:", move_cut_point),
+        ("seg end vertex", " SEGS 0: ", wrong_vertex),
+        ("cut point moved", " SEGS ", move_cut_point),
         ("seg left out of its subsector", "belongs to no subsector", drop_from_subsector),
-        ("block list entry", "blockmap:", wrong_block_entry),
-        ("REJECT bit", "REJECT", flip_reject),
-        ("linedef flags", "linedefs:", linedef_flags),
-        ("thing moved", "THINGS changed", move_thing),
-        ("seg on the other side", "subsectors:", other_side),
+        ("block list entry", " BLOCKMAP ", wrong_block_entry),
+        ("REJECT bit", " REJECT -: ", flip_reject),
+        ("linedef flags", " LINEDEFS 3: ", linedef_flags),
+        ("thing moved", " THINGS -: THINGS changed", move_thing),
+        ("seg on the other side", "mixes sectors", other_side),
     ]
 
 

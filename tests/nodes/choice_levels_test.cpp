@@ -5,7 +5,7 @@
 
 #include "nodes/score.h"
 #include "tests/nodes/node_fixture.h"
-#include "tests/support/level_check.h"
+#include "check/wad_image.h"
 
 namespace {
 

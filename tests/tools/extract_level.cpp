@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/level_check.h"
+#include "check/level_check.h"
 #include "tests/support/wadbuilder.h"
 
 namespace {

@@ -1,40 +1,14 @@
-// Reads WAD files and checks a rebuilt level: that everything the node
-// builder must keep is kept, and that the SEGS, SSECTORS, NODES, VERTEXES
-// and BLOCKMAP it wrote describe a sound partition of the level.
+// The level checker: reads the stored lumps of a level and tells whether
+// its BSP (SEGS, SSECTORS, NODES), VERTEXES and BLOCKMAP are sound, whatever
+// program built them; and, for this program's tests, whether a rebuilt
+// level is exactly what this node builder writes.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
-struct WadEntry {
-  std::string name;  // up to 8 characters, without trailing NULs
-  int32_t filePos = 0;
-  int32_t size = 0;
-};
-
-struct WadImage {
-  std::string identification;  // "IWAD" or "PWAD"
-  int32_t directoryOffset = 0;
-  std::vector<WadEntry> entries;
-  std::vector<uint8_t> bytes;  // the whole file
-};
-
-// Parses a WAD held in memory. Returns "" when the header and directory are
-// readable and every entry's data lies inside the file, else what is wrong.
-std::string ParseWad(std::vector<uint8_t> bytes, WadImage* wad);
-std::string LoadWad(const std::string& path, WadImage* wad);
-std::vector<uint8_t> EntryBytes(const WadImage& wad, size_t index);
-
-// The index of the first entry named exactly `name`, or -1.
-int FindEntry(const WadImage& wad, const std::string& name);
-
-// The ten lumps that follow a level marker, in their order.
-extern const char* const kLevelLumpNames[10];
-
-// The markers of the levels in a WAD: entries followed by the ten level
-// lumps in their standard order.
-std::vector<std::string> ListLevels(const WadImage& wad);
+#include "check/findings.h"
+#include "check/wad_image.h"
 
 struct LevelCheckOptions {
   // Greatest distance, in map units, of a seg end point from its linedef's
@@ -56,16 +30,33 @@ struct LevelCheckOptions {
   // Greatest distance a seg end point of a subsector may lie behind the
   // line of another seg of that subsector.
   double convexTolerance = 2.0;
+  // Take the line of a seg, for convexity, from its linedef side rather
+  // than from its own end points. A short piece between rounded cut points
+  // can point well away from its linedef, and the line through it then
+  // passes far from the subsector's true edge.
+  bool convexAlongLinedefs = false;
+  // Accept segs of zero length (two cuts rounded to one point): they cover
+  // nothing and are never drawn.
+  bool allowZeroLengthSegs = false;
+  // Accept a linedef side without segs when another linedef has the same
+  // two end points: builders drop such overlapping copies, whose wall the
+  // other linedef's segs already draw.
+  bool allowOverlappedLinedefs = false;
   // Greatest distance a seg end point may lie on the wrong side of the
   // partition line of a node above it.
   double sideTolerance = 3.0;
-  // Also require the BLOCKMAP layout this program writes (one shared empty
-  // list, unshared lists in block order, nothing else in the lump).
+  // Also require the BLOCKMAP this program writes: one shared empty list,
+  // unshared lists in block order and nothing else in the lump; linedef
+  // numbers in ascending order; no linedef listed in a block it does not
+  // come near; linedefs without sidedefs listed too; and the grid placed
+  // just around the linedefs. Without it, only what the game relies on is
+  // required: every linedef with a sidedef listed in every block it
+  // crosses, inside a grid that covers it.
   bool strictBlockmapLayout = true;
-  // Check BLOCKMAP at all (other tools leave out lines nothing collides with).
+  // Check BLOCKMAP at all.
   bool checkBlockmap = true;
   // Also require every vertex after the linedefs' vertexes to be an end
-  // point of some seg.
+  // point of some seg (rebuilt levels only).
   bool requireUsedCutPoints = true;
   // Also require the order this program writes the tree in: subsectors
   // whose segs follow each other through SEGS, numbered as a walk of the
@@ -86,6 +77,11 @@ struct LevelCheckOptions {
   bool exactArithmetic = true;
 };
 
+// The settings for levels built by any program: soundness only, none of
+// this program's own layout or arithmetic, and angles within 64 binary
+// units of either the side's or the seg's own direction.
+LevelCheckOptions SoundnessOptions();
+
 // The largest deviations seen, to tune the tolerances and to report.
 struct LevelCheckStats {
   double lineDistance = 0;
@@ -97,13 +93,20 @@ struct LevelCheckStats {
   int vertexes = 0, segs = 0, subsectors = 0, nodes = 0, depth = 0;
 };
 
-// Checks the partition of one level of a WAD on its own: SEGS against
-// LINEDEFS and SIDEDEFS, SSECTORS, the NODES tree and BLOCKMAP. Works on
-// levels built by any node builder (then with strictBlockmapLayout,
-// requireUsedCutPoints, exactTreeLayout and exactArithmetic off). Returns the problems found, empty when sound.
-std::vector<std::string> CheckLevelPartition(const WadImage& wad, const std::string& level,
-                                             const LevelCheckOptions& options,
-                                             LevelCheckStats* stats = nullptr);
+struct LevelReport {
+  std::vector<Finding> findings;  // as listed: problems and warnings in the order found
+  int problems = 0;               // every problem found, listed or not
+  int warnings = 0;
+  LevelCheckStats stats;
+};
+
+// Checks the partition of the level whose marker is entry `marker` of the
+// WAD: SEGS against LINEDEFS and SIDEDEFS, SSECTORS, the NODES tree and
+// BLOCKMAP, and the record counts against the original engine's limits
+// (warnings).
+LevelReport CheckLevelAt(const WadImage& wad, int marker, const LevelCheckOptions& options);
+// The same for the first level named `level`; a missing level is a problem.
+LevelReport CheckLevelPartition(const WadImage& wad, const std::string& level, const LevelCheckOptions& options);
 
 // Checks a rebuilt level against the WAD it was built from: the directory
 // and every lump outside the level unchanged, the output packed from offset
@@ -111,6 +114,10 @@ std::vector<std::string> CheckLevelPartition(const WadImage& wad, const std::str
 // for the sector count; LINEDEFS unchanged but for the renumbered vertexes;
 // VERTEXES the used input vertexes in order, then cut points; and then the
 // partition itself as CheckLevelPartition does.
-std::vector<std::string> CheckRebuiltLevel(const WadImage& input, const WadImage& output,
-                                           const std::string& level, const LevelCheckOptions& options,
-                                           LevelCheckStats* stats = nullptr);
+LevelReport CheckRebuiltLevel(const WadImage& input, const WadImage& output, const std::string& level,
+                              const LevelCheckOptions& options);
+
+// The summary line of a level: "LEVEL: sound (N segs, M subsectors, K
+// nodes)", with ", W warnings" when there are any, or "LEVEL: P problems,
+// W warnings".
+std::string FormatSummary(const std::string& level, const LevelReport& report);

@@ -1,46 +1,13 @@
-// BLOCKMAP soundness check for tests: format first, then coverage of every
-// linedef with exact integer geometry and a one-unit margin at block edges.
-#include "tests/support/blockmap_check.h"
+// BLOCKMAP soundness: format first, then coverage of every linedef with
+// exact integer geometry and a one-unit margin at block edges.
+#include "check/blockmap_check.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdarg>
-#include <cstdio>
 
 namespace {
 
-const size_t MaxReported = 100;
-
-struct Report {
-  std::vector<std::string> problems;
-  size_t dropped = 0;
-
-  __attribute__((format(printf, 2, 3))) void Add(const char* format, ...) {
-    if (problems.size() >= MaxReported) {
-      dropped++;
-      return;
-    }
-    char text[512];
-    va_list args;
-    va_start(args, format);
-    vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    problems.push_back(text);
-  }
-
-  std::vector<std::string> Finish() {
-    if (dropped > 0) {
-      char text[64];
-      snprintf(text, sizeof text, "... and %zu more problems", dropped);
-      problems.push_back(text);
-    }
-    return problems;
-  }
-};
-
-uint16_t WordAt(const std::vector<uint8_t>& lump, size_t index) {
-  return static_cast<uint16_t>(lump[2 * index] | (lump[2 * index + 1] << 8));
-}
+int WordAt(const std::vector<uint8_t>& lump, size_t index) { return lump[2 * index] | (lump[2 * index + 1] << 8); }
 
 // Whether the segment meets the closed box [left, right] x [bottom, top]:
 // the bounding boxes overlap and the box's corners are not all strictly on
@@ -66,67 +33,15 @@ struct Grid {
 
 int64_t FloorDiv128(int64_t v) { return v >= 0 ? v / 128 : -((-v + 127) / 128); }
 
-// Reads every block's list; returns false when the header itself is
-// unusable, so that nothing further can be checked.
-bool ReadLists(const std::vector<uint8_t>& lump, size_t lineCount, bool strictLayout, Grid* grid,
-               std::vector<std::vector<int32_t>>* lists, Report* report) {
-  if (lump.size() % 2 != 0) report->Add("lump size %zu is odd", lump.size());
-  if (lump.size() < 8) {
-    report->Add("lump of %zu bytes is shorter than its 8-byte header", lump.size());
-    return false;
-  }
-  size_t words = lump.size() / 2;
-  grid->originX = static_cast<int16_t>(WordAt(lump, 0));
-  grid->originY = static_cast<int16_t>(WordAt(lump, 1));
-  grid->columns = static_cast<int16_t>(WordAt(lump, 2));
-  grid->rows = static_cast<int16_t>(WordAt(lump, 3));
-  if (grid->columns <= 0 || grid->rows <= 0) {
-    report->Add("header gives %d columns and %d rows", grid->columns, grid->rows);
-    return false;
-  }
-  size_t blocks = static_cast<size_t>(grid->columns) * grid->rows;
-  if (words < blocks + 4) {
-    report->Add("lump of %zu words is too short for the offsets of %zu blocks", words, blocks);
-    return false;
-  }
-
-  lists->assign(blocks, {});
-  std::vector<bool> readable(blocks, false);
-  for (size_t b = 0; b < blocks; b++) {
-    size_t at = WordAt(lump, 4 + b);
-    if (at >= words) {
-      report->Add("block %zu: offset %zu lies past the end of the lump (%zu words)", b, at, words);
-      continue;
-    }
-    if (WordAt(lump, at) != 0) {
-      report->Add("block %zu: list at word %zu does not start with 0", b, at);
-      continue;
-    }
-    size_t w = at + 1;
-    while (w < words && WordAt(lump, w) != 0xFFFF) w++;
-    if (w >= words) {
-      report->Add("block %zu: list at word %zu has no 0xFFFF terminator", b, at);
-      continue;
-    }
-    readable[b] = true;
-    for (size_t e = at + 1; e < w; e++) {
-      int32_t line = WordAt(lump, e);
-      if (static_cast<size_t>(line) >= lineCount) {
-        report->Add("block %zu: linedef %d does not exist (%zu linedefs)", b, line, lineCount);
-        continue;
-      }
-      if (!(*lists)[b].empty() && line <= (*lists)[b].back())
-        report->Add("block %zu: linedef %d follows %d, list not strictly ascending", b, line,
-                    (*lists)[b].back());
-      (*lists)[b].push_back(line);
-    }
-  }
-  if (!strictLayout) return true;
-
-  size_t emptyList = blocks + 4;
+// This program's layout: the shared empty list, then the unshared lists in
+// block order, back to back to the end of the lump.
+void CheckStrictLayout(const std::vector<uint8_t>& lump, size_t blocks, const std::vector<bool>& readable,
+                       Findings* findings) {
+  const size_t words = lump.size() / 2;
+  const size_t emptyList = blocks + 4;
   if (words < blocks + 6 || WordAt(lump, emptyList) != 0 || WordAt(lump, emptyList + 1) != 0xFFFF) {
-    report->Add("no shared empty list (0, 0xFFFF) at word %zu", emptyList);
-    return true;
+    findings->Problem("BLOCKMAP", -1, "no shared empty list (0, 0xFFFF) at word %zu", emptyList);
+    return;
   }
   size_t expected = blocks + 6;
   for (size_t b = 0; b < blocks; b++) {
@@ -136,22 +51,82 @@ bool ReadLists(const std::vector<uint8_t>& lump, size_t lineCount, bool strictLa
     while (WordAt(lump, at + 1 + length) != 0xFFFF) length++;
     if (length == 0) {
       if (at != emptyList)
-        report->Add("block %zu: empty list at word %zu, not the shared one at %zu", b, at, emptyList);
+        findings->Problem("BLOCKMAP", b, "block %zu: empty list at word %zu, not the shared one at %zu", b, at,
+                          emptyList);
       continue;
     }
     if (at != expected)
-      report->Add("block %zu: list at word %zu, expected at %zu (lists back to back, unshared)", b,
-                  at, expected);
+      findings->Problem("BLOCKMAP", b, "block %zu: list at word %zu, expected at %zu (lists back to back, unshared)",
+                        b, at, expected);
     expected = at + length + 2;
   }
-  if (expected != words) report->Add("lists end at word %zu but the lump has %zu words", expected, words);
+  if (expected != words)
+    findings->Problem("BLOCKMAP", -1, "lists end at word %zu but the lump has %zu words", expected, words);
+}
+
+// Reads every block's list; returns false when the header itself is
+// unusable, so that nothing further can be checked.
+bool ReadLists(const std::vector<uint8_t>& lump, size_t lineCount, bool strictLayout, Grid* grid,
+               std::vector<std::vector<int32_t>>* lists, Findings* findings) {
+  if (lump.size() % 2 != 0) findings->Problem("BLOCKMAP", -1, "lump size %zu is odd", lump.size());
+  if (lump.size() < 8) {
+    findings->Problem("BLOCKMAP", -1, "lump of %zu bytes is shorter than its 8-byte header", lump.size());
+    return false;
+  }
+  size_t words = lump.size() / 2;
+  grid->originX = static_cast<int16_t>(WordAt(lump, 0));
+  grid->originY = static_cast<int16_t>(WordAt(lump, 1));
+  grid->columns = static_cast<int16_t>(WordAt(lump, 2));
+  grid->rows = static_cast<int16_t>(WordAt(lump, 3));
+  if (grid->columns <= 0 || grid->rows <= 0) {
+    findings->Problem("BLOCKMAP", -1, "header gives %d columns and %d rows", grid->columns, grid->rows);
+    return false;
+  }
+  size_t blocks = static_cast<size_t>(grid->columns) * grid->rows;
+  if (words < blocks + 4) {
+    findings->Problem("BLOCKMAP", -1, "lump of %zu words is too short for the offsets of %zu blocks", words, blocks);
+    return false;
+  }
+
+  lists->assign(blocks, {});
+  std::vector<bool> readable(blocks, false);
+  for (size_t b = 0; b < blocks; b++) {
+    size_t at = WordAt(lump, 4 + b);
+    if (at >= words) {
+      findings->Problem("BLOCKMAP", b, "block %zu: offset %zu lies past the end of the lump (%zu words)", b, at, words);
+      continue;
+    }
+    if (WordAt(lump, at) != 0) {
+      findings->Problem("BLOCKMAP", b, "block %zu: list at word %zu does not start with 0", b, at);
+      continue;
+    }
+    size_t w = at + 1;
+    while (w < words && WordAt(lump, w) != 0xFFFF) w++;
+    if (w >= words) {
+      findings->Problem("BLOCKMAP", b, "block %zu: list at word %zu has no 0xFFFF terminator", b, at);
+      continue;
+    }
+    readable[b] = true;
+    for (size_t e = at + 1; e < w; e++) {
+      int32_t line = WordAt(lump, e);
+      if (static_cast<size_t>(line) >= lineCount) {
+        findings->Problem("BLOCKMAP", b, "block %zu: linedef %d does not exist (%zu linedefs)", b, line, lineCount);
+        continue;
+      }
+      if (strictLayout && !(*lists)[b].empty() && line <= (*lists)[b].back())
+        findings->Problem("BLOCKMAP", b, "block %zu: linedef %d follows %d, list not strictly ascending", b, line,
+                          (*lists)[b].back());
+      (*lists)[b].push_back(line);
+    }
+  }
+  if (strictLayout) CheckStrictLayout(lump, blocks, readable, findings);
   return true;
 }
 
 // Every block near linedef l that its segment passes through, more than one
 // unit inside the block's edges, must list it.
-void CheckLineCovered(const LineEnds& s, int32_t l, const Grid& g,
-                      const std::vector<std::vector<int32_t>>& lists, Report* report) {
+void CheckLineCovered(const LineEnds& s, int32_t l, const Grid& g, const std::vector<std::vector<int32_t>>& lists,
+                      Findings* findings) {
   int64_t yMin = std::min(s.y1, s.y2), yMax = std::max(s.y1, s.y2);
   int64_t rowFirst = std::max<int64_t>(0, FloorDiv128(yMin - g.originY - 1));
   int64_t rowLast = std::min<int64_t>(g.rows - 1, FloorDiv128(yMax - g.originY + 1));
@@ -171,42 +146,44 @@ void CheckLineCovered(const LineEnds& s, int32_t l, const Grid& g,
       if (xa > xb) std::swap(xa, xb);
     }
     int64_t colFirst = std::max<int64_t>(0, FloorDiv128(static_cast<int64_t>(std::floor(xa)) - g.originX - 2));
-    int64_t colLast = std::min<int64_t>(g.columns - 1, FloorDiv128(static_cast<int64_t>(std::ceil(xb)) - g.originX + 2));
+    int64_t colLast =
+        std::min<int64_t>(g.columns - 1, FloorDiv128(static_cast<int64_t>(std::ceil(xb)) - g.originX + 2));
     for (int64_t c = colFirst; c <= colLast; c++) {
       int64_t left = g.originX + 128 * c, bottom = g.originY + 128 * r;
       if (!SegmentMeetsBox(s, left + 1, bottom + 1, left + 127, bottom + 127)) continue;
       int64_t b = r * g.columns + c;
       const std::vector<int32_t>& list = lists[b];
       if (std::find(list.begin(), list.end(), l) == list.end())
-        report->Add("linedef %d (%d,%d)-(%d,%d) passes through block %lld (column %lld, row %lld) "
-                    "but is not listed there", l, s.x1, s.y1, s.x2, s.y2,
-                    static_cast<long long>(b), static_cast<long long>(c), static_cast<long long>(r));
+        findings->Problem("BLOCKMAP", static_cast<long>(b),
+                          "linedef %d (%d,%d)-(%d,%d) passes through block %lld (column %lld, row %lld) but is not "
+                          "listed there",
+                          l, s.x1, s.y1, s.x2, s.y2, static_cast<long long>(b), static_cast<long long>(c),
+                          static_cast<long long>(r));
     }
   }
 }
 
 }  // namespace
 
-std::vector<std::string> CheckBlockmap(const std::vector<LineEnds>& lines,
-                                       const std::vector<uint8_t>& lump, bool strictLayout) {
-  Report report;
+void CheckBlockmap(const std::vector<LineEnds>& lines, const std::vector<uint8_t>& lump, bool strictLayout,
+                   Findings* findings) {
   Grid grid;
   std::vector<std::vector<int32_t>> lists;
-  if (!ReadLists(lump, lines.size(), strictLayout, &grid, &lists, &report)) return report.Finish();
+  if (!ReadLists(lump, lines.size(), strictLayout, &grid, &lists, findings)) return;
 
   // A listed linedef must come within one unit of the block.
-  for (size_t b = 0; b < lists.size(); b++) {
+  for (size_t b = 0; b < lists.size() && strictLayout; b++) {
     int64_t c = static_cast<int64_t>(b) % grid.columns, r = static_cast<int64_t>(b) / grid.columns;
     int64_t left = grid.originX + 128 * c, bottom = grid.originY + 128 * r;
     for (int32_t l : lists[b]) {
       const LineEnds& s = lines[l];
       if (!SegmentMeetsBox(s, left - 1, bottom - 1, left + 129, bottom + 129))
-        report.Add("linedef %d (%d,%d)-(%d,%d) is listed in block %zu (column %lld, row %lld) "
-                   "but does not come near it", l, s.x1, s.y1, s.x2, s.y2, b,
-                   static_cast<long long>(c), static_cast<long long>(r));
+        findings->Problem("BLOCKMAP", b,
+                          "linedef %d (%d,%d)-(%d,%d) is listed in block %zu (column %lld, row %lld) but does not "
+                          "come near it",
+                          l, s.x1, s.y1, s.x2, s.y2, b, static_cast<long long>(c), static_cast<long long>(r));
     }
   }
   for (size_t l = 0; l < lines.size(); l++)
-    CheckLineCovered(lines[l], static_cast<int32_t>(l), grid, lists, &report);
-  return report.Finish();
+    if (strictLayout || lines[l].required) CheckLineCovered(lines[l], static_cast<int32_t>(l), grid, lists, findings);
 }

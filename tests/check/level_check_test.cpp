@@ -3,130 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "tests/support/level_check.h"
-#include "tests/support/wadbuilder.h"
+#include "tests/check/level_fixture.h"
 
 namespace {
-
-// Two rooms side by side, x 0..64 (sector 0) and 64..128 (sector 1), y 0..64,
-// joined by a two-sided linedef 6 at x = 64 that runs north.
-//
-//   v1 (0,64) ---1--- v2 (64,64) ---2--- v3 (128,64)
-//   |0                |6                 |3
-//   v0 (0,0)  ---5--- v5 (64,0)  ---4--- v4 (128,0)
-WadBuilder::Level TwoRooms() {
-  WadBuilder::Level level;
-  level.vertexes = {{0, 0}, {0, 64}, {64, 64}, {128, 64}, {128, 0}, {64, 0}};
-  level.lines = {{0, 1, 0, -1}, {1, 2, 1, -1}, {2, 3, 2, -1}, {3, 4, 3, -1},
-                 {4, 5, 4, -1}, {5, 0, 5, -1}, {5, 2, 6, 7}};
-  level.sideSectors = {0, 0, 1, 1, 1, 0, 1, 0};
-  level.sectorCount = 2;
-  level.thingCount = 2;
-  return level;
-}
-
-enum { kNorth = 16384, kEast = 0, kSouth = 49151, kWest = 32768 };
-
-struct SegSpec {
-  int v1, v2, angle, line, direction, offset;
-};
-
-std::vector<uint8_t> SegBytes(const std::vector<SegSpec>& segs) {
-  std::vector<uint8_t> out;
-  for (const SegSpec& s : segs) {
-    std::vector<uint8_t> record = Int16Bytes({s.v1, s.v2, s.angle, s.line, s.direction, s.offset});
-    out.insert(out.end(), record.begin(), record.end());
-  }
-  return out;
-}
-
-std::vector<uint8_t> Join(std::vector<std::vector<uint8_t>> parts) {
-  std::vector<uint8_t> out;
-  for (const auto& part : parts) out.insert(out.end(), part.begin(), part.end());
-  return out;
-}
-
-// The WAD as this program writes it: every entry, empty ones and the marker
-// too, positioned where the data before it ends.
-std::vector<uint8_t> Packed(const WadBuilder& wad) {
-  std::vector<uint8_t> bytes = wad.Build();
-  int32_t directory = bytes[8] | (bytes[9] << 8) | (bytes[10] << 16) | (bytes[11] << 24);
-  int32_t position = 12;
-  for (size_t i = 0; i < wad.lumps.size(); i++) {
-    size_t at = static_cast<size_t>(directory) + 16 * i;
-    for (int k = 0; k < 4; k++) bytes[at + k] = static_cast<uint8_t>(position >> (8 * k));
-    position += static_cast<int32_t>(wad.lumps[i].data.size());
-  }
-  return bytes;
-}
-
-WadImage Image(const std::vector<uint8_t>& bytes) {
-  WadImage wad;
-  std::string error = ParseWad(bytes, &wad);
-  EXPECT_EQ(error, "");
-  return wad;
-}
-
-bool Has(const std::vector<std::string>& problems, const std::string& text) {
-  for (const std::string& p : problems)
-    if (p.find(text) != std::string::npos) return true;
-  return false;
-}
-
-std::string All(const std::vector<std::string>& problems) {
-  std::string out;
-  for (const std::string& p : problems) out += p + "\n";
-  return out;
-}
-
-class LevelCheckTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    input.Add("PLAYPAL", std::vector<uint8_t>(48, 7));
-    input.AddLevel("MAP01", TwoRooms());
-    input.Add("ENDOOM", std::vector<uint8_t>{1, 2, 3, 4, 5});
-    input.Add("EMPTY");
-    output = input;
-    // Subsector 0, the back (west) room; subsector 1, the front (east) one.
-    segs = {{0, 1, kNorth, 0, 0, 0}, {1, 2, kEast, 1, 0, 0},  {5, 0, kWest, 5, 0, 0},  {2, 5, kSouth, 6, 1, 0},
-            {2, 3, kEast, 2, 0, 0},  {3, 4, kSouth, 3, 0, 0}, {4, 5, kWest, 4, 0, 0},  {5, 2, kNorth, 6, 0, 0}};
-    subsectors = Int16Bytes({4, 0, 4, 4});
-    // x, y, dx, dy; right box top, bottom, left, right; left box; children.
-    nodes = Int16Bytes({64, 0, 0, 64, 64, 0, 64, 128, 64, 0, 0, 64, 0x8001, 0x8000});
-    // Origin (-8,-8), two columns, one row. Block 0: linedefs 0 1 2 4 5 6;
-    // block 1: 2 3 4.
-    blockmap = Int16Bytes({-8, -8, 2, 1, 8, 16, 0, -1, 0, 0, 1, 2, 4, 5, 6, -1, 0, 2, 3, 4, -1});
-  }
-
-  TestLump& Out(const std::string& name) {
-    for (TestLump& lump : output.lumps)
-      if (lump.name == name) return lump;
-    throw std::runtime_error("no lump " + name);
-  }
-
-  std::vector<std::string> Check(LevelCheckOptions options = LevelCheckOptions()) {
-    Out("SEGS").data = SegBytes(segs);
-    Out("SSECTORS").data = subsectors;
-    Out("NODES").data = nodes;
-    Out("BLOCKMAP").data = blockmap;
-    WadImage in = Image(Packed(input));
-    std::vector<uint8_t> bytes = Packed(output);
-    if (patch) patch(bytes);
-    WadImage out = Image(bytes);
-    return CheckRebuiltLevel(in, out, "MAP01", options, &stats);
-  }
-
-  WadBuilder input, output;
-  std::vector<SegSpec> segs;
-  std::vector<uint8_t> subsectors, nodes, blockmap;
-  std::function<void(std::vector<uint8_t>&)> patch;  // applied to the output file
-  LevelCheckStats stats;
-};
 
 TEST_F(LevelCheckTest, AcceptsSoundLevel) {
   std::vector<std::string> problems = Check();
@@ -150,14 +32,14 @@ TEST_F(LevelCheckTest, AcceptsCutSegAndItsNewVertex) {
 TEST_F(LevelCheckTest, PartitionCheckAcceptsTheLevelAlone) {
   Check();
   WadImage out = Image(Packed(output));
-  std::vector<std::string> problems = CheckLevelPartition(out, "MAP01", LevelCheckOptions());
+  std::vector<std::string> problems = ReportLines("MAP01", CheckLevelPartition(out, "MAP01", LevelCheckOptions()));
   EXPECT_TRUE(problems.empty()) << All(problems);
 }
 
 TEST_F(LevelCheckTest, MissingLevel) {
   Check();
   WadImage out = Image(Packed(output));
-  EXPECT_TRUE(Has(CheckLevelPartition(out, "MAP02", LevelCheckOptions()), "no entry named MAP02"));
+  EXPECT_TRUE(Has(ReportLines("MAP02", CheckLevelPartition(out, "MAP02", LevelCheckOptions())), "no level named MAP02"));
 }
 
 TEST_F(LevelCheckTest, LumpOutsideTheLevelChanged) {
@@ -239,7 +121,7 @@ TEST_F(LevelCheckTest, LinedefNamesVertexElsewhere) {
   std::vector<uint8_t>& v = Out("VERTEXES").data;
   std::swap_ranges(v.begin() + 8, v.begin() + 12, v.begin() + 20);
   std::vector<std::string> problems = Check();
-  EXPECT_TRUE(Has(problems, "vertexes: vertex 2 is (64,0), the linedefs' vertex 2 is (64,64)")) << All(problems);
+  EXPECT_TRUE(Has(problems, "vertex 2 is (64,0), the linedefs' vertex 2 is (64,64)")) << All(problems);
   EXPECT_TRUE(Has(problems, "linedef 1 end vertex 2 is (64,0), was (64,64)")) << All(problems);
 }
 
@@ -255,7 +137,7 @@ TEST_F(LevelCheckTest, UnusedVertexesAreDropped) {
   input.AddLevel("MAP01", level);
   output = input;
   // An output that kept the input's numbers.
-  EXPECT_TRUE(Has(Check(), "vertexes: vertex 0 is (500,500), the linedefs' vertex 0 is (0,0)"));
+  EXPECT_TRUE(Has(Check(), "vertex 0 is (500,500), the linedefs' vertex 0 is (0,0)"));
   output = WadBuilder();
   output.AddLevel("MAP01", TwoRooms());
   std::vector<std::string> problems = Check();
@@ -292,7 +174,7 @@ TEST_F(LevelCheckTest, SegAngle) {
   loose.exactArithmetic = false;
   segs[0].angle = kNorth + 2;
   EXPECT_TRUE(Check(loose).empty());
-  EXPECT_TRUE(Has(Check(), "arithmetic: seg 0 has angle 16386, the right side of linedef 0 has 16384"));
+  EXPECT_TRUE(Has(Check(), "seg 0 has angle 16386, the right side of linedef 0 has 16384"));
   segs[0].angle = kNorth + 3;
   EXPECT_TRUE(Has(Check(loose), "seg 0 has angle 16387"));
   segs[0].angle = kNorth;
@@ -300,7 +182,7 @@ TEST_F(LevelCheckTest, SegAngle) {
   EXPECT_TRUE(Has(Check(loose), "seg 3 has angle 16384"));
   segs[3].angle = 49152;  // exactly south, one more than this program's angle
   EXPECT_TRUE(Check(loose).empty());
-  EXPECT_TRUE(Has(Check(), "arithmetic: seg 3 has angle 49152, the left side of linedef 6 has 49151"));
+  EXPECT_TRUE(Has(Check(), "seg 3 has angle 49152, the left side of linedef 6 has 49151"));
 }
 
 TEST_F(LevelCheckTest, ExactAnglesOfSlopes) {
@@ -320,7 +202,7 @@ TEST_F(LevelCheckTest, ExactAnglesOfSlopes) {
   std::vector<std::string> problems = Check();
   EXPECT_TRUE(problems.empty()) << All(problems);
   segs[3].angle = 32871;
-  EXPECT_TRUE(Has(Check(), "arithmetic: seg 3 has angle 32871, the right side of linedef 3 has 32872"));
+  EXPECT_TRUE(Has(Check(), "seg 3 has angle 32871, the right side of linedef 3 has 32872"));
 }
 
 TEST_F(LevelCheckTest, SegOffset) {
@@ -333,7 +215,7 @@ TEST_F(LevelCheckTest, SegOffset) {
   LevelCheckOptions loose;
   loose.exactArithmetic = false;
   EXPECT_TRUE(Check(loose).empty());
-  EXPECT_TRUE(Has(Check(), "arithmetic: seg 2 has offset 30, its start lies 32 whole units from the start"));
+  EXPECT_TRUE(Has(Check(), "seg 2 has offset 30, its start lies 32 whole units from the start"));
 }
 
 TEST_F(LevelCheckTest, OffsetOfTheLeftSideCountsFromTheLinedefEnd) {
@@ -378,7 +260,7 @@ TEST_F(LevelCheckTest, OffsetsAreTruncated) {
   std::vector<std::string> problems = Check();
   EXPECT_FALSE(Has(problems, "offset")) << All(problems);
   segs[8].offset = 34;
-  EXPECT_TRUE(Has(Check(), "arithmetic: seg 8 has offset 34, its start lies 33 whole units"));
+  EXPECT_TRUE(Has(Check(), "seg 8 has offset 34, its start lies 33 whole units"));
 }
 
 TEST_F(LevelCheckTest, PiecesShortOfTheEnd) {
@@ -411,9 +293,9 @@ TEST_F(LevelCheckTest, SubsectorNotConvex) {
   subsectors = Int16Bytes({8, 0});
   nodes.clear();
   std::vector<std::string> problems = Check();
-  EXPECT_TRUE(Has(problems, "convexity: subsector 0 is not convex")) << All(problems);
+  EXPECT_TRUE(Has(problems, "subsector 0 is not convex")) << All(problems);
   EXPECT_FALSE(Has(problems, "mixes sectors")) << All(problems);
-  EXPECT_FALSE(Has(problems, "nodes:")) << All(problems);
+  EXPECT_FALSE(Has(problems, " NODES ")) << All(problems);
 }
 
 TEST_F(LevelCheckTest, ConvexityTolerance) {
@@ -429,7 +311,7 @@ TEST_F(LevelCheckTest, ConvexityTolerance) {
   LevelCheckOptions options;
   options.convexTolerance = 0.5;
   std::vector<std::string> problems = Check(options);
-  EXPECT_TRUE(Has(problems, "convexity: subsector")) << All(problems);
+  EXPECT_TRUE(Has(problems, "subsector")) << All(problems);
 }
 
 TEST_F(LevelCheckTest, SegInNoSubsectorOrInTwo) {
@@ -447,7 +329,7 @@ TEST_F(LevelCheckTest, SegInNoSubsectorOrInTwo) {
 TEST_F(LevelCheckTest, ChildrenSwapped) {
   nodes = Int16Bytes({64, 0, 0, 64, 64, 0, 0, 64, 64, 0, 64, 128, 0x8000, 0x8001});
   std::vector<std::string> problems = Check();
-  EXPECT_TRUE(Has(problems, "sides: seg 0 of subsector 0 has (0,0) 64.00 units left of node 0's line")) << All(problems);
+  EXPECT_TRUE(Has(problems, "seg 0 of subsector 0 has (0,0) 64.00 units left of node 0's line")) << All(problems);
 }
 
 TEST_F(LevelCheckTest, PartitionLineBesideTheWall) {
@@ -456,7 +338,7 @@ TEST_F(LevelCheckTest, PartitionLineBesideTheWall) {
   std::vector<uint8_t> moved = Int16Bytes({61, 0});
   std::copy(moved.begin(), moved.end(), nodes.begin());
   EXPECT_TRUE(Check(anyLine).empty());  // 3 units: within the tolerance
-  EXPECT_TRUE(Has(Check(), "nodes: node 0's line (61,0)+(0,64) is no seg of its subtree (none starts there)"));
+  EXPECT_TRUE(Has(Check(), "node 0's line (61,0)+(0,64) is no seg of its subtree (none starts there)"));
   moved = Int16Bytes({60, 0});
   std::copy(moved.begin(), moved.end(), nodes.begin());
   EXPECT_TRUE(Has(Check(anyLine), "has (64,64) 4.00 units right of node 0's line"));
@@ -474,7 +356,7 @@ TEST_F(LevelCheckTest, PartitionLineIsASeg) {
   nodes = Int16Bytes({64, 64, 0, -64, 64, 0, 0, 64, 64, 0, 64, 128, 0x8000, 0x8001});
   std::vector<std::string> problems = Check();
   EXPECT_FALSE(Has(problems, "no seg")) << All(problems);
-  EXPECT_TRUE(Has(problems, "layout: subsector 1 should be number 0")) << All(problems);
+  EXPECT_TRUE(Has(problems, "subsector 1 should be number 0")) << All(problems);
   // An axis mode's root may follow the cut.
   nodes = Int16Bytes({64, 8, 0, 56, 64, 0, 64, 128, 64, 0, 0, 64, 0x8001, 0x8000});
   LevelCheckOptions options;
@@ -490,9 +372,9 @@ TEST_F(LevelCheckTest, ZeroLengthPartition) {
 
 TEST_F(LevelCheckTest, BoxTooSmall) {
   nodes = Int16Bytes({64, 0, 0, 64, 64, 0, 64, 127, 64, 0, 0, 64, 0x8001, 0x8000});
-  EXPECT_TRUE(Has(Check(), "boxes: node 0 right box x 64..127 y 0..64 does not hold its segs x 64..128 y 0..64"));
+  EXPECT_TRUE(Has(Check(), "node 0 right box x 64..127 y 0..64 does not hold its segs x 64..128 y 0..64"));
   nodes = Int16Bytes({64, 0, 0, 64, 64, 0, 64, 128, 64, 1, 0, 64, 0x8001, 0x8000});
-  EXPECT_TRUE(Has(Check(), "boxes: node 0 left box"));
+  EXPECT_TRUE(Has(Check(), "node 0 left box"));
 }
 
 TEST_F(LevelCheckTest, ChildIndexesOutOfRange) {
@@ -530,14 +412,14 @@ TEST_F(LevelCheckTest, PartialRecords) {
   nodes.push_back(0);
   subsectors.push_back(0);
   std::vector<std::string> problems = Check();
-  EXPECT_TRUE(Has(problems, "NODES is 29 bytes")) << All(problems);
-  EXPECT_TRUE(Has(problems, "SSECTORS is 9 bytes")) << All(problems);
+  EXPECT_TRUE(Has(problems, "NODES -: 29 bytes, not whole 28-byte records")) << All(problems);
+  EXPECT_TRUE(Has(problems, "SSECTORS -: 9 bytes, not whole 4-byte records")) << All(problems);
 }
 
 TEST_F(LevelCheckTest, BlockmapMissesALine) {
   blockmap = Int16Bytes({-8, -8, 2, 1, 8, 16, 0, -1, 0, 0, 1, 2, 4, 5, 6, -1, 0, 2, 4, -1, -1});
   std::vector<std::string> problems = Check();
-  EXPECT_TRUE(Has(problems, "blockmap: ")) << All(problems);
+  EXPECT_TRUE(Has(problems, " BLOCKMAP ")) << All(problems);
   LevelCheckOptions options;
   options.checkBlockmap = false;
   EXPECT_TRUE(Check(options).empty());
@@ -547,7 +429,7 @@ TEST_F(LevelCheckTest, BlockmapGridTooSmall) {
   // One block at the origin: what it lists is right, the east room is left out.
   blockmap = Int16Bytes({-8, -8, 1, 1, 7, 0, -1, 0, 0, 1, 2, 4, 5, 6, -1});
   std::vector<std::string> problems = Check();
-  EXPECT_TRUE(Has(problems, "blockmap: the grid x -8..119 y -8..119 does not cover the linedefs x 0..128 y 0..64"))
+  EXPECT_TRUE(Has(problems, "the grid x -8..119 y -8..119 does not cover the linedefs x 0..128 y 0..64"))
       << All(problems);
 }
 
@@ -555,7 +437,7 @@ TEST_F(LevelCheckTest, BlockmapGridOffItsPlace) {
   // Origin (-16,-8): a grid that covers the level, but not this program's.
   blockmap = Int16Bytes({-16, -8, 2, 1, 8, 16, 0, -1, 0, 0, 1, 2, 4, 5, 6, -1, 0, 2, 3, 4, -1});
   std::vector<std::string> problems = Check();
-  EXPECT_TRUE(Has(problems, "blockmap: the grid is at (-16,-8) with 2 columns and 1 rows; the linedefs x 0..128 "
+  EXPECT_TRUE(Has(problems, "the grid is at (-16,-8) with 2 columns and 1 rows; the linedefs x 0..128 "
                             "y 0..64 give (-8,-8), 2 columns and 1 rows"))
       << All(problems);
   EXPECT_FALSE(Has(problems, "does not cover")) << All(problems);
@@ -570,7 +452,7 @@ TEST_F(LevelCheckTest, ManyProblemsOfOneKindAreSummed) {
   EXPECT_TRUE(Has(problems, "seg 7 has angle")) << All(problems);
   for (int i = 0; i < 40; i++) segs.push_back({0, 1, kNorth, 0, 1, 0});
   problems = Check();
-  EXPECT_TRUE(Has(problems, "more segs problems")) << All(problems);
+  EXPECT_TRUE(Has(problems, "SEGS -: 15 more like \"seg 8 lies on the left side of linedef 0")) << All(problems);
 }
 
 TEST_F(LevelCheckTest, HexenLinedefsKeepTheirArguments) {
@@ -592,12 +474,17 @@ TEST(WadImageTest, ListsLevelsAndRefusesBrokenFiles) {
   wad.Add("PLAYPAL", {1});
   wad.AddLevel("E1M1", TwoRooms());
   wad.AddLevel("E1M2", TwoRooms());
-  wad.Add("THINGS", {2});
+  wad.Add("THINGS", {2});  // a level of its own, whose marker is BLOCKMAP
   WadImage image;
   ASSERT_EQ(ParseWad(wad.Build("IWAD"), &image), "");
   EXPECT_EQ(image.identification, "IWAD");
-  EXPECT_EQ(ListLevels(image), (std::vector<std::string>{"E1M1", "E1M2"}));
+  EXPECT_EQ(ListLevels(image), (std::vector<std::string>{"E1M1", "E1M2", "BLOCKMAP"}));
+  EXPECT_EQ(ListLevelMarkers(image), (std::vector<int>{1, 12, 22}));
   EXPECT_EQ(FindEntry(image, "E1M2"), 12);
+  EXPECT_EQ(FindLevel(image, "BLOCKMAP"), 22);  // the first BLOCKMAP, entry 11, is no marker
+  EXPECT_EQ(FindLevel(image, "PLAYPAL"), -1);
+  EXPECT_EQ(ReportLines("BLOCKMAP", CheckLevelAt(image, 22, SoundnessOptions())),
+            std::vector<std::string>{"BLOCKMAP LINEDEFS -: missing: the directory ends after entry 23"});
   EXPECT_EQ(EntryBytes(image, 0), std::vector<uint8_t>{1});
 
   std::vector<uint8_t> bytes = wad.Build();
@@ -639,7 +526,7 @@ TEST_F(ThreeNodeTest, NodesNumberedBackFirst) {
   root = Int16Bytes({64, 0, 0, 64, 64, 0, 64, 128, 64, 0, 0, 64, 1, 0});
   nodes = Join({west, east, root});
   std::vector<std::string> problems = Check();
-  EXPECT_TRUE(Has(problems, "layout: node 1 should be number 0")) << All(problems);
+  EXPECT_TRUE(Has(problems, "node 1 should be number 0")) << All(problems);
   EXPECT_EQ(problems.size(), 2u) << All(problems);
   LevelCheckOptions options;
   options.exactTreeLayout = false;
@@ -653,8 +540,8 @@ TEST_F(ThreeNodeTest, SubsectorsNumberedFrontFirst) {
   west = Int16Bytes({0, 0, 0, 64, 64, 0, 0, 64, 64, 0, 0, 0, 0x8000, 0x8001});
   nodes = Join({east, west, root});
   std::vector<std::string> problems = Check();
-  EXPECT_TRUE(Has(problems, "layout: subsector 1 should be number 0")) << All(problems);
-  EXPECT_TRUE(Has(problems, "layout: subsector 0 starts at seg 1, the one before it ends before seg 0")) << All(problems);
+  EXPECT_TRUE(Has(problems, "subsector 1 should be number 0")) << All(problems);
+  EXPECT_TRUE(Has(problems, "subsector 0 starts at seg 1, the one before it ends before seg 0")) << All(problems);
   LevelCheckOptions options;
   options.exactTreeLayout = false;
   problems = Check(options);
@@ -665,7 +552,7 @@ TEST_F(ThreeNodeTest, BoxWiderThanItsSegs) {
   root = Int16Bytes({64, 0, 0, 64, 64, 0, 64, 129, 64, 0, 0, 64, 0, 1});
   nodes = Join({east, west, root});
   std::vector<std::string> problems = Check();
-  EXPECT_TRUE(Has(problems, "boxes: node 2 right box x 64..129 y 0..64 is wider than its segs x 64..128 y 0..64"))
+  EXPECT_TRUE(Has(problems, "node 2 right box x 64..129 y 0..64 is wider than its segs x 64..128 y 0..64"))
       << All(problems);
   LevelCheckOptions options;
   options.exactTreeLayout = false;
@@ -677,7 +564,7 @@ TEST_F(ThreeNodeTest, SegOnTheWrongSideOfAnAncestor) {
   segs[5] = {0, 1, kNorth, 0, 0, 0};
   segs[1] = {3, 4, kSouth, 3, 0, 0};
   std::vector<std::string> problems = Check();
-  EXPECT_TRUE(Has(problems, "sides: seg 5 of subsector 3 has (0,0) 64.00 units left of node 2's line")) << All(problems);
+  EXPECT_TRUE(Has(problems, "seg 5 of subsector 3 has (0,0) 64.00 units left of node 2's line")) << All(problems);
 }
 
 }  // namespace

@@ -1,0 +1,124 @@
+#include "check/level_check.h"
+
+#include <cstring>
+
+#include "check/map_level.h"
+#include "check/partition_checks.h"
+
+LevelCheckOptions SoundnessOptions() {
+  LevelCheckOptions options;
+  options.strictBlockmapLayout = false;
+  options.requireUsedCutPoints = false;
+  options.exactTreeLayout = false;
+  options.exactArithmetic = false;
+  options.angleFromSegVertexes = true;
+  options.angleTolerance = 64;
+  options.convexAlongLinedefs = true;
+  options.allowZeroLengthSegs = true;
+  options.allowOverlappedLinedefs = true;
+  return options;
+}
+
+namespace {
+
+// The signature of node formats other than the one checked here, at the
+// start of NODES (or of SSECTORS for the GL forms), or "" when there is none.
+std::string OtherNodeFormat(const std::vector<uint8_t>& lump) {
+  static const char* const kSignatures[] = {"XNOD", "ZNOD", "XGLN", "ZGLN", "XGL2", "ZGL2", "XGL3", "ZGL3", "xNd4"};
+  if (lump.size() < 4) return "";
+  for (const char* signature : kSignatures)
+    if (std::memcmp(lump.data(), signature, 4) == 0) return signature;
+  return "";
+}
+
+// Whether GL nodes (a GL_ marker of the level's name) follow the level.
+bool HasGlNodes(const WadImage& wad, const MapLevel& level) {
+  std::string marker = "GL_" + level.name;
+  int after = level.marker + (level.hexen ? 12 : 11);
+  return after < static_cast<int>(wad.entries.size()) && wad.entries[after].name.compare(0, 8, marker, 0, 8) == 0;
+}
+
+// Whether SEGS, SSECTORS and NODES hold nodes in the format checked here;
+// when they do not, the one problem that says why.
+bool HasStandardNodes(const WadImage& wad, const MapLevel& level, Findings* findings) {
+  for (LevelSlot slot : {kNodes, kSubsectors}) {
+    std::string format = OtherNodeFormat(level.lumps[slot]);
+    if (!format.empty()) {
+      findings->Problem(kLevelLumpNames[slot - 1], -1,
+                        "the nodes are in the extended format %s, which the original engine cannot read; not checked",
+                        format.c_str());
+      return false;
+    }
+  }
+  if (level.lumps[kSegs].empty() && level.lumps[kSubsectors].empty() && level.lumps[kNodes].empty()) {
+    findings->Problem("NODES", -1, "no nodes: SEGS, SSECTORS and NODES are empty%s",
+                      HasGlNodes(wad, level) ? " (the GL nodes after the level are not checked)" : "");
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void CheckDecodedLevel(const WadImage& wad, MapLevel& level, const LevelCheckOptions& options, Findings* findings,
+                       LevelCheckStats* stats) {
+  stats->vertexes = static_cast<int>(level.vertexes.size());
+  stats->segs = static_cast<int>(level.segs.size());
+  stats->subsectors = static_cast<int>(level.subsectors.size());
+  stats->nodes = static_cast<int>(level.nodes.size());
+  if (HasStandardNodes(wad, level, findings)) {
+    if (level.segs.empty()) findings->Problem("SEGS", -1, "SEGS is empty");
+    if (level.subsectors.empty()) findings->Problem("SSECTORS", -1, "SSECTORS is empty");
+    CheckSegs(level, options, findings, stats);
+    CheckSubsectors(level, options, findings, stats);
+    CheckTree(level, options, findings, stats);
+  }
+  if (options.checkBlockmap) CheckBlockmapLump(level, options, findings);
+  CheckLimits(level, findings);
+}
+
+LevelReport FinishReport(const Findings& findings, const LevelCheckStats& stats) {
+  LevelReport report;
+  report.findings = findings.Finish();
+  report.problems = findings.problems();
+  report.warnings = findings.warnings();
+  report.stats = stats;
+  return report;
+}
+
+LevelReport CheckLevelAt(const WadImage& wad, int marker, const LevelCheckOptions& options) {
+  Findings findings;
+  LevelCheckStats stats;
+  MapLevel level;
+  if (ReadLevel(wad, marker, &level, &findings)) {
+    DecodeLevel(&level, &findings);
+    CheckDecodedLevel(wad, level, options, &findings, &stats);
+  }
+  return FinishReport(findings, stats);
+}
+
+LevelReport CheckLevelPartition(const WadImage& wad, const std::string& name, const LevelCheckOptions& options) {
+  int marker = FindLevel(wad, name);
+  if (marker >= 0) return CheckLevelAt(wad, marker, options);
+  Findings findings;
+  findings.Problem("-", -1, "no level named %s (a marker followed by THINGS)", PrintableName(name).c_str());
+  return FinishReport(findings, LevelCheckStats());
+}
+
+namespace {
+
+std::string Count(int n, const char* what) { return Format("%d %s%s", n, what, n == 1 ? "" : "s"); }
+
+}  // namespace
+
+std::string FormatSummary(const std::string& level, const LevelReport& report) {
+  std::string text = PrintableName(level) + ": ";
+  if (report.problems == 0) {
+    text += Format("sound (%s, %s, %s)", Count(report.stats.segs, "seg").c_str(),
+                   Count(report.stats.subsectors, "subsector").c_str(), Count(report.stats.nodes, "node").c_str());
+  } else {
+    text += Count(report.problems, "problem");
+  }
+  if (report.warnings > 0 || report.problems > 0) text += ", " + Count(report.warnings, "warning");
+  return text;
+}

@@ -1,0 +1,121 @@
+#include "check/map_level.h"
+
+#include <algorithm>
+
+#include "check/bytes.h"
+
+void MapBox::Add(const MapPoint& p) {
+  minX = std::min(minX, p.x);
+  maxX = std::max(maxX, p.x);
+  minY = std::min(minY, p.y);
+  maxY = std::max(maxY, p.y);
+}
+
+void MapBox::Add(const MapBox& b) {
+  if (b.Empty()) return;
+  minX = std::min(minX, b.minX);
+  maxX = std::max(maxX, b.maxX);
+  minY = std::min(minY, b.minY);
+  maxY = std::max(maxY, b.maxY);
+}
+
+bool ReadLevel(const WadImage& wad, int marker, MapLevel* level, Findings* findings) {
+  const int entries = static_cast<int>(wad.entries.size());
+  level->marker = marker;
+  level->name = wad.entries[marker].name;
+  for (int slot = 1; slot <= 10; slot++) {
+    const char* expected = kLevelLumpNames[slot - 1];
+    if (marker + slot >= entries) {
+      findings->Problem(expected, -1, "missing: the directory ends after entry %d", entries - 1);
+      return false;
+    }
+    const std::string& found = wad.entries[marker + slot].name;
+    if (found != expected) {
+      findings->Problem(expected, -1, "missing: entry %d after %s is %s, expected %s", marker + slot,
+                        PrintableName(level->name).c_str(), PrintableName(found).c_str(), expected);
+      return false;
+    }
+    level->lumps[slot] = EntryBytes(wad, marker + slot);
+  }
+  level->hexen = marker + 11 < entries && wad.entries[marker + 11].name == "BEHAVIOR";
+  return true;
+}
+
+namespace {
+
+void CheckWholeRecords(const MapLevel& level, LevelSlot slot, size_t record, Findings* findings) {
+  size_t size = level.lumps[slot].size();
+  if (size % record != 0)
+    findings->Problem(kLevelLumpNames[slot - 1], -1, "%zu bytes, not whole %zu-byte records", size, record);
+}
+
+}  // namespace
+
+void DecodeLevel(MapLevel* level, Findings* findings) {
+  const std::vector<uint8_t>& vertexes = level->lumps[kVertexes];
+  CheckWholeRecords(*level, kVertexes, 4, findings);
+  for (size_t at = 0; at + 4 <= vertexes.size(); at += 4)
+    level->vertexes.push_back({LumpS16(vertexes, at), LumpS16(vertexes, at + 2)});
+
+  const std::vector<uint8_t>& lines = level->lumps[kLineDefs];
+  const size_t lineRecord = level->hexen ? 16 : 14;
+  const size_t sideAt = level->hexen ? 12 : 10;
+  CheckWholeRecords(*level, kLineDefs, lineRecord, findings);
+  for (size_t at = 0; at + lineRecord <= lines.size(); at += lineRecord) {
+    MapLine line;
+    line.v1 = LumpU16(lines, at);
+    line.v2 = LumpU16(lines, at + 2);
+    line.flags = LumpU16(lines, at + 4);
+    line.special = level->hexen ? lines[at + 6] : LumpU16(lines, at + 6);
+    line.side[0] = LumpU16(lines, at + sideAt);
+    line.side[1] = LumpU16(lines, at + sideAt + 2);
+    line.valid = line.v1 < static_cast<int>(level->vertexes.size()) &&
+                 line.v2 < static_cast<int>(level->vertexes.size());
+    if (!line.valid) {
+      findings->Problem("LINEDEFS", static_cast<long>(level->lines.size()),
+                        "linedef %zu names vertexes %d and %d, VERTEXES has %zu", level->lines.size(), line.v1,
+                        line.v2, level->vertexes.size());
+    }
+    level->lines.push_back(line);
+  }
+
+  const std::vector<uint8_t>& sides = level->lumps[kSideDefs];
+  for (size_t at = 0; at + 30 <= sides.size(); at += 30) level->sideSectors.push_back(LumpS16(sides, at + 28));
+
+  const std::vector<uint8_t>& sectors = level->lumps[kSectors];
+  for (size_t at = 0; at + 26 <= sectors.size(); at += 26)
+    level->sectors.push_back(
+        {LumpS16(sectors, at), LumpS16(sectors, at + 2), LumpS16(sectors, at + 22), LumpS16(sectors, at + 24)});
+
+  const std::vector<uint8_t>& segs = level->lumps[kSegs];
+  CheckWholeRecords(*level, kSegs, 12, findings);
+  for (size_t at = 0; at + 12 <= segs.size(); at += 12) {
+    level->segs.push_back({LumpU16(segs, at), LumpU16(segs, at + 2), LumpU16(segs, at + 4), LumpU16(segs, at + 6),
+                           LumpU16(segs, at + 8), LumpU16(segs, at + 10), false});
+  }
+
+  const std::vector<uint8_t>& subsectors = level->lumps[kSubsectors];
+  CheckWholeRecords(*level, kSubsectors, 4, findings);
+  for (size_t at = 0; at + 4 <= subsectors.size(); at += 4)
+    level->subsectors.push_back({LumpU16(subsectors, at), LumpU16(subsectors, at + 2)});
+
+  const std::vector<uint8_t>& nodes = level->lumps[kNodes];
+  CheckWholeRecords(*level, kNodes, 28, findings);
+  for (size_t at = 0; at + 28 <= nodes.size(); at += 28) {
+    MapNode node;
+    node.x = LumpS16(nodes, at);
+    node.y = LumpS16(nodes, at + 2);
+    node.dx = LumpS16(nodes, at + 4);
+    node.dy = LumpS16(nodes, at + 6);
+    for (int side = 0; side < 2; side++)
+      for (int k = 0; k < 4; k++) node.box[side][k] = LumpS16(nodes, at + 8 + 8 * side + 2 * k);
+    node.child[0] = LumpU16(nodes, at + 24);
+    node.child[1] = LumpU16(nodes, at + 26);
+    level->nodes.push_back(node);
+  }
+}
+
+int SideSector(const MapLevel& level, int sidedef) {
+  if (sidedef < 0 || sidedef >= static_cast<int>(level.sideSectors.size())) return -1;
+  return level.sideSectors[sidedef];
+}

@@ -1,0 +1,78 @@
+// One level of a WAD as the checker sees it: the ten lumps after the
+// marker, as stored, and their records decoded. Independent of the node
+// builder: nothing here reads or touches the builder's level in memory.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "check/findings.h"
+#include "check/wad_image.h"
+
+// Level slots, counted from the marker.
+enum LevelSlot {
+  kThings = 1, kLineDefs, kSideDefs, kVertexes, kSegs, kSubsectors, kNodes, kSectors, kReject, kBlockmap
+};
+
+struct MapPoint {
+  int x, y;
+  bool operator==(const MapPoint& o) const { return x == o.x && y == o.y; }
+};
+
+struct MapLine {
+  int v1, v2;   // vertex numbers as stored (unsigned 16-bit)
+  int flags;
+  int special;  // 0 for none
+  int side[2];  // right and left sidedef, 0xFFFF for none
+  bool valid;   // both vertex numbers name vertexes
+};
+
+struct MapSeg {
+  int v1, v2, angle, line, direction, offset;
+  bool valid;  // vertexes, linedef, direction and side all exist
+};
+
+struct MapSector {
+  int floor, ceiling, special, tag;
+};
+
+struct MapSubsector {
+  int count, first;
+};
+
+struct MapNode {
+  int x, y, dx, dy;
+  int box[2][4];  // right, left: top, bottom, left, right
+  int child[2];   // right (front), left (back)
+};
+
+struct MapBox {
+  int minX = 1 << 30, maxX = -(1 << 30), minY = 1 << 30, maxY = -(1 << 30);
+  bool Empty() const { return minX > maxX; }
+  void Add(const MapPoint& p);
+  void Add(const MapBox& b);
+};
+
+struct MapLevel {
+  int marker = -1;
+  std::string name;
+  bool hexen = false;
+  std::vector<uint8_t> lumps[11];  // by slot, 1 to 10
+  std::vector<MapPoint> vertexes;
+  std::vector<MapLine> lines;
+  std::vector<int> sideSectors;
+  std::vector<MapSector> sectors;
+  std::vector<MapSeg> segs;
+  std::vector<MapSubsector> subsectors;
+  std::vector<MapNode> nodes;
+};
+
+// Reads the ten lumps after the marker; false (with the problem noted)
+// when they are not all there in their order.
+bool ReadLevel(const WadImage& wad, int marker, MapLevel* level, Findings* findings);
+// Decodes the records of the lumps read; partial records are problems.
+void DecodeLevel(MapLevel* level, Findings* findings);
+
+// The sector of a sidedef, -1 when there is no such sidedef.
+int SideSector(const MapLevel& level, int sidedef);

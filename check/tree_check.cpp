@@ -1,0 +1,251 @@
+// NODES: the tree from the root reaches every node and subsector once,
+// every seg lies on its side of the partition lines above it, and the
+// boxes hold what lies under them. The walk keeps its own stack, so that
+// a tree as deep as the lump allows cannot overflow the program's.
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "check/partition_checks.h"
+
+namespace {
+
+const char* ChildName(int side) { return side ? "left" : "right"; }
+
+class TreeWalk {
+ public:
+  TreeWalk(const MapLevel& level, const LevelCheckOptions& options, Findings* findings, LevelCheckStats* stats)
+      : level_(level), options_(options), findings_(findings), stats_(stats),
+        nodeSeen_(level.nodes.size(), false), subsectorSeen_(level.subsectors.size(), false) {}
+
+  void Run() {
+    const int nodeCount = static_cast<int>(level_.nodes.size());
+    if (nodeCount == 0) {
+      if (level_.subsectors.size() != 1)
+        findings_->Problem("NODES", -1, "NODES is empty but there are %zu subsectors", level_.subsectors.size());
+      if (!level_.subsectors.empty()) VisitSubsector(0);
+    } else {
+      Walk(nodeCount - 1);
+      if (options_.exactTreeLayout) CheckSubsectorOrder(nodeCount - 1);
+    }
+    for (size_t n = 0; n < nodeSeen_.size(); n++)
+      if (!nodeSeen_[n]) findings_->Problem("NODES", n, "node %zu is not reached from the root (the last node)", n);
+    for (size_t s = 0; s < subsectorSeen_.size(); s++)
+      if (!subsectorSeen_[s]) findings_->Problem("SSECTORS", s, "subsector %zu is not reached from the root", s);
+  }
+
+ private:
+  struct Constraint {
+    int node, side;  // side 0: right (front) of the line, 1: left (back)
+    double x, y, dx, dy, length;
+  };
+
+  // A node being walked: the next side to visit (2 when both are done),
+  // the box of the sides done, and where its segs start in subtreeSegs_.
+  struct Frame {
+    int node;
+    int side = 0;
+    bool pushed = false;  // a constraint for the side being visited is on path_
+    MapBox whole;
+    size_t firstSeg;
+  };
+
+  // Walks the tree from the root, front subtree first at every node.
+  void Walk(int root) {
+    nodeSeen_[root] = true;
+    std::vector<Frame> stack;
+    stack.push_back(Enter(root));
+    while (!stack.empty()) {
+      Frame& frame = stack.back();
+      if (frame.side == 2) {
+        MapBox box = Leave(frame);
+        stack.pop_back();
+        if (!stack.empty()) FinishSide(&stack.back(), box);
+        continue;
+      }
+      const MapNode& node = level_.nodes[frame.node];
+      double length = std::hypot(double(node.dx), double(node.dy));
+      frame.pushed = length > 0;
+      if (frame.pushed) {
+        path_.push_back({frame.node, frame.side, double(node.x), double(node.y), double(node.dx), double(node.dy),
+                         length});
+      } else if (frame.side == 0) {
+        findings_->Problem("NODES", frame.node, "node %d has a partition line of zero length", frame.node);
+      }
+      stats_->depth = std::max(stats_->depth, static_cast<int>(path_.size()));
+      int child = node.child[frame.side];
+      if (child & 0x8000) {
+        int s = child & 0x7FFF;
+        if (s >= static_cast<int>(level_.subsectors.size())) {
+          findings_->Problem("NODES", frame.node, "node %d %s child names subsector %d, SSECTORS has %zu", frame.node,
+                             ChildName(frame.side), s, level_.subsectors.size());
+          FinishSide(&frame, MapBox());
+        } else {
+          FinishSide(&frame, VisitSubsector(s));
+        }
+      } else if (child >= static_cast<int>(level_.nodes.size())) {
+        findings_->Problem("NODES", frame.node, "node %d %s child names node %d, NODES has %zu", frame.node,
+                           ChildName(frame.side), child, level_.nodes.size());
+        FinishSide(&frame, MapBox());
+      } else if (nodeSeen_[child]) {
+        findings_->Problem("NODES", child, "node %d is reached twice", child);
+        FinishSide(&frame, MapBox());
+      } else {
+        nodeSeen_[child] = true;
+        stack.push_back(Enter(child));  // frame is not used after this
+      }
+    }
+  }
+
+  Frame Enter(int n) {
+    Frame frame;
+    frame.node = n;
+    frame.firstSeg = subtreeSegs_.size();
+    return frame;
+  }
+
+  // The side being visited is done, and `box` holds the segs under it.
+  void FinishSide(Frame* frame, const MapBox& box) {
+    if (frame->pushed) path_.pop_back();
+    frame->pushed = false;
+    const int n = frame->node;
+    const int* b = level_.nodes[n].box[frame->side];  // top, bottom, left, right
+    if (!box.Empty() && (b[0] < box.maxY || b[1] > box.minY || b[2] > box.minX || b[3] < box.maxX)) {
+      findings_->Problem("NODES", n, "node %d %s box x %d..%d y %d..%d does not hold its segs x %d..%d y %d..%d", n,
+                         ChildName(frame->side), b[2], b[3], b[1], b[0], box.minX, box.maxX, box.minY, box.maxY);
+    } else if (!box.Empty() && options_.exactTreeLayout &&
+               (b[0] != box.maxY || b[1] != box.minY || b[2] != box.minX || b[3] != box.maxX)) {
+      findings_->Problem("NODES", n, "node %d %s box x %d..%d y %d..%d is wider than its segs x %d..%d y %d..%d", n,
+                         ChildName(frame->side), b[2], b[3], b[1], b[0], box.minX, box.maxX, box.minY, box.maxY);
+    }
+    frame->whole.Add(box);
+    frame->side++;
+  }
+
+  // Both sides of the node are done: its own checks, and its box.
+  MapBox Leave(const Frame& frame) {
+    const int n = frame.node;
+    bool axisRoot = options_.axisRoot && n == static_cast<int>(level_.nodes.size()) - 1;
+    if (options_.exactTreeLayout && !axisRoot) CheckLineFromSeg(n, frame.firstSeg);
+    if (options_.exactTreeLayout && n != nodesNumbered_) {
+      findings_->Problem("NODES", n, "node %d should be number %d: nodes are numbered after their subtrees, the "
+                         "front subtree first",
+                         n, nodesNumbered_);
+    }
+    nodesNumbered_++;
+    return frame.whole;
+  }
+
+  // The node's direction leads from its start to `end`. A span longer than
+  // 16 bits along x or y is written as a shorter direction along the same
+  // line: pointing the same way, and passing within a unit of `end`.
+  static bool RunsTo(const MapNode& node, MapPoint end) {
+    int64_t spanX = int64_t(end.x) - node.x, spanY = int64_t(end.y) - node.y;
+    bool fits = spanX >= -32768 && spanX <= 32767 && spanY >= -32768 && spanY <= 32767;
+    if (fits) return spanX == node.dx && spanY == node.dy;
+    double cross = double(spanX) * node.dy - double(spanY) * node.dx;
+    double dot = double(spanX) * node.dx + double(spanY) * node.dy;
+    return dot > 0 && std::fabs(cross) <= std::sqrt(double(node.dx) * node.dx + double(node.dy) * node.dy);
+  }
+
+  // The partition line of node n runs along its partition seg: from the
+  // start of a seg of the subtree to the end of a seg of the same side of
+  // the same linedef (the same seg, or the last piece of it).
+  void CheckLineFromSeg(int n, size_t firstSeg) {
+    const MapNode& node = level_.nodes[n];
+    const int vertexCount = static_cast<int>(level_.vertexes.size());
+    std::vector<std::pair<int, int>> starts;
+    for (size_t i = firstSeg; i < subtreeSegs_.size(); i++) {
+      const MapSeg& seg = level_.segs[subtreeSegs_[i]];
+      if (seg.v1 < vertexCount && level_.vertexes[seg.v1] == MapPoint{node.x, node.y})
+        starts.push_back({seg.line, seg.direction});
+    }
+    for (size_t i = firstSeg; i < subtreeSegs_.size(); i++) {
+      const MapSeg& seg = level_.segs[subtreeSegs_[i]];
+      if (seg.v2 < vertexCount && RunsTo(node, level_.vertexes[seg.v2]) &&
+          std::find(starts.begin(), starts.end(), std::make_pair(seg.line, seg.direction)) != starts.end())
+        return;
+    }
+    findings_->Problem("NODES", n, "node %d's line (%d,%d)+(%d,%d) is no seg of its subtree%s", n, node.x, node.y,
+                       node.dx, node.dy, starts.empty() ? " (none starts there)" : "");
+  }
+
+  // Subsectors are made as the tree is built, back (left) subtree first.
+  void CheckSubsectorOrder(int root) {
+    std::vector<bool> ordered(level_.nodes.size(), false);
+    std::vector<int> stack{root};
+    int next = 0;
+    while (!stack.empty()) {
+      int child = stack.back();
+      stack.pop_back();
+      if (child & 0x8000) {
+        int s = child & 0x7FFF;
+        if (s < static_cast<int>(level_.subsectors.size()) && s != next) {
+          findings_->Problem("SSECTORS", s, "subsector %d should be number %d: subsectors are numbered back subtree "
+                             "first",
+                             s, next);
+        }
+        next++;
+        continue;
+      }
+      if (child >= static_cast<int>(level_.nodes.size()) || ordered[child]) continue;
+      ordered[child] = true;
+      stack.push_back(level_.nodes[child].child[0]);
+      stack.push_back(level_.nodes[child].child[1]);  // taken first
+    }
+  }
+
+  MapBox VisitSubsector(int s) {
+    if (subsectorSeen_[s]) {
+      findings_->Problem("SSECTORS", s, "subsector %d is reached twice", s);
+      return MapBox();
+    }
+    subsectorSeen_[s] = true;
+    MapBox box;
+    const MapSubsector& sub = level_.subsectors[s];
+    for (int k = sub.first; k < sub.first + sub.count && k < static_cast<int>(level_.segs.size()); k++) {
+      const MapSeg& seg = level_.segs[k];
+      subtreeSegs_.push_back(k);
+      for (int v : {seg.v1, seg.v2}) {
+        if (v >= static_cast<int>(level_.vertexes.size())) continue;
+        const MapPoint& p = level_.vertexes[v];
+        box.Add(p);
+        CheckSides(k, s, p);
+      }
+    }
+    return box;
+  }
+
+  // Point p of seg k lies on the side of every partition line above it
+  // that the walk took.
+  void CheckSides(int k, int s, const MapPoint& p) {
+    for (const Constraint& c : path_) {
+      // Positive: to the right of the directed partition line.
+      double right = ((p.x - c.x) * c.dy - (p.y - c.y) * c.dx) / c.length;
+      double wrong = c.side == 0 ? -right : right;
+      stats_->sideDepth = std::max(stats_->sideDepth, wrong);
+      if (wrong > options_.sideTolerance) {
+        findings_->Problem("NODES", c.node,
+                           "seg %d of subsector %d has (%d,%d) %.2f units %s of node %d's line (%g,%g)+(%g,%g), but "
+                           "lies under its %s child",
+                           k, s, p.x, p.y, wrong, c.side ? "right" : "left", c.node, c.x, c.y, c.dx, c.dy,
+                           ChildName(c.side));
+      }
+    }
+  }
+
+  const MapLevel& level_;
+  const LevelCheckOptions& options_;
+  Findings* findings_;
+  LevelCheckStats* stats_;
+  std::vector<bool> nodeSeen_, subsectorSeen_;
+  std::vector<Constraint> path_;
+  int nodesNumbered_ = 0;
+  std::vector<int> subtreeSegs_;  // segs in the order the walk meets them
+};
+
+}  // namespace
+
+void CheckTree(const MapLevel& level, const LevelCheckOptions& options, Findings* findings, LevelCheckStats* stats) {
+  TreeWalk(level, options, findings, stats).Run();
+}

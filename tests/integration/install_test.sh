@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix and runs what was installed:
+# both programs, from another folder, on the sample level; the manual pages
+# render without a warning; the README is in place. Then makes the Debian
+# package of the same files and reads its control fields and contents.
+#
+#   install_test.sh CMAKE CPACK BUILD_FOLDER SOURCE_FOLDER VERSION
+set -euo pipefail
+cmake=$1 cpack=$2 build=$3 source=$4 version=$5
+
+fail() {
+  echo "install test: $*" >&2
+  exit 1
+}
+
+prefix=$(mktemp -d)
+work=$(mktemp -d)
+package=$(mktemp -d)
+trap 'rm -rf "$prefix" "$work" "$package"' EXIT
+
+"$cmake" --install "$build" --prefix "$prefix" >/dev/null
+for file in bin/vortane bin/vortane-check share/man/man1/vortane.1 share/man/man1/vortane-check.1 \
+            share/doc/vortane/README.md; do
+  [ -f "$prefix/$file" ] || fail "$file is not installed"
+done
+[ -x "$prefix/bin/vortane" ] && [ -x "$prefix/bin/vortane-check" ] || fail "the programs are not executable"
+cmp -s "$prefix/share/doc/vortane/README.md" "$source/README.md" || fail "the installed README differs"
+
+for page in vortane vortane-check; do
+  file=$prefix/share/man/man1/$page.1
+  warnings=$(groff -man -Tutf8 -ww -z "$file" 2>&1)
+  [ -z "$warnings" ] || fail "$page.1: $warnings"
+  grep -q "^\.TH .* \"vortane $version\"" "$file" || fail "$page.1 does not carry version $version"
+  text=$(MANWIDTH=80 man -l "$file" 2>&1)  # held whole: grep -q must not cut a pipe short
+  for section in NAME SYNOPSIS DESCRIPTION "EXIT STATUS" "SEE ALSO"; do
+    grep -q "^$section" <<<"$text" || fail "$page.1 shows no $section section"
+  done
+done
+
+cd "$work"
+cp "$source/samples/sample.wad" in.wad
+status=0
+"$prefix/bin/vortane" in.wad out.wad MAP01 -8 - L >/dev/null </dev/null || status=$?
+[ "$status" = 0 ] || fail "the installed vortane exited with $status"
+grep -q "^Saved .*out.wad" VORTANE.LOG || fail "VORTANE.LOG has no saved line: $(cat VORTANE.LOG)"
+out=$("$prefix/bin/vortane-check" out.wad) || fail "the installed vortane-check finds problems: $out"
+[[ "$out" =~ ^MAP01:\ sound\ \([0-9]+\ segs ]] || fail "unexpected report: $out"
+[ "$("$prefix/bin/vortane-check" --version)" = "vortane-check $version" ] || fail "wrong version line"
+echo "install test: installed into $prefix, built and checked the sample: $out"
+
+"$cpack" -G DEB --config "$build/CPackConfig.cmake" -B "$package" >/dev/null
+deb=$package/vortane_${version}_$(dpkg --print-architecture).deb
+[ -f "$deb" ] || fail "cpack made no $deb"
+depends=$(dpkg-deb -f "$deb" Depends)
+for library in libc6 libstdc++6; do
+  [[ "$depends" == *"$library ("* ]] || fail "the package does not depend on $library: $depends"
+done
+[ "$(dpkg-deb -f "$deb" Package Version Section | tr '\n' ' ')" = "Package: vortane Version: $version Section: games " ] ||
+  fail "wrong control fields: $(dpkg-deb -f "$deb" Package Version Section)"
+description=$(dpkg-deb -f "$deb" Description)
+grep -q "vortane-check reads any WAD" <<<"$description" || fail "the description is incomplete: $description"
+contents=$(dpkg-deb -c "$deb")
+for file in usr/bin/vortane usr/bin/vortane-check usr/share/man/man1/vortane.1 usr/share/man/man1/vortane-check.1 \
+            usr/share/doc/vortane/README.md; do
+  grep -q " \./$file\$" <<<"$contents" || fail "the package does not hold /$file"
+done
+echo "install test: $(basename "$deb") depends on $depends"
