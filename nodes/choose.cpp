@@ -13,6 +13,7 @@
 // best bound known, and the chunks are settled in list order. The choice is
 // the same whatever the timing and the thread count.
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <thread>
 
@@ -28,6 +29,8 @@ int32_t ChoiceThreads = 0;
 // costs more than their whole choice.
 static const int32_t ThreadedListMinimum = 256;
 static const int32_t ChunkSegs = 48;
+// Seconds of work left below which helpers are not woken.
+static const double SharedWorkMinimum = 200e-6;
 static const int32_t MostThreads = 8;
 
 struct Choice {
@@ -228,8 +231,15 @@ int32_t ChoosePartition(SegList list) {
   choice.settledBound.store(choice.bestCost);
 
   // The first chunk brings the best cost down from nothing, and often
-  // settles the choice; helpers join in after it.
+  // settles the choice. The second shows how long a chunk takes from then
+  // on: helpers join in only when the rest would take longer than waking
+  // them. (Only the sharing of the work depends on the clock.)
   ScoreChunks(&choice, 1);
-  if (!IsChoiceOverNow(&choice)) RunWithHelpers(ScoreAllChunks, &choice, ThreadCount(list.count) - 1);
+  std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+  ScoreChunks(&choice, 2);
+  double chunkSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  int32_t helpers = ThreadCount(list.count) - 1;
+  if (ChoiceThreads == 0 && chunkSeconds * (choice.chunkCount - 2) < SharedWorkMinimum) helpers = 0;
+  if (!IsChoiceOverNow(&choice)) RunWithHelpers(ScoreAllChunks, &choice, helpers);
   return choice.best;
 }
