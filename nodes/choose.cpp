@@ -235,11 +235,13 @@ int32_t ChoosePartition(SegList list) {
   // on: helpers join in only when the rest would take longer than waking
   // them. (Only the sharing of the work depends on the clock.)
   ScoreChunks(&choice, 1);
-  std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
-  ScoreChunks(&choice, 2);
-  double chunkSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   int32_t helpers = ThreadCount(list.count) - 1;
-  if (ChoiceThreads == 0 && chunkSeconds * (choice.chunkCount - 2) < SharedWorkMinimum) helpers = 0;
+  if (helpers > 0 && ChoiceThreads == 0) {
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+    ScoreChunks(&choice, 2);
+    double chunkSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (chunkSeconds * (choice.chunkCount - 2) < SharedWorkMinimum) helpers = 0;
+  }
   if (!IsChoiceOverNow(&choice)) RunWithHelpers(ScoreAllChunks, &choice, helpers);
   return choice.best;
 }
