@@ -34,6 +34,7 @@ static const double SharedWorkMinimum = 200e-6;
 static const int32_t MostThreads = 8;
 
 struct Choice {
+  void* block;  // holds the scores and the chunk arrays
   SegTable table;
   CostRule rule;
   int32_t lowestFirstCost;
@@ -56,20 +57,12 @@ struct Choice {
   int32_t* chunkPeak;
 };
 
-// Kept from call to call, like the seg table: grows, never shrinks.
-static void* choiceBlock = nullptr;
-static int64_t choiceBytes = 0;
-
 static void PlaceChoiceArrays(Choice* choice, int32_t count) {
   int32_t chunks = (count + ChunkSegs - 1) / ChunkSegs;
   int64_t bytes = static_cast<int64_t>(count) * sizeof(CandidateScore) +
                   static_cast<int64_t>(chunks) * (sizeof(int32_t) + sizeof(bool)) + 16;
-  if (bytes > choiceBytes) {
-    if (choiceBlock != nullptr) FreeBlock(choiceBlock);
-    choiceBlock = AllocArrayOrDie(static_cast<int32_t>((bytes + 15) / 16), 16);
-    choiceBytes = bytes;
-  }
-  choice->scores = static_cast<CandidateScore*>(choiceBlock);
+  choice->block = AllocArrayOrDie(static_cast<int32_t>((bytes + 15) / 16), 16);
+  choice->scores = static_cast<CandidateScore*>(choice->block);
   choice->chunkPeak = reinterpret_cast<int32_t*>(choice->scores + count);
   choice->chunkDone = reinterpret_cast<bool*>(choice->chunkPeak + chunks);
   choice->chunkCount = chunks;
@@ -243,5 +236,7 @@ int32_t ChoosePartition(SegList list) {
     if (chunkSeconds * (choice.chunkCount - 2) < SharedWorkMinimum) helpers = 0;
   }
   if (!IsChoiceOverNow(&choice)) RunWithHelpers(ScoreAllChunks, &choice, helpers);
+  FreeBlock(choice.block);
+  ReleaseSegTable(&choice.table);
   return choice.best;
 }

@@ -4,10 +4,6 @@
 
 #include "console/services.h"
 
-// Kept from call to call; grows to the largest list, never shrinks.
-static void* tableBlock = nullptr;
-static int64_t tableBytes = 0;
-
 struct Extent {
   int32_t minX, maxX, minY, maxY;
 };
@@ -65,12 +61,8 @@ void FillSegTable(SegTable* table, SegList list) {
   int32_t padded = list.count + 1;
   int64_t bytes = static_cast<int64_t>(padded) * 4 * 8 + static_cast<int64_t>(boxCount) * (sizeof(SegBox) + 4) +
                   leaves + 16;
-  if (bytes > tableBytes) {
-    if (tableBlock != nullptr) FreeBlock(tableBlock);
-    tableBlock = AllocArrayOrDie(static_cast<int32_t>((bytes + 15) / 16), 16);
-    tableBytes = bytes;
-  }
-  double* doubles = static_cast<double*>(tableBlock);
+  table->block = AllocArrayOrDie(static_cast<int32_t>((bytes + 15) / 16), 16);
+  double* doubles = static_cast<double*>(table->block);
   table->x1 = doubles;
   table->y1 = doubles + padded;
   table->x2 = doubles + 2 * padded;
@@ -124,4 +116,9 @@ void FillSegTable(SegTable* table, SegList list) {
       for (int32_t i = from; i < to; i++) table->against[level][b] += table->against[level - 1][i];
     }
   }
+}
+
+void ReleaseSegTable(SegTable* table) {
+  if (table->block != nullptr) FreeBlock(table->block);
+  table->block = nullptr;
 }

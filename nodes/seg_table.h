@@ -23,6 +23,7 @@ struct SegBox {
 // 1) as one bit a seg for each leaf block, and the boxes of the blocks of
 // every level. `segs` is the list itself, read for the rest.
 struct SegTable {
+  void* block;  // holds every array below
   const BuildSeg* segs;
   int32_t count;
   double* x1;  // one spare entry past the end of each
@@ -37,5 +38,6 @@ struct SegTable {
   int32_t* against[ScanMaxLevels];  // segs of each block running against their linedef
 };
 
-// The table is kept between calls and grows to the largest list seen.
+// Allocates the table's block and fills it from the list.
 void FillSegTable(SegTable* table, SegList list);
+void ReleaseSegTable(SegTable* table);

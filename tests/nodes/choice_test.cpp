@@ -182,6 +182,7 @@ TEST_F(ChoiceTest, ScoresAgreeWithThePlainRun) {
         p++;
       }
     }
+    ReleaseSegTable(&table);
     ReleaseSegList(&list);
   }
   EXPECT_GT(twins, 500);
@@ -243,6 +244,7 @@ TEST_F(ChoiceTest, TwinPairsAreReversedSegsOfOtherDirections) {
     FillSegTable(&table, list);
     EXPECT_EQ(IsTwinPair(table, 0), c.twin) << c.a.x2 << "," << c.a.y2 << " " << c.b.x1 << "," << c.b.y1;
     EXPECT_FALSE(IsTwinPair(table, 1));  // the last seg has no next
+    ReleaseSegTable(&table);
     ReleaseSegList(&list);
   }
 }
