@@ -105,8 +105,8 @@ struct LevelReport {
 // BLOCKMAP, and the record counts against the original engine's limits
 // (warnings).
 LevelReport CheckLevelAt(const WadImage& wad, int marker, const LevelCheckOptions& options);
-// The same for the first level named `level`; a missing level is a problem.
-LevelReport CheckLevelPartition(const WadImage& wad, const std::string& level, const LevelCheckOptions& options);
+// The same for the first level named `name`; a missing level is a problem.
+LevelReport CheckLevelPartition(const WadImage& wad, const std::string& name, const LevelCheckOptions& options);
 
 // Checks a rebuilt level against the WAD it was built from: the directory
 // and every lump outside the level unchanged, the output packed from offset
@@ -114,7 +114,7 @@ LevelReport CheckLevelPartition(const WadImage& wad, const std::string& level, c
 // for the sector count; LINEDEFS unchanged but for the renumbered vertexes;
 // VERTEXES the used input vertexes in order, then cut points; and then the
 // partition itself as CheckLevelPartition does.
-LevelReport CheckRebuiltLevel(const WadImage& input, const WadImage& output, const std::string& level,
+LevelReport CheckRebuiltLevel(const WadImage& input, const WadImage& output, const std::string& name,
                               const LevelCheckOptions& options);
 
 // The summary line of a level: "LEVEL: sound (N segs, M subsectors, K

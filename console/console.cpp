@@ -9,6 +9,8 @@
 #include <cstdarg>
 #include <cstring>
 
+#include "version.h"
+
 bool LogMode = false;
 FILE* LogFile = nullptr;
 volatile sig_atomic_t LogDescriptor = -1;
@@ -98,8 +100,8 @@ void EndScreen() {
   WritePlainText("\n");
 }
 
-const char* const TitleLine = "   vortane 1.0 - node builder for DOOM, HERETIC, HEXEN and STRIFE";
-const char* const VersionLine = "vortane 1.0";
+const char* const TitleLine = "   vortane " VORTANE_VERSION " - node builder for DOOM, HERETIC, HEXEN and STRIFE";
+const char* const VersionLine = "vortane " VORTANE_VERSION;
 const char* const BlankRow =
     "                                                                                ";
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "console/console.h"
+#include "version.h"
 
 namespace {
 
@@ -111,7 +112,7 @@ std::string Frame(char left, char tee, char right) {
 std::string TitleRow(int row) {
   switch (row) {
     case 1:
-      return "  DOOM+HEXEN" + Centre("vortane 1.0", 54) + "HERETIC+STRIFE";
+      return "  DOOM+HEXEN" + Centre("vortane " VORTANE_VERSION, 54) + "HERETIC+STRIFE";
     case 2:
       return Frame(TopLeft, DownTee, TopRight);
     case 12:

@@ -96,7 +96,7 @@ void CreateOutputWad(const char* path) {
   if (pattern.size() >= sizeof TemporaryPath) RefuseOutput(path);
   SetInterruptCleanup(RemoveTemporaryFile);
   HoldInterruptions(SIG_BLOCK);
-  int fd = mkstemp(&pattern[0]);
+  int fd = mkstemp(pattern.data());
   if (fd >= 0) std::memcpy(TemporaryPath, pattern.c_str(), pattern.size() + 1);
   HoldInterruptions(SIG_UNBLOCK);
   if (fd < 0) RefuseOutput(path);

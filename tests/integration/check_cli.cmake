@@ -1,13 +1,8 @@
 # vortane-check from the command line: help and version, unreadable files,
 # the Freedoom IWADs as shipped and rebuilt by other builders and by
-# vortane, its speed. Label: check.
+# vortane. Label: check.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(FREEDOOM_DIR /usr/share/games/doom CACHE PATH "Folder holding freedoom1.wad and freedoom2.wad")
-
-set(CHECK_CLI_SANITIZED)
-if(VORTANE_SANITIZE)
-  set(CHECK_CLI_SANITIZED --sanitized)
-endif()
 
 foreach(case CommandLineTest FreedoomTest)
   add_test(NAME check.${case}
@@ -18,7 +13,6 @@ foreach(case CommandLineTest FreedoomTest)
       --version ${PROJECT_VERSION}
       --sample ${CMAKE_SOURCE_DIR}/samples/sample.wad
       --freedoom ${FREEDOOM_DIR}
-      ${CHECK_CLI_SANITIZED}
       ${case})
   set_tests_properties(check.${case} PROPERTIES LABELS check TIMEOUT 300)
 endforeach()

@@ -24,7 +24,7 @@ from wads import read_lumps, write_wad
 VORTANE = None
 MAKE_LEVEL = None
 
-TITLE = "   vortane 1.0 - node builder for DOOM, HERETIC, HEXEN and STRIFE"
+TITLE = "   vortane 1.0.0 - node builder for DOOM, HERETIC, HEXEN and STRIFE"
 HEAD = TITLE + "\n\n"
 
 ELAPSED = r"Elapsed Time\.\.\.     ([ \d]{2}\d)\.(\d\d)   \((\d+)\.(\d\d) nodes\+(\d+)\.(\d\d) blockmap\)\n"
@@ -266,7 +266,7 @@ class PlainOutputCliTest(CliCase):
             self.assertIn("vortane  input.wad  [output.wad  [level or *  [mode  [axis  [L]]]]]", text)
             self.assertIn("The output.wad file overwrites any file with the same name!", text)
         rc, out, _ = self.run_vortane("--version")
-        self.assertEqual((rc, out), (0, b"vortane 1.0\n"))
+        self.assertEqual((rc, out), (0, b"vortane 1.0.0\n"))
         self.assertEqual(self.files(), [])
 
 
