@@ -1,119 +1,242 @@
 // The choice of the partition seg: every seg of the list is tried as the
 // partition line against every other seg, and the one that balances the two
 // sides best with the fewest cuts wins.
-#include <cmath>
+//
+// Candidates are taken in list order, and a candidate's fate is fixed by
+// the best complete cost B at its turn: it wins when its largest running
+// cost stays below B and both its sides are non-empty. B only falls. A
+// candidate scored ahead of its turn against a larger, stale bound T is
+// therefore still decided exactly: if a running cost reached T it would
+// have reached B, and otherwise its whole scan is known and its largest
+// running cost is compared with the true B when its turn comes. So long
+// lists are scored in chunks on several threads, each chunk against the
+// best bound known, and the chunks are settled in list order. The choice is
+// the same whatever the timing and the thread count.
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
 
 #include "console/services.h"
-#include "nodes/settings.h"
+#include "nodes/helpers.h"
 #include "nodes/partition.h"
+#include "nodes/score.h"
+#include "nodes/settings.h"
 
-// What the inner loop reads of each seg, packed so that the quadratic scan
-// streams 20 bytes per seg instead of the whole build seg.
-struct SegEnds {
-  int32_t x1, y1, x2, y2;
-  int32_t direction;
+int32_t ChoiceThreads = 0;
+
+// Shorter lists are scored on the calling thread alone: waking a helper
+// costs more than their whole choice.
+static const int32_t ThreadedListMinimum = 256;
+static const int32_t ChunkSegs = 48;
+// Seconds of work left below which helpers are not woken.
+static const double SharedWorkMinimum = 200e-6;
+static const int32_t MostThreads = 8;
+
+struct Choice {
+  void* block;  // holds the scores and the chunk arrays
+  SegTable table;
+  CostRule rule;
+  int32_t lowestFirstCost;
+  CandidateScore* scores;  // by seg index
+  int32_t chunkCount;
+
+  // The true best cost at some point of the scan so far, lowered as soon as
+  // a winner is known: a bound for every candidate not yet settled.
+  std::atomic<int32_t> settledBound;
+
+  // Under the lock.
+  std::mutex lock;
+  int32_t nextChunk;
+  int32_t settledChunks;  // chunks settled in order, into best and bestCost
+  int32_t best, bestCost;
+  bool* chunkDone;
+  // The lowest largest running cost of a chunk's candidates that were
+  // scored whole with both sides non-empty: whichever of them wins or loses,
+  // the best cost after it is at most that.
+  int32_t* chunkPeak;
 };
 
-// How each tested seg is counted against a candidate line.
-enum SegClass { ClassRight, ClassLeft, ClassCollinear, ClassCrosses };
+static void PlaceChoiceArrays(Choice* choice, int32_t count) {
+  int32_t chunks = (count + ChunkSegs - 1) / ChunkSegs;
+  int64_t bytes = static_cast<int64_t>(count) * sizeof(CandidateScore) +
+                  static_cast<int64_t>(chunks) * (sizeof(int32_t) + sizeof(bool)) + 16;
+  choice->block = AllocArrayOrDie(static_cast<int32_t>((bytes + 15) / 16), 16);
+  choice->scores = static_cast<CandidateScore*>(choice->block);
+  choice->chunkPeak = reinterpret_cast<int32_t*>(choice->scores + count);
+  choice->chunkDone = reinterpret_cast<bool*>(choice->chunkPeak + chunks);
+  choice->chunkCount = chunks;
+}
 
-static SegClass ClassOfCode(SideCode code) {
-  if (code == (StartRight | EndLeft) || code == (StartLeft | EndRight)) return ClassCrosses;
-  if (code == (StartOn | EndOn)) return ClassCollinear;
-  if (code & (StartLeft | EndLeft)) return ClassLeft;
-  return ClassRight;
+// A twin pair is scored as one: seg p with p + 1 when they are twins,
+// unless p itself is the twin of p - 1 (a run of overlapping twins is then
+// scored as singles from its second seg on). Decided from the neighbours
+// alone, so that every chunk finds the same pairs.
+static bool StartsPair(const SegTable& table, int32_t p) {
+  return IsTwinPair(table, p) && !(p > 0 && IsTwinPair(table, p - 1));
+}
+
+// Chunks hold ChunkSegs segs, a pair across the border going with the
+// earlier chunk.
+static int32_t ChunkStart(const Choice& choice, int32_t chunk) {
+  if (chunk >= choice.chunkCount) return choice.table.count;
+  int32_t start = chunk * ChunkSegs;
+  return start > 0 && StartsPair(choice.table, start - 1) ? start + 1 : start;
+}
+
+// Every candidate's first running cost is at least one seg less the
+// penalty for one: once the best cost is down to that, nothing can beat it.
+static int32_t LowestFirstCost(CostRule rule) { return rule.final ? 1 : 0; }
+
+// A bound that is at least B for the first candidate of `chunk`.
+static int32_t BoundForChunk(const Choice& choice, int32_t chunk) {
+  int32_t bound = choice.bestCost;
+  for (int32_t c = choice.settledChunks; c < chunk; c++) {
+    if (choice.chunkDone[c] && choice.chunkPeak[c] < bound) bound = choice.chunkPeak[c];
+  }
+  return bound;
+}
+
+// Whether a scored candidate wins against the true best cost. Its peak is
+// at least its largest running cost: below the best cost, it wins; at or
+// above it (the bound it was scored against was higher), it is scored again
+// against the best cost itself.
+static bool WinsAgainst(const Choice& choice, int32_t p, const CandidateScore& score, int32_t bestCost) {
+  if (score.stopped || score.left == 0 || score.right == 0) return false;
+  if (score.peak < bestCost) return true;
+  CandidateScore again[2];
+  ScoreCandidates(choice.table, p, false, bestCost, choice.rule, again);
+  return !again[0].stopped;
+}
+
+// Scores one chunk against `bound`, lowered as its own candidates complete.
+// When the bound is the true best cost (`exact`: every earlier chunk is
+// settled), a winner's final cost becomes the bound, as in the plain scan,
+// and is published at once for the chunks scored ahead.
+static int32_t ScoreChunk(Choice* choice, int32_t chunk, int32_t bound, bool exact) {
+  int32_t peak = 2147483647;
+  int32_t end = ChunkStart(*choice, chunk + 1);
+  for (int32_t p = ChunkStart(*choice, chunk); p < end;) {
+    if (!exact) {
+      int32_t settled = choice->settledBound.load(std::memory_order_relaxed);
+      if (settled < bound) bound = settled;
+    }
+    bool twin = StartsPair(choice->table, p);
+    CandidateScore scores[2];
+    if (bound <= choice->lowestFirstCost) {
+      scores[0] = scores[1] = {true, bound, bound, 0, 0};
+    } else {
+      ScoreCandidates(choice->table, p, twin, bound, choice->rule, scores);
+    }
+    for (int32_t j = 0; j <= twin; j++, p++) {
+      const CandidateScore& score = scores[j];
+      choice->scores[p] = score;
+      if (score.stopped || score.left == 0 || score.right == 0) continue;
+      if (score.peak < peak) peak = score.peak;
+      if (exact && WinsAgainst(*choice, p, score, bound)) {
+        bound = score.cost;
+        choice->settledBound.store(bound, std::memory_order_relaxed);
+      } else if (!exact && score.peak < bound) {
+        bound = score.peak;
+      }
+    }
+  }
+  return peak;
+}
+
+// Settles a scored chunk in list order against the true best cost.
+static void SettleChunk(Choice* choice, int32_t chunk) {
+  int32_t end = ChunkStart(*choice, chunk + 1);
+  for (int32_t p = ChunkStart(*choice, chunk); p < end; p++) {
+    if (WinsAgainst(*choice, p, choice->scores[p], choice->bestCost)) {
+      choice->bestCost = choice->scores[p].cost;
+      choice->best = p;
+    }
+  }
+}
+
+// Under the lock.
+static bool IsChoiceOver(const Choice& choice) {
+  return choice.nextChunk == choice.chunkCount || choice.bestCost <= choice.lowestFirstCost;
+}
+
+static bool IsChoiceOverNow(Choice* choice) {
+  std::lock_guard<std::mutex> hold(choice->lock);
+  return IsChoiceOver(*choice);
+}
+
+// Scores and settles chunks until none is left or the next is `stopBefore`.
+static void ScoreChunks(Choice* choice, int32_t stopBefore) {
+  for (;;) {
+    int32_t chunk, bound;
+    bool exact;
+    {
+      std::lock_guard<std::mutex> hold(choice->lock);
+      if (IsChoiceOver(*choice) || choice->nextChunk >= stopBefore) return;
+      chunk = choice->nextChunk++;
+      bound = BoundForChunk(*choice, chunk);
+      exact = choice->settledChunks == chunk;
+    }
+    int32_t peak = ScoreChunk(choice, chunk, bound, exact);
+    std::lock_guard<std::mutex> hold(choice->lock);
+    choice->chunkDone[chunk] = true;
+    choice->chunkPeak[chunk] = peak;
+    while (choice->settledChunks < choice->chunkCount && choice->chunkDone[choice->settledChunks]) {
+      SettleChunk(choice, choice->settledChunks++);
+    }
+    choice->settledBound.store(choice->bestCost, std::memory_order_relaxed);
+  }
+}
+
+static void ScoreAllChunks(void* choice) {
+  ScoreChunks(static_cast<Choice*>(choice), static_cast<Choice*>(choice)->chunkCount);
+}
+
+static int32_t ThreadCount(int32_t count) {
+  int32_t threads = ChoiceThreads;
+  if (threads <= 0) {
+    if (count < ThreadedListMinimum) return 1;
+    threads = static_cast<int32_t>(std::thread::hardware_concurrency());
+  }
+  return threads < 1 ? 1 : threads > MostThreads ? MostThreads : threads;
 }
 
 int32_t ChoosePartition(SegList list) {
   if (list.count == 0) return -1;
-
-  SegEnds* ends = static_cast<SegEnds*>(AllocArrayOrDie(list.count, sizeof(SegEnds)));
   for (int32_t i = 0; i < list.count; i++) {
     BuildSeg& seg = list.segs[i];
     seg.deltaX = seg.x1 - seg.x2;
     seg.deltaY = seg.y1 - seg.y2;
-    ends[i] = {seg.x1, seg.y1, seg.x2, seg.y2, seg.direction};
   }
+  // A lone seg tests nothing and has nothing on its left: the head stays.
+  if (list.count == 1) return 0;
 
-  const int32_t weight = ModeNumber;
-  const bool final = FinalMode != 0;
-  int32_t best = 0;
-  int32_t bestCost = 2147483647;
-  // The running cost is carried from one candidate to the next: a
-  // candidate that tests no other seg is judged by the last value.
-  int32_t cost = 0;
+  Choice choice;
+  FillSegTable(&choice.table, list);
+  PlaceChoiceArrays(&choice, list.count);
+  choice.rule = {ModeNumber, FinalMode};
+  choice.lowestFirstCost = LowestFirstCost(choice.rule);
+  for (int32_t c = 0; c < choice.chunkCount; c++) choice.chunkDone[c] = false;
+  choice.nextChunk = 0;
+  choice.settledChunks = 0;
+  choice.best = 0;
+  choice.bestCost = 2147483647;
+  choice.settledBound.store(choice.bestCost);
 
-  for (int32_t p = 0; p < list.count; p++) {
-    PartitionLine line;
-    line.x1 = ends[p].x1;
-    line.y1 = ends[p].y1;
-    line.x2 = ends[p].x2;
-    line.y2 = ends[p].y2;
-    line.dx = line.x1 - line.x2;
-    line.dy = line.y1 - line.y2;
-    const int64_t px = line.x1, py = line.y1, pdx = line.dx, pdy = line.dy;
-    const int32_t direction = ends[p].direction;
-    // Beyond this, |side product| means more than 3 units from the line,
-    // where the cut-point tolerance can never move an end point onto it.
-    const int64_t farLimit =
-        static_cast<int64_t>(3.0 * std::sqrt(static_cast<double>(pdx * pdx + pdy * pdy))) + 1;
-
-    int32_t left = 0, right = 0, splitSum = 0, k = 0;
-    for (int32_t q = 0; q < list.count; q++) {
-      if (q == p) {
-        right++;
-        continue;
-      }
-      k++;
-      const SegEnds& e = ends[q];
-      int64_t l = (px - e.x1) * pdy - (py - e.y1) * pdx;
-      int64_t m = (px - e.x2) * pdy - (py - e.y2) * pdx;
-
-      SegClass kind;
-      if ((l < 0 && m > 0) || (l > 0 && m < 0)) {
-        if ((l > farLimit || l < -farLimit) && (m > farLimit || m < -farLimit)) {
-          kind = ClassCrosses;
-        } else {
-          kind = ClassOfCode(ClassifySeg(line, list.segs[q]));
-        }
-      } else if (l == 0 && m == 0) {
-        kind = ClassCollinear;
-      } else {
-        kind = (l < 0 || m < 0) ? ClassLeft : ClassRight;
-      }
-
-      switch (kind) {
-        case ClassCrosses:
-          left++;
-          right++;
-          splitSum += weight;
-          break;
-        case ClassCollinear:
-          if (e.direction == direction) {
-            right++;
-          } else {
-            left++;
-          }
-          break;
-        case ClassLeft:
-          left++;
-          break;
-        case ClassRight:
-          right++;
-          break;
-      }
-
-      int32_t penalty = final ? 2 * k / 3 : k;
-      cost = (left > right ? left : right) + splitSum - penalty;
-      if (cost >= bestCost) break;
-    }
-
-    if (cost < bestCost && left > 0 && right > 0) {
-      bestCost = cost;
-      best = p;
-    }
+  // The first chunk brings the best cost down from nothing, and often
+  // settles the choice. The second shows how long a chunk takes from then
+  // on: helpers join in only when the rest would take longer than waking
+  // them. (Only the sharing of the work depends on the clock.)
+  ScoreChunks(&choice, 1);
+  int32_t helpers = ThreadCount(list.count) - 1;
+  if (helpers > 0 && ChoiceThreads == 0) {
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+    ScoreChunks(&choice, 2);
+    double chunkSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (chunkSeconds * (choice.chunkCount - 2) < SharedWorkMinimum) helpers = 0;
   }
-
-  FreeBlock(ends);
-  return best;
+  if (!IsChoiceOverNow(&choice)) RunWithHelpers(ScoreAllChunks, &choice, helpers);
+  FreeBlock(choice.block);
+  ReleaseSegTable(&choice.table);
+  return choice.best;
 }

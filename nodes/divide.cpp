@@ -11,18 +11,24 @@ enum Destination : uint8_t { GoRight, GoLeft, CutStartRight, CutStartLeft };
 static Destination DestinationOf(const PartitionLine& line, const BuildSeg* partitionSeg,
                                  const BuildSeg& seg) {
   SideCode code = ClassifySeg(line, seg);
-  if (code == (StartRight | EndLeft)) return CutStartRight;
-  if (code == (StartLeft | EndRight)) return CutStartLeft;
-  if (code == (StartOn | EndOn)) {
-    // A seg along the line: with a partition seg, only the direction flags
-    // are compared; otherwise the seg goes right when it points the way the
-    // line does.
-    if (partitionSeg != nullptr) return seg.direction == partitionSeg->direction ? GoRight : GoLeft;
-    int64_t dot = static_cast<int64_t>(seg.x2 - seg.x1) * (line.x2 - line.x1) +
-                  static_cast<int64_t>(seg.y2 - seg.y1) * (line.y2 - line.y1);
-    return dot > 0 ? GoRight : GoLeft;
+  switch (ClassOfCode(code)) {
+    case ClassCrosses:
+      return (code & StartRight) ? CutStartRight : CutStartLeft;
+    case ClassCollinear: {
+      // A seg along the line: with a partition seg, only the direction
+      // flags are compared; otherwise the seg goes right when it points the
+      // way the line does.
+      if (partitionSeg != nullptr) return seg.direction == partitionSeg->direction ? GoRight : GoLeft;
+      int64_t dot = static_cast<int64_t>(seg.x2 - seg.x1) * (line.x2 - line.x1) +
+                    static_cast<int64_t>(seg.y2 - seg.y1) * (line.y2 - line.y1);
+      return dot > 0 ? GoRight : GoLeft;
+    }
+    case ClassLeft:
+      return GoLeft;
+    case ClassRight:
+      break;
   }
-  return (code & (StartLeft | EndLeft)) ? GoLeft : GoRight;
+  return GoRight;
 }
 
 static BuildSeg* AllocSegs(int32_t count) {

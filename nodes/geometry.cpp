@@ -10,14 +10,18 @@
 PartitionLine Partition;
 NodeLine DivisionLine;
 
-void LoadPartition(const BuildSeg& seg) {
-  Partition.x1 = seg.x1;
-  Partition.y1 = seg.y1;
-  Partition.x2 = seg.x2;
-  Partition.y2 = seg.y2;
-  Partition.dx = seg.deltaX;
-  Partition.dy = seg.deltaY;
+PartitionLine LineOfSeg(const BuildSeg& seg) {
+  PartitionLine line;
+  line.x1 = seg.x1;
+  line.y1 = seg.y1;
+  line.x2 = seg.x2;
+  line.y2 = seg.y2;
+  line.dx = seg.deltaX;
+  line.dy = seg.deltaY;
+  return line;
 }
+
+void LoadPartition(const BuildSeg& seg) { Partition = LineOfSeg(seg); }
 
 void ComputeSplitPoint(const PartitionLine& line, const BuildSeg& seg, int32_t* x, int32_t* y) {
   int32_t pdx = line.x2 - line.x1;
@@ -54,20 +58,20 @@ void ComputeSplitPoint(const PartitionLine& line, const BuildSeg& seg, int32_t* 
   *y = static_cast<int32_t>(py);
 }
 
-// True when both end points provably lie more than 3 units from the line.
-// The rounded cut point lies within 0.71 of the computed one, which in turn
-// lies within a thousandth of the true crossing (the extended arithmetic
-// loses at most about 1e-9 relatively for 16-bit coordinates), so an end
-// point within squared distance 1 of the cut point is at most 1.72 units
-// from the line. Far end points can therefore never be snapped onto the
-// line, and the cut point need not be computed just to decide the side.
-static bool IsFarFromLine(const PartitionLine& line, int64_t l, int64_t m) {
-  if (line.dx != line.x1 - line.x2 || line.dy != line.y1 - line.y2) return false;
+// |l| is the point's distance from the line times the line's length, so
+// |l| > 3 * length puts it more than 3 units away. The limit is the
+// truncated double 3 * length plus one; an integer |l| above it is at least
+// the truncated value plus two, which exceeds 3 * length whatever the
+// rounding of the double (off by far less than one). An end point that the
+// tolerance snaps lies within 1 of the rounded cut point, which lies within
+// 0.71 of the computed one, which in turn lies within a thousandth of the
+// true crossing (the extended arithmetic loses at most about 1e-9
+// relatively for 16-bit coordinates): at most 1.72 units from the line.
+// So a far end point is never snapped, and a seg whose two ends are far
+// needs no cut point to decide its side.
+int64_t ComputeFarLimit(const PartitionLine& line) {
   double lengthSquared = static_cast<double>(line.dx) * line.dx + static_cast<double>(line.dy) * line.dy;
-  double limit = 9.0 * lengthSquared;
-  double dl = static_cast<double>(l);
-  double dm = static_cast<double>(m);
-  return dl * dl > limit && dm * dm > limit;
+  return static_cast<int64_t>(3.0 * std::sqrt(lengthSquared)) + 1;
 }
 
 SideCode ClassifySeg(const PartitionLine& line, const BuildSeg& seg) {
@@ -78,7 +82,9 @@ SideCode ClassifySeg(const PartitionLine& line, const BuildSeg& seg) {
 
   // A crossing seg whose end point lies on the rounded cut point or one
   // step beside it is not cut there: that end point counts as on the line.
-  if (((l < 0 && m > 0) || (l > 0 && m < 0)) && !IsFarFromLine(line, l, m)) {
+  // The distance argument needs deltas that belong to the line's own ends.
+  bool ownDeltas = line.dx == line.x1 - line.x2 && line.dy == line.y1 - line.y2;
+  if (((l < 0 && m > 0) || (l > 0 && m < 0)) && !(ownDeltas && IsFarFromLine(l, m, ComputeFarLimit(line)))) {
     int32_t ix, iy;
     ComputeSplitPoint(line, seg, &ix, &iy);
     int64_t ax = static_cast<int64_t>(seg.x1) - ix, ay = static_cast<int64_t>(seg.y1) - iy;
@@ -90,6 +96,13 @@ SideCode ClassifySeg(const PartitionLine& line, const BuildSeg& seg) {
   SideCode code = l < 0 ? StartLeft : (l > 0 ? StartRight : StartOn);
   code |= m < 0 ? EndLeft : (m > 0 ? EndRight : EndOn);
   return code;
+}
+
+SegClass ClassOfCode(SideCode code) {
+  if (code == (StartRight | EndLeft) || code == (StartLeft | EndRight)) return ClassCrosses;
+  if (code == (StartOn | EndOn)) return ClassCollinear;
+  if (code & (StartLeft | EndLeft)) return ClassLeft;
+  return ClassRight;
 }
 
 int16_t ComputeSegOffset(const BuildSeg& seg) {

@@ -31,7 +31,21 @@ enum : uint16_t {
 };
 using SideCode = uint16_t;
 
+// How the choice and the division count a seg against the line.
+enum SegClass { ClassRight, ClassLeft, ClassCollinear, ClassCrosses };
+
 SideCode ClassifySeg(const PartitionLine& line, const BuildSeg& seg);
+SegClass ClassOfCode(SideCode code);
+// The line along a seg: its four coordinates and its stored deltas.
+PartitionLine LineOfSeg(const BuildSeg& seg);
+
+// Beyond this |side product| (against a line whose deltas are its own), a
+// point lies more than 3 units from the line, where the cut-point
+// tolerance never moves an end point onto it.
+int64_t ComputeFarLimit(const PartitionLine& line);
+inline bool IsFarFromLine(int64_t l, int64_t m, int64_t limit) {
+  return (l > limit || l < -limit) && (m > limit || m < -limit);
+}
 void ComputeSplitPoint(const PartitionLine& line, const BuildSeg& seg, int32_t* x, int32_t* y);
 int16_t ComputeSegOffset(const BuildSeg& seg);
 

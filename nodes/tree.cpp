@@ -133,13 +133,7 @@ bool NeedsPartition(SegList list) {
   // Convex when no end point lies strictly behind any seg's line; the
   // stored deltas are used as they stand.
   for (int32_t a = 0; a < list.count; a++) {
-    PartitionLine line;
-    line.x1 = list.segs[a].x1;
-    line.y1 = list.segs[a].y1;
-    line.x2 = list.segs[a].x2;
-    line.y2 = list.segs[a].y2;
-    line.dx = list.segs[a].deltaX;
-    line.dy = list.segs[a].deltaY;
+    PartitionLine line = LineOfSeg(list.segs[a]);
     for (int32_t b = 0; b < list.count; b++) {
       if (b != a && (ClassifySeg(line, list.segs[b]) & (StartLeft | EndLeft))) return true;
     }

@@ -1,0 +1,44 @@
+// Scoring one candidate partition line against a seg list, as the choice of
+// the partition seg does it, laid out for speed.
+#pragma once
+
+#include <cstdint>
+
+#include "nodes/seg.h"
+#include "nodes/seg_table.h"
+
+struct CostRule {
+  int32_t weight;  // added to the cost for every cut, 0 to 48
+  bool final;      // penalty 2k/3 (Final) or k (Turbo) after k tested segs
+};
+
+// The running cost of a candidate after each tested seg is
+// max(left, right) + cuts * weight - penalty. The choice drops a candidate
+// as soon as that reaches the best complete cost so far, and takes one that
+// never does and leaves both sides non-empty. Which seg stopped it is of no
+// consequence, so a candidate is summed up by its largest running cost, or
+// by a value at least as large.
+struct CandidateScore {
+  bool stopped;  // some running cost reached the bound; the rest is unset
+  int32_t peak;  // at least the largest running cost, and below the bound
+  int32_t cost;  // running cost after the last tested seg
+  int32_t left, right;
+};
+
+// True when seg first + 1 is seg first reversed, with the other direction
+// flag: the two sides of one linedef, as the list keeps them.
+bool IsTwinPair(const SegTable& table, int32_t first);
+
+// Scores the seg `first` of the table against `bound` into scores[0]:
+// stopped exactly when a running cost reaches the bound, otherwise the
+// whole scan.
+// With `twin` (IsTwinPair holds) the same scan scores seg first + 1 into
+// scores[1]; the bound must hold for it too. The list must hold at least two
+// segs.
+void ScoreCandidates(const SegTable& table, int32_t first, bool twin, int32_t bound, CostRule rule,
+                     CandidateScore scores[2]);
+
+// Threads the choice uses. 0, the default, gives one per core for long
+// lists; a number forces that many on every list of more than one chunk.
+// Only the tests set it: the choice is the same either way.
+extern int32_t ChoiceThreads;

@@ -1,0 +1,252 @@
+// The fast scan of the partition choice against the plain one: block
+// counting, twin pairs and the early exits must not change a single choice.
+#include <algorithm>
+#include <climits>
+#include <random>
+
+#include "nodes/score.h"
+#include "tests/nodes/node_fixture.h"
+
+namespace {
+
+class ChoiceTest : public NodesTest {
+ protected:
+  void TearDown() override {
+    ChoiceThreads = 0;
+    NodesTest::TearDown();
+  }
+};
+
+BuildSeg Wall(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int16_t direction = 0) {
+  BuildSeg seg = SegBetween(x1, y1, x2, y2);
+  seg.direction = direction;
+  return seg;
+}
+
+// One candidate's whole run, written out plainly with the side test that
+// always computes the cut point.
+struct PlainRun {
+  int32_t peak, cost, left, right;
+};
+
+PlainRun PlainScore(const std::vector<BuildSeg>& segs, size_t p, CostRule rule) {
+  PartitionLine line = LineBetween(segs[p].x1, segs[p].y1, segs[p].x2, segs[p].y2);
+  PlainRun run = {INT32_MIN, 0, 0, 0};
+  int32_t splits = 0, k = 0;
+  for (size_t q = 0; q < segs.size(); q++) {
+    if (q == p) {
+      run.right++;
+      continue;
+    }
+    k++;
+    SideCode code = ReferenceClassify(line, segs[q]);
+    if (code == 0x4200 || code == 0x2400) {
+      run.left++;
+      run.right++;
+      splits += rule.weight;
+    } else if (code == 0x1100) {
+      (segs[q].direction == segs[p].direction ? run.right : run.left)++;
+    } else if (code & 0x2200) {
+      run.left++;
+    } else {
+      run.right++;
+    }
+    run.cost = std::max(run.left, run.right) + splits - (rule.final ? 2 * k / 3 : k);
+    run.peak = std::max(run.peak, run.cost);
+  }
+  return run;
+}
+
+int32_t Choose(const std::vector<BuildSeg>& segs) {
+  SegList list = ListOf(segs);
+  int32_t choice = ChoosePartition(list);
+  ReleaseSegList(&list);
+  return choice;
+}
+
+// The choice as the plain scan makes it, with the stop test after every
+// tested seg.
+int32_t PlainChoose(const std::vector<BuildSeg>& segs, CostRule rule) {
+  int32_t best = 0, bestCost = INT32_MAX;
+  for (size_t p = 0; p < segs.size(); p++) {
+    PlainRun run = PlainScore(segs, p, rule);
+    if (segs.size() > 1 && run.peak < bestCost && run.left > 0 && run.right > 0) {
+      bestCost = run.cost;
+      best = static_cast<int32_t>(p);
+    }
+  }
+  return best;
+}
+
+// A level-like list: rooms of walls in list order, each a rough polygon
+// around its own centre, with two-sided walls (a seg and its reverse),
+// walls through the room, walls along another wall's line (one, or a long
+// run of them) and walls one unit off a line, where the cut-point tolerance
+// decides.
+std::vector<BuildSeg> RandomLevel(std::mt19937& random, int32_t rooms, int32_t span) {
+  std::uniform_int_distribution<int32_t> centre(-span, span);
+  std::uniform_int_distribution<int32_t> walls(3, 40);
+  std::uniform_int_distribution<int32_t> radius(8, 600);
+  std::uniform_int_distribution<int32_t> kind(0, 11);
+  std::uniform_int_distribution<int32_t> jitter(-2, 2);
+  std::vector<BuildSeg> segs;
+  for (int32_t r = 0; r < rooms; r++) {
+    int32_t cx = centre(random), cy = centre(random), size = radius(random), n = walls(random);
+    int32_t px = cx + size, py = cy;
+    for (int32_t i = 1; i <= n; i++) {
+      double angle = 6.283185307179586 * i / n;
+      int32_t x = cx + static_cast<int32_t>(size * std::cos(angle)) + jitter(random);
+      int32_t y = cy + static_cast<int32_t>(size * std::sin(angle)) + jitter(random);
+      if (x == px && y == py) continue;
+      switch (kind(random)) {
+        case 0:  // two-sided: the linedef's right seg, then its left seg
+          segs.push_back(Wall(px, py, x, y, 0));
+          segs.push_back(Wall(x, y, px, py, 1));
+          break;
+        case 1:  // across the room
+          segs.push_back(Wall(px, py, 2 * cx - x, 2 * cy - y, 0));
+          break;
+        case 2:  // on the line of the previous wall, beyond it
+          segs.push_back(Wall(px, py, x, y, 0));
+          segs.push_back(Wall(x, y, 2 * x - px, 2 * y - py, static_cast<int16_t>(random() % 2)));
+          break;
+        case 3:  // one unit off the previous wall's line, crossing it
+          segs.push_back(Wall(px, py, x, y, 0));
+          segs.push_back(Wall(px + 1, py - 1, x - 1, y + 1, 0));
+          break;
+        case 4:  // a seg of zero length
+          segs.push_back(Wall(px, py, px, py, 0));
+          break;
+        case 5:  // a run of walls end to end along the previous wall's line, either way
+          for (int32_t k = 0, run = 4 + static_cast<int32_t>(random() % 17); k < run; k++) {
+            int32_t ax = x + k * (x - px), ay = y + k * (y - py);
+            if (random() % 2) {
+              segs.push_back(Wall(ax, ay, ax + x - px, ay + y - py, static_cast<int16_t>(random() % 2)));
+            } else {
+              segs.push_back(Wall(ax + x - px, ay + y - py, ax, ay, static_cast<int16_t>(random() % 2)));
+            }
+          }
+          break;
+        default:
+          segs.push_back(Wall(px, py, x, y, static_cast<int16_t>(random() % 2)));
+          break;
+      }
+      px = x;
+      py = y;
+    }
+  }
+  return segs;
+}
+
+// Every candidate of many lists, scored against bounds below, at and above
+// its plain peak and against none: stopped exactly when the plain peak
+// reaches the bound, and otherwise a peak from the plain one up to the
+// bound, and the plain final cost and counts.
+// List lengths cross every block size, and twin pairs are scored together.
+TEST_F(ChoiceTest, ScoresAgreeWithThePlainRun) {
+  std::mt19937 random(1208);
+  int twins = 0, stopped = 0, whole = 0;
+  for (int round = 0; round < 120; round++) {
+    std::vector<BuildSeg> segs = RandomLevel(random, 1 + round % 23, round % 3 ? 3000 : 300);
+    if (segs.size() < 2) continue;
+    CostRule rule = {static_cast<int32_t>(random() % 49), round % 2 == 0};
+    SegList list = ListOf(segs);
+    SegTable table;
+    FillSegTable(&table, list);
+    for (int32_t p = 0; p < list.count; p++) {
+      bool twin = IsTwinPair(table, p);
+      PlainRun plain[2] = {PlainScore(segs, p, rule), twin ? PlainScore(segs, p + 1, rule) : PlainRun{}};
+      const int32_t offsets[] = {-1, 0, 1, 40};
+      for (int32_t offset : offsets) {
+        int32_t bound = offset == 40 ? INT32_MAX : plain[twin ? 1 : 0].peak + offset;
+        CandidateScore scores[2];
+        ScoreCandidates(table, p, twin, bound, rule, scores);
+        for (int j = 0; j <= twin; j++) {
+          const PlainRun& expected = plain[j];
+          const CandidateScore& got = scores[j];
+          ASSERT_EQ(got.stopped, expected.peak >= bound) << "round " << round << " seg " << p + j;
+          if (got.stopped) {
+            stopped++;
+            continue;
+          }
+          whole++;
+          ASSERT_GE(got.peak, expected.peak) << "round " << round << " seg " << p + j;
+          ASSERT_LT(got.peak, bound) << "round " << round << " seg " << p + j;
+          ASSERT_EQ(got.cost, expected.cost) << "round " << round << " seg " << p + j;
+          ASSERT_EQ(got.left, expected.left) << "round " << round << " seg " << p + j;
+          ASSERT_EQ(got.right, expected.right) << "round " << round << " seg " << p + j;
+        }
+      }
+      if (twin) {
+        twins++;
+        p++;
+      }
+    }
+    ReleaseSegTable(&table);
+    ReleaseSegList(&list);
+  }
+  EXPECT_GT(twins, 500);
+  EXPECT_GT(stopped, 10000);
+  EXPECT_GT(whole, 10000);
+}
+
+// Whole choices on level-like lists of up to two thousand segs, in both
+// modes and across the weights, including lists that end in a twin pair.
+TEST_F(ChoiceTest, ChoiceAgreesWithThePlainScanOnLevelLikeLists) {
+  std::mt19937 random(31);
+  int differentFromHead = 0;
+  for (int round = 0; round < 40; round++) {
+    std::vector<BuildSeg> segs = RandomLevel(random, 1 + round * 3 / 2, 4000);
+    if (round % 4 == 1) {
+      segs.push_back(Wall(-5, -5, 5, 5, 0));
+      segs.push_back(Wall(5, 5, -5, -5, 1));
+    }
+    FinalMode = round % 3 != 0;
+    ModeNumber = static_cast<int16_t>(round % 5 == 0 ? 0 : random() % 49);
+    int32_t expected = PlainChoose(segs, {ModeNumber, FinalMode});
+    ASSERT_EQ(Choose(segs), expected) << "round " << round << ", " << segs.size() << " segs";
+    if (expected != 0) differentFromHead++;
+  }
+  EXPECT_GT(differentFromHead, 20);
+}
+
+// Many chunks scored on several threads against stale bounds, settled in
+// order: the plain scan's choice on every thread count.
+TEST_F(ChoiceTest, ChoiceIsTheSameOnAnyThreadCount) {
+  std::mt19937 random(4242);
+  for (int round = 0; round < 16; round++) {
+    std::vector<BuildSeg> segs = RandomLevel(random, 4 + round * 3, round % 2 ? 4000 : 800);
+    FinalMode = round % 4 != 0;
+    ModeNumber = static_cast<int16_t>(round % 5 == 0 ? 0 : random() % 49);
+    int32_t expected = PlainChoose(segs, {ModeNumber, FinalMode});
+    for (int32_t threads : {1, 2, 3, 8}) {
+      ChoiceThreads = threads;
+      ASSERT_EQ(Choose(segs), expected) << "round " << round << ", " << threads << " threads";
+    }
+  }
+}
+
+TEST_F(ChoiceTest, TwinPairsAreReversedSegsOfOtherDirections) {
+  struct Case {
+    BuildSeg a, b;
+    bool twin;
+  } cases[] = {
+      {Wall(0, 0, 10, 5, 0), Wall(10, 5, 0, 0, 1), true},
+      {Wall(0, 0, 10, 5, 1), Wall(10, 5, 0, 0, 0), true},
+      {Wall(0, 0, 10, 5, 0), Wall(10, 5, 0, 0, 0), false},  // the same direction flag
+      {Wall(0, 0, 10, 5, 0), Wall(0, 0, 10, 5, 1), false},  // not reversed
+      {Wall(0, 0, 10, 5, 0), Wall(10, 5, 0, 1, 1), false},
+      {Wall(3, 3, 3, 3, 0), Wall(3, 3, 3, 3, 1), true},  // zero length: its own reverse
+  };
+  for (const Case& c : cases) {
+    SegList list = ListOf({c.a, c.b});
+    SegTable table;
+    FillSegTable(&table, list);
+    EXPECT_EQ(IsTwinPair(table, 0), c.twin) << c.a.x2 << "," << c.a.y2 << " " << c.b.x1 << "," << c.b.y1;
+    EXPECT_FALSE(IsTwinPair(table, 1));  // the last seg has no next
+    ReleaseSegTable(&table);
+    ReleaseSegList(&list);
+  }
+}
+
+}  // namespace
