@@ -51,9 +51,13 @@ echo "install test: installed into $prefix, built and checked the sample: $out"
 "$cpack" -G DEB --config "$build/CPackConfig.cmake" -B "$package" >/dev/null
 deb=$package/vortane_${version}_$(dpkg --print-architecture).deb
 [ -f "$deb" ] || fail "cpack made no $deb"
+# The dependencies come from the shared libraries the programs name, each
+# by the package that holds it.
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libc6 libstdc++6; do
-  [[ "$depends" == *"$library ("* ]] || fail "the package does not depend on $library: $depends"
+for library in $(ldd "$prefix/bin/vortane" "$prefix/bin/vortane-check" | awk '$2 == "=>" {print $3}' | sort -u); do
+  owner=$(dpkg -S "$library" 2>/dev/null | head -n 1 | cut -d: -f1)
+  [ -n "$owner" ] || fail "no package holds $library"
+  [[ "$depends" == *"$owner ("* ]] || fail "the package does not depend on $owner ($library): $depends"
 done
 [ "$(dpkg-deb -f "$deb" Package Version Section | tr '\n' ' ')" = "Package: vortane Version: $version Section: games " ] ||
   fail "wrong control fields: $(dpkg-deb -f "$deb" Package Version Section)"
