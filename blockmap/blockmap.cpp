@@ -117,15 +117,21 @@ static void AddLineToBlocks(int32_t line) {
   int32_t x1 = start.X - OriginX, y1 = start.Y - OriginY;
   int32_t x2 = end.X - OriginX, y2 = end.Y - OriginY;
   if (y1 > y2) {
-    int32_t t = x1; x1 = x2; x2 = t;
-    t = y1; y1 = y2; y2 = t;
+    int32_t t = x1;
+    x1 = x2;
+    x2 = t;
+    t = y1;
+    y1 = y2;
+    y2 = t;
   }
   int32_t bx1 = x1 >> 7, bx2 = x2 >> 7;
   int32_t by1 = y1 >> 7, by2 = y2 >> 7;
 
   if (by1 == by2) {
     if (bx1 > bx2) {
-      int32_t t = bx1; bx1 = bx2; bx2 = t;
+      int32_t t = bx1;
+      bx1 = bx2;
+      bx2 = t;
     }
     for (int32_t c = bx1; c <= bx2; c++) AddLineToCell(line, hasSide, c, by1);
     return;
@@ -143,7 +149,9 @@ static void AddLineToBlocks(int32_t line) {
     int32_t a = yLow >= y1 ? ColumnAtHeight(x1, y1, x2, y2, yLow) : bx1;
     int32_t b = yHigh <= y2 ? ColumnAtHeight(x1, y1, x2, y2, yHigh) : bx2;
     if (b < a) {
-      int32_t t = a; a = b; b = t;
+      int32_t t = a;
+      a = b;
+      b = t;
     }
     for (int32_t c = a; c <= b; c++) AddLineToCell(line, hasSide, c, r);
   }

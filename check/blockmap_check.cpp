@@ -7,7 +7,9 @@
 
 namespace {
 
-int WordAt(const std::vector<uint8_t>& lump, size_t index) { return lump[2 * index] | (lump[2 * index + 1] << 8); }
+int WordAt(const std::vector<uint8_t>& lump, size_t index) {
+  return lump[2 * index] | (lump[2 * index + 1] << 8);
+}
 
 // Whether the segment meets the closed box [left, right] x [bottom, top]:
 // the bounding boxes overlap and the box's corners are not all strictly on
@@ -51,13 +53,14 @@ void CheckStrictLayout(const std::vector<uint8_t>& lump, size_t blocks, const st
     while (WordAt(lump, at + 1 + length) != 0xFFFF) length++;
     if (length == 0) {
       if (at != emptyList)
-        findings->Problem("BLOCKMAP", b, "block %zu: empty list at word %zu, not the shared one at %zu", b, at,
-                          emptyList);
+        findings->Problem("BLOCKMAP", b, "block %zu: empty list at word %zu, not the shared one at %zu", b,
+                          at, emptyList);
       continue;
     }
     if (at != expected)
-      findings->Problem("BLOCKMAP", b, "block %zu: list at word %zu, expected at %zu (lists back to back, unshared)",
-                        b, at, expected);
+      findings->Problem("BLOCKMAP", b,
+                        "block %zu: list at word %zu, expected at %zu (lists back to back, unshared)", b, at,
+                        expected);
     expected = at + length + 2;
   }
   if (expected != words)
@@ -84,7 +87,8 @@ bool ReadLists(const std::vector<uint8_t>& lump, size_t lineCount, bool strictLa
   }
   size_t blocks = static_cast<size_t>(grid->columns) * grid->rows;
   if (words < blocks + 4) {
-    findings->Problem("BLOCKMAP", -1, "lump of %zu words is too short for the offsets of %zu blocks", words, blocks);
+    findings->Problem("BLOCKMAP", -1, "lump of %zu words is too short for the offsets of %zu blocks", words,
+                      blocks);
     return false;
   }
 
@@ -93,7 +97,8 @@ bool ReadLists(const std::vector<uint8_t>& lump, size_t lineCount, bool strictLa
   for (size_t b = 0; b < blocks; b++) {
     size_t at = WordAt(lump, 4 + b);
     if (at >= words) {
-      findings->Problem("BLOCKMAP", b, "block %zu: offset %zu lies past the end of the lump (%zu words)", b, at, words);
+      findings->Problem("BLOCKMAP", b, "block %zu: offset %zu lies past the end of the lump (%zu words)", b,
+                        at, words);
       continue;
     }
     if (WordAt(lump, at) != 0) {
@@ -110,12 +115,13 @@ bool ReadLists(const std::vector<uint8_t>& lump, size_t lineCount, bool strictLa
     for (size_t e = at + 1; e < w; e++) {
       int32_t line = WordAt(lump, e);
       if (static_cast<size_t>(line) >= lineCount) {
-        findings->Problem("BLOCKMAP", b, "block %zu: linedef %d does not exist (%zu linedefs)", b, line, lineCount);
+        findings->Problem("BLOCKMAP", b, "block %zu: linedef %d does not exist (%zu linedefs)", b, line,
+                          lineCount);
         continue;
       }
       if (strictLayout && !(*lists)[b].empty() && line <= (*lists)[b].back())
-        findings->Problem("BLOCKMAP", b, "block %zu: linedef %d follows %d, list not strictly ascending", b, line,
-                          (*lists)[b].back());
+        findings->Problem("BLOCKMAP", b, "block %zu: linedef %d follows %d, list not strictly ascending", b,
+                          line, (*lists)[b].back());
       (*lists)[b].push_back(line);
     }
   }
@@ -125,8 +131,8 @@ bool ReadLists(const std::vector<uint8_t>& lump, size_t lineCount, bool strictLa
 
 // Every block near linedef l that its segment passes through, more than one
 // unit inside the block's edges, must list it.
-void CheckLineCovered(const LineEnds& s, int32_t l, const Grid& g, const std::vector<std::vector<int32_t>>& lists,
-                      Findings* findings) {
+void CheckLineCovered(const LineEnds& s, int32_t l, const Grid& g,
+                      const std::vector<std::vector<int32_t>>& lists, Findings* findings) {
   int64_t yMin = std::min(s.y1, s.y2), yMax = std::max(s.y1, s.y2);
   int64_t rowFirst = std::max<int64_t>(0, FloorDiv128(yMin - g.originY - 1));
   int64_t rowLast = std::min<int64_t>(g.rows - 1, FloorDiv128(yMax - g.originY + 1));
@@ -145,7 +151,8 @@ void CheckLineCovered(const LineEnds& s, int32_t l, const Grid& g, const std::ve
       xb = s.x1 + slope * (highY - s.y1);
       if (xa > xb) std::swap(xa, xb);
     }
-    int64_t colFirst = std::max<int64_t>(0, FloorDiv128(static_cast<int64_t>(std::floor(xa)) - g.originX - 2));
+    int64_t colFirst =
+        std::max<int64_t>(0, FloorDiv128(static_cast<int64_t>(std::floor(xa)) - g.originX - 2));
     int64_t colLast =
         std::min<int64_t>(g.columns - 1, FloorDiv128(static_cast<int64_t>(std::ceil(xb)) - g.originX + 2));
     for (int64_t c = colFirst; c <= colLast; c++) {
@@ -154,11 +161,12 @@ void CheckLineCovered(const LineEnds& s, int32_t l, const Grid& g, const std::ve
       int64_t b = r * g.columns + c;
       const std::vector<int32_t>& list = lists[b];
       if (std::find(list.begin(), list.end(), l) == list.end())
-        findings->Problem("BLOCKMAP", static_cast<long>(b),
-                          "linedef %d (%d,%d)-(%d,%d) passes through block %lld (column %lld, row %lld) but is not "
-                          "listed there",
-                          l, s.x1, s.y1, s.x2, s.y2, static_cast<long long>(b), static_cast<long long>(c),
-                          static_cast<long long>(r));
+        findings->Problem(
+            "BLOCKMAP", static_cast<long>(b),
+            "linedef %d (%d,%d)-(%d,%d) passes through block %lld (column %lld, row %lld) but is not "
+            "listed there",
+            l, s.x1, s.y1, s.x2, s.y2, static_cast<long long>(b), static_cast<long long>(c),
+            static_cast<long long>(r));
     }
   }
 }
@@ -178,12 +186,14 @@ void CheckBlockmap(const std::vector<LineEnds>& lines, const std::vector<uint8_t
     for (int32_t l : lists[b]) {
       const LineEnds& s = lines[l];
       if (!SegmentMeetsBox(s, left - 1, bottom - 1, left + 129, bottom + 129))
-        findings->Problem("BLOCKMAP", b,
-                          "linedef %d (%d,%d)-(%d,%d) is listed in block %zu (column %lld, row %lld) but does not "
-                          "come near it",
-                          l, s.x1, s.y1, s.x2, s.y2, b, static_cast<long long>(c), static_cast<long long>(r));
+        findings->Problem(
+            "BLOCKMAP", b,
+            "linedef %d (%d,%d)-(%d,%d) is listed in block %zu (column %lld, row %lld) but does not "
+            "come near it",
+            l, s.x1, s.y1, s.x2, s.y2, b, static_cast<long long>(c), static_cast<long long>(r));
     }
   }
   for (size_t l = 0; l < lines.size(); l++)
-    if (strictLayout || lines[l].required) CheckLineCovered(lines[l], static_cast<int32_t>(l), grid, lists, findings);
+    if (strictLayout || lines[l].required)
+      CheckLineCovered(lines[l], static_cast<int32_t>(l), grid, lists, findings);
 }

@@ -33,7 +33,8 @@ std::vector<bool> MovableSectors(const MapLevel& level) {
   }
   for (const MapLine& line : level.lines) {
     int back = SideSector(level, line.side[1]);
-    if (WorksBehind(level, line.special) && back >= 0 && back < static_cast<int>(movable.size())) movable[back] = true;
+    if (WorksBehind(level, line.special) && back >= 0 && back < static_cast<int>(movable.size()))
+      movable[back] = true;
   }
   return movable;
 }
@@ -81,7 +82,8 @@ void CheckBlockmapLump(const MapLevel& level, const LevelCheckOptions& options, 
   // The grid must cover every linedef that has a side (the rest of the
   // blockmap check only looks inside the grid).
   if (lump.size() < 8) return;
-  int originX = LumpS16(lump, 0), originY = LumpS16(lump, 2), columns = LumpS16(lump, 4), rows = LumpS16(lump, 6);
+  int originX = LumpS16(lump, 0), originY = LumpS16(lump, 2), columns = LumpS16(lump, 4),
+      rows = LumpS16(lump, 6);
   MapBox bounds;
   for (const MapLine& line : level.lines) {
     if (line.side[0] == 0xFFFF && line.side[1] == 0xFFFF) continue;
@@ -91,8 +93,9 @@ void CheckBlockmapLump(const MapLevel& level, const LevelCheckOptions& options, 
   if (bounds.Empty() || columns <= 0 || rows <= 0) return;
   if (bounds.minX < originX || bounds.minY < originY || bounds.maxX >= originX + 128 * columns ||
       bounds.maxY >= originY + 128 * rows) {
-    findings->Problem("BLOCKMAP", -1, "the grid x %d..%d y %d..%d does not cover the linedefs x %d..%d y %d..%d",
-                      originX, originX + 128 * columns - 1, originY, originY + 128 * rows - 1, bounds.minX,
+    findings->Problem("BLOCKMAP", -1,
+                      "the grid x %d..%d y %d..%d does not cover the linedefs x %d..%d y %d..%d", originX,
+                      originX + 128 * columns - 1, originY, originY + 128 * rows - 1, bounds.minX,
                       bounds.maxX, bounds.minY, bounds.maxY);
   }
   if (options.strictBlockmapLayout) {
@@ -102,11 +105,12 @@ void CheckBlockmapLump(const MapLevel& level, const LevelCheckOptions& options, 
     int wantColumns = (((bounds.maxX + 7) & ~7) - wantX + 128) / 128;
     int wantRows = (((bounds.maxY + 7) & ~7) - wantY + 128) / 128;
     if (originX != wantX || originY != wantY || columns != wantColumns || rows != wantRows) {
-      findings->Problem("BLOCKMAP", -1,
-                        "the grid is at (%d,%d) with %d columns and %d rows; the linedefs x %d..%d y %d..%d give "
-                        "(%d,%d), %d columns and %d rows",
-                        originX, originY, columns, rows, bounds.minX, bounds.maxX, bounds.minY, bounds.maxY, wantX,
-                        wantY, wantColumns, wantRows);
+      findings->Problem(
+          "BLOCKMAP", -1,
+          "the grid is at (%d,%d) with %d columns and %d rows; the linedefs x %d..%d y %d..%d give "
+          "(%d,%d), %d columns and %d rows",
+          originX, originY, columns, rows, bounds.minX, bounds.maxX, bounds.minY, bounds.maxY, wantX, wantY,
+          wantColumns, wantRows);
     }
   }
 }

@@ -6,9 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-inline int LumpU16(const std::vector<uint8_t>& bytes, size_t at) {
-  return bytes[at] | (bytes[at + 1] << 8);
-}
+inline int LumpU16(const std::vector<uint8_t>& bytes, size_t at) { return bytes[at] | (bytes[at + 1] << 8); }
 
 inline int LumpS16(const std::vector<uint8_t>& bytes, size_t at) {
   return static_cast<int16_t>(static_cast<uint16_t>(LumpU16(bytes, at)));

@@ -63,15 +63,16 @@ std::vector<Finding> Findings::Finish() const {
   for (const auto& key : kindOrder_) {
     const Kind& kind = kinds_.at(key);
     if (kind.count <= kListedPerKind) continue;
-    out.push_back({key.first, -1,
-                   Format("%d more like \"%s\" are not listed", kind.count - kListedPerKind, kind.first.c_str()),
-                   kind.warning});
+    out.push_back(
+        {key.first, -1,
+         Format("%d more like \"%s\" are not listed", kind.count - kListedPerKind, kind.first.c_str()),
+         kind.warning});
   }
   return out;
 }
 
 std::string FormatFinding(const std::string& level, const Finding& finding) {
   std::string record = finding.record < 0 ? "-" : std::to_string(finding.record);
-  return PrintableName(level) + " " + finding.lump + " " + record + ": " + (finding.warning ? "warning: " : "") +
-         finding.text;
+  return PrintableName(level) + " " + finding.lump + " " + record + ": " +
+         (finding.warning ? "warning: " : "") + finding.text;
 }

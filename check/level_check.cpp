@@ -24,7 +24,8 @@ namespace {
 // The signature of node formats other than the one checked here, at the
 // start of NODES (or of SSECTORS for the GL forms), or "" when there is none.
 std::string OtherNodeFormat(const std::vector<uint8_t>& lump) {
-  static const char* const kSignatures[] = {"XNOD", "ZNOD", "XGLN", "ZGLN", "XGL2", "ZGL2", "XGL3", "ZGL3", "xNd4"};
+  static const char* const kSignatures[] = {"XNOD", "ZNOD", "XGLN", "ZGLN", "XGL2",
+                                            "ZGL2", "XGL3", "ZGL3", "xNd4"};
   if (lump.size() < 4) return "";
   for (const char* signature : kSignatures)
     if (std::memcmp(lump.data(), signature, 4) == 0) return signature;
@@ -35,7 +36,8 @@ std::string OtherNodeFormat(const std::vector<uint8_t>& lump) {
 bool HasGlNodes(const WadImage& wad, const MapLevel& level) {
   std::string marker = "GL_" + level.name;
   int after = level.marker + (level.hexen ? 12 : 11);
-  return after < static_cast<int>(wad.entries.size()) && wad.entries[after].name.compare(0, 8, marker, 0, 8) == 0;
+  return after < static_cast<int>(wad.entries.size()) &&
+         wad.entries[after].name.compare(0, 8, marker, 0, 8) == 0;
 }
 
 // Whether SEGS, SSECTORS and NODES hold nodes in the format checked here;
@@ -44,9 +46,10 @@ bool HasStandardNodes(const WadImage& wad, const MapLevel& level, Findings* find
   for (LevelSlot slot : {kNodes, kSubsectors}) {
     std::string format = OtherNodeFormat(level.lumps[slot]);
     if (!format.empty()) {
-      findings->Problem(kLevelLumpNames[slot - 1], -1,
-                        "the nodes are in the extended format %s, which the original engine cannot read; not checked",
-                        format.c_str());
+      findings->Problem(
+          kLevelLumpNames[slot - 1], -1,
+          "the nodes are in the extended format %s, which the original engine cannot read; not checked",
+          format.c_str());
       return false;
     }
   }
@@ -60,8 +63,8 @@ bool HasStandardNodes(const WadImage& wad, const MapLevel& level, Findings* find
 
 }  // namespace
 
-void CheckDecodedLevel(const WadImage& wad, MapLevel& level, const LevelCheckOptions& options, Findings* findings,
-                       LevelCheckStats* stats) {
+void CheckDecodedLevel(const WadImage& wad, MapLevel& level, const LevelCheckOptions& options,
+                       Findings* findings, LevelCheckStats* stats) {
   stats->vertexes = static_cast<int>(level.vertexes.size());
   stats->segs = static_cast<int>(level.segs.size());
   stats->subsectors = static_cast<int>(level.subsectors.size());
@@ -97,7 +100,8 @@ LevelReport CheckLevelAt(const WadImage& wad, int marker, const LevelCheckOption
   return FinishReport(findings, stats);
 }
 
-LevelReport CheckLevelPartition(const WadImage& wad, const std::string& name, const LevelCheckOptions& options) {
+LevelReport CheckLevelPartition(const WadImage& wad, const std::string& name,
+                                const LevelCheckOptions& options) {
   int marker = FindLevel(wad, name);
   if (marker >= 0) return CheckLevelAt(wad, marker, options);
   Findings findings;
@@ -115,7 +119,8 @@ std::string FormatSummary(const std::string& level, const LevelReport& report) {
   std::string text = PrintableName(level) + ": ";
   if (report.problems == 0) {
     text += Format("sound (%s, %s, %s)", Count(report.stats.segs, "seg").c_str(),
-                   Count(report.stats.subsectors, "subsector").c_str(), Count(report.stats.nodes, "node").c_str());
+                   Count(report.stats.subsectors, "subsector").c_str(),
+                   Count(report.stats.nodes, "node").c_str());
   } else {
     text += Count(report.problems, "problem");
   }

@@ -106,7 +106,8 @@ struct LevelReport {
 // (warnings).
 LevelReport CheckLevelAt(const WadImage& wad, int marker, const LevelCheckOptions& options);
 // The same for the first level named `name`; a missing level is a problem.
-LevelReport CheckLevelPartition(const WadImage& wad, const std::string& name, const LevelCheckOptions& options);
+LevelReport CheckLevelPartition(const WadImage& wad, const std::string& name,
+                                const LevelCheckOptions& options);
 
 // Checks a rebuilt level against the WAD it was built from: the directory
 // and every lump outside the level unchanged, the output packed from offset

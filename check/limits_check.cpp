@@ -18,14 +18,16 @@ void CheckLimits(const MapLevel& level, Findings* findings) {
     size_t record;
   };
   const size_t lineRecord = level.hexen ? 16 : 14;
-  for (const Count& count : {Count{kVertexes, 4}, Count{kLineDefs, lineRecord}, Count{kSideDefs, 30},
-                             Count{kSectors, 26}, Count{kSegs, 12}, Count{kSubsectors, 4}, Count{kNodes, 28}}) {
+  for (const Count& count :
+       {Count{kVertexes, 4}, Count{kLineDefs, lineRecord}, Count{kSideDefs, 30}, Count{kSectors, 26},
+        Count{kSegs, 12}, Count{kSubsectors, 4}, Count{kNodes, 28}}) {
     long records = static_cast<long>(level.lumps[count.slot].size() / count.record);
     if (records > kSignedRecords) {
-      findings->Warning(kLevelLumpNames[count.slot - 1], -1,
-                        "%ld records; the original engine reads their numbers as signed 16-bit and can name only "
-                        "the first %ld",
-                        records, kSignedRecords);
+      findings->Warning(
+          kLevelLumpNames[count.slot - 1], -1,
+          "%ld records; the original engine reads their numbers as signed 16-bit and can name only "
+          "the first %ld",
+          records, kSignedRecords);
     }
   }
 
@@ -43,9 +45,10 @@ void CheckLimits(const MapLevel& level, Findings* findings) {
     }
   }
   if (past > 0) {
-    findings->Warning("BLOCKMAP", first,
-                      "%ld block lists, from block %ld on, start past word %d (64 KiB); the original engine reads "
-                      "their offsets as negative",
-                      past, first, kSignedOffset);
+    findings->Warning(
+        "BLOCKMAP", first,
+        "%ld block lists, from block %ld on, start past word %d (64 KiB); the original engine reads "
+        "their offsets as negative",
+        past, first, kSignedOffset);
   }
 }

@@ -64,14 +64,15 @@ int main(int argc, char** argv) {
     return kCheckUnreadable;
   }
   std::string out, errors;
-  int status = CheckWadLevels(wad, std::vector<std::string>(args.begin() + 1, args.end()), SoundnessOptions(), &out,
-                              &errors);
+  int status = CheckWadLevels(wad, std::vector<std::string>(args.begin() + 1, args.end()), SoundnessOptions(),
+                              &out, &errors);
   std::fputs(out.c_str(), stdout);
   std::fflush(stdout);
   size_t start = 0;
   while (start < errors.size()) {
     size_t end = errors.find('\n', start);
-    std::fprintf(stderr, "vortane-check: %s: %s\n", args[0].c_str(), errors.substr(start, end - start).c_str());
+    std::fprintf(stderr, "vortane-check: %s: %s\n", args[0].c_str(),
+                 errors.substr(start, end - start).c_str());
     start = end + 1;
   }
   return status;

@@ -73,25 +73,26 @@ void DecodeLevel(MapLevel* level, Findings* findings) {
                  line.v2 < static_cast<int>(level->vertexes.size());
     if (!line.valid) {
       findings->Problem("LINEDEFS", static_cast<long>(level->lines.size()),
-                        "linedef %zu names vertexes %d and %d, VERTEXES has %zu", level->lines.size(), line.v1,
-                        line.v2, level->vertexes.size());
+                        "linedef %zu names vertexes %d and %d, VERTEXES has %zu", level->lines.size(),
+                        line.v1, line.v2, level->vertexes.size());
     }
     level->lines.push_back(line);
   }
 
   const std::vector<uint8_t>& sides = level->lumps[kSideDefs];
-  for (size_t at = 0; at + 30 <= sides.size(); at += 30) level->sideSectors.push_back(LumpS16(sides, at + 28));
+  for (size_t at = 0; at + 30 <= sides.size(); at += 30)
+    level->sideSectors.push_back(LumpS16(sides, at + 28));
 
   const std::vector<uint8_t>& sectors = level->lumps[kSectors];
   for (size_t at = 0; at + 26 <= sectors.size(); at += 26)
-    level->sectors.push_back(
-        {LumpS16(sectors, at), LumpS16(sectors, at + 2), LumpS16(sectors, at + 22), LumpS16(sectors, at + 24)});
+    level->sectors.push_back({LumpS16(sectors, at), LumpS16(sectors, at + 2), LumpS16(sectors, at + 22),
+                              LumpS16(sectors, at + 24)});
 
   const std::vector<uint8_t>& segs = level->lumps[kSegs];
   CheckWholeRecords(*level, kSegs, 12, findings);
   for (size_t at = 0; at + 12 <= segs.size(); at += 12) {
-    level->segs.push_back({LumpU16(segs, at), LumpU16(segs, at + 2), LumpU16(segs, at + 4), LumpU16(segs, at + 6),
-                           LumpU16(segs, at + 8), LumpU16(segs, at + 10), false});
+    level->segs.push_back({LumpU16(segs, at), LumpU16(segs, at + 2), LumpU16(segs, at + 4),
+                           LumpU16(segs, at + 6), LumpU16(segs, at + 8), LumpU16(segs, at + 10), false});
   }
 
   const std::vector<uint8_t>& subsectors = level->lumps[kSubsectors];

@@ -12,7 +12,16 @@
 
 // Level slots, counted from the marker.
 enum LevelSlot {
-  kThings = 1, kLineDefs, kSideDefs, kVertexes, kSegs, kSubsectors, kNodes, kSectors, kReject, kBlockmap
+  kThings = 1,
+  kLineDefs,
+  kSideDefs,
+  kVertexes,
+  kSegs,
+  kSubsectors,
+  kNodes,
+  kSectors,
+  kReject,
+  kBlockmap
 };
 
 struct MapPoint {
@@ -21,7 +30,7 @@ struct MapPoint {
 };
 
 struct MapLine {
-  int v1, v2;   // vertex numbers as stored (unsigned 16-bit)
+  int v1, v2;  // vertex numbers as stored (unsigned 16-bit)
   int flags;
   int special;  // 0 for none
   int side[2];  // right and left sidedef, 0xFFFF for none

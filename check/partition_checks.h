@@ -17,7 +17,8 @@ void CheckSubsectors(const MapLevel& level, const LevelCheckOptions& options, Fi
 // The tree from the root (the last node) reaches every node and subsector
 // once, every seg lies on its side of every partition line above it, and
 // every node's boxes hold its children's segs.
-void CheckTree(const MapLevel& level, const LevelCheckOptions& options, Findings* findings, LevelCheckStats* stats);
+void CheckTree(const MapLevel& level, const LevelCheckOptions& options, Findings* findings,
+               LevelCheckStats* stats);
 // BLOCKMAP lists every linedef in every block it crosses, in a grid that
 // covers the linedefs.
 void CheckBlockmapLump(const MapLevel& level, const LevelCheckOptions& options, Findings* findings);
@@ -27,6 +28,6 @@ void CheckLimits(const MapLevel& level, Findings* findings);
 
 // Every check above on a level read and decoded, in their order; SEGS,
 // SSECTORS and NODES only when they hold nodes in the format checked here.
-void CheckDecodedLevel(const WadImage& wad, MapLevel& level, const LevelCheckOptions& options, Findings* findings,
-                       LevelCheckStats* stats);
+void CheckDecodedLevel(const WadImage& wad, MapLevel& level, const LevelCheckOptions& options,
+                       Findings* findings, LevelCheckStats* stats);
 LevelReport FinishReport(const Findings& findings, const LevelCheckStats& stats);

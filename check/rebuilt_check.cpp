@@ -18,7 +18,8 @@ std::string DescribeDifference(const std::vector<uint8_t>& a, const std::vector<
 
 // VERTEXES: the vertexes the input linedefs use, in input order, then cut
 // points. Returns how many the linedefs use.
-int CompareVertexes(const MapLevel& in, const MapLevel& out, const LevelCheckOptions& options, Findings* findings) {
+int CompareVertexes(const MapLevel& in, const MapLevel& out, const LevelCheckOptions& options,
+                    Findings* findings) {
   std::vector<bool> used(in.vertexes.size(), false);
   for (const MapLine& line : in.lines) {
     if (line.v1 < static_cast<int>(used.size())) used[line.v1] = true;
@@ -46,7 +47,8 @@ int CompareVertexes(const MapLevel& in, const MapLevel& out, const LevelCheckOpt
       if (seg.v2 < static_cast<int>(segUsed.size())) segUsed[seg.v2] = true;
     }
     for (size_t v = kept.size(); v < out.vertexes.size(); v++)
-      if (!segUsed[v]) findings->Problem("VERTEXES", v, "vertex %zu after the linedefs' vertexes ends no seg", v);
+      if (!segUsed[v])
+        findings->Problem("VERTEXES", v, "vertex %zu after the linedefs' vertexes ends no seg", v);
   }
   return keptCount;
 }
@@ -102,7 +104,8 @@ void CompareLevelLumps(const MapLevel& in, const MapLevel& out, const LevelCheck
   std::copy_n(in.lumps[kReject].begin(), std::min(rejectSize, in.lumps[kReject].size()), reject.begin());
   std::string difference = DescribeDifference(reject, out.lumps[kReject]);
   if (!difference.empty())
-    findings->Problem("REJECT", -1, "REJECT is not the input's first %zu bytes: %s", rejectSize, difference.c_str());
+    findings->Problem("REJECT", -1, "REJECT is not the input's first %zu bytes: %s", rejectSize,
+                      difference.c_str());
 
   CompareLineDefs(in, out, CompareVertexes(in, out, options, findings), findings);
 }
@@ -149,7 +152,8 @@ void CompareWads(const WadImage& input, const WadImage& output, int marker, Find
   }
   size_t end = static_cast<size_t>(output.directoryOffset) + 16 * output.entries.size();
   if (output.bytes.size() != end)
-    findings->Problem("-", -1, "layout: the file is %zu bytes, the directory ends at %zu", output.bytes.size(), end);
+    findings->Problem("-", -1, "layout: the file is %zu bytes, the directory ends at %zu",
+                      output.bytes.size(), end);
 }
 
 }  // namespace

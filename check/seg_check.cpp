@@ -93,21 +93,22 @@ Piece CheckSegGeometry(const MapLevel& level, int i, const LevelCheckOptions& op
   double off = std::max(std::fabs(across1), std::fabs(across2));
   stats->lineDistance = std::max(stats->lineDistance, off);
   if (off > options.lineTolerance) {
-    findings->Problem("SEGS", i, "seg %d (%d,%d)-(%d,%d) lies %.2f units off linedef %d", i, p1.x, p1.y, p2.x, p2.y,
-                      off, seg.line);
+    findings->Problem("SEGS", i, "seg %d (%d,%d)-(%d,%d) lies %.2f units off linedef %d", i, p1.x, p1.y, p2.x,
+                      p2.y, off, seg.line);
   }
   double beyond = std::max({-along1, -along2, along1 - frame.length, along2 - frame.length, 0.0});
   stats->lineDistance = std::max(stats->lineDistance, beyond);
   if (beyond > options.lineTolerance) {
-    findings->Problem("SEGS", i, "seg %d (%d,%d)-(%d,%d) reaches %.2f units beyond the ends of linedef %d", i, p1.x,
-                      p1.y, p2.x, p2.y, beyond, seg.line);
+    findings->Problem("SEGS", i, "seg %d (%d,%d)-(%d,%d) reaches %.2f units beyond the ends of linedef %d", i,
+                      p1.x, p1.y, p2.x, p2.y, beyond, seg.line);
   }
   if (p1 == p2) {
     if (frame.length > 0 && !options.allowZeroLengthSegs)
-      findings->Problem("SEGS", i, "seg %d of linedef %d has zero length at (%d,%d)", i, seg.line, p1.x, p1.y);
+      findings->Problem("SEGS", i, "seg %d of linedef %d has zero length at (%d,%d)", i, seg.line, p1.x,
+                        p1.y);
   } else if (frame.length > 0 && along2 <= along1) {
-    findings->Problem("SEGS", i, "seg %d (%d,%d)-(%d,%d) runs against the %s side of linedef %d", i, p1.x, p1.y,
-                      p2.x, p2.y, SideName(seg.direction), seg.line);
+    findings->Problem("SEGS", i, "seg %d (%d,%d)-(%d,%d) runs against the %s side of linedef %d", i, p1.x,
+                      p1.y, p2.x, p2.y, SideName(seg.direction), seg.line);
   }
   if (frame.length > 0) {
     int error = AngleDifference(seg.angle, BinaryAngle(frame.ux, frame.uy));
@@ -140,8 +141,9 @@ Piece CheckSegGeometry(const MapLevel& level, int i, const LevelCheckOptions& op
   double offsetError = std::fabs(seg.offset - distance);
   stats->offsetError = std::max(stats->offsetError, offsetError);
   if (offsetError > options.offsetTolerance) {
-    findings->Problem("SEGS", i, "seg %d has offset %d, its start lies %.2f from the start of its side of linedef %d",
-                      i, seg.offset, distance, seg.line);
+    findings->Problem("SEGS", i,
+                      "seg %d has offset %d, its start lies %.2f from the start of its side of linedef %d", i,
+                      seg.offset, distance, seg.line);
   }
   return {along1, along2, i};
 }
@@ -187,18 +189,21 @@ void CheckCoverage(const MapLevel& level, const PieceMap& pieces, const LevelChe
         double gap = list[k].start - reached;
         stats->coverageError = std::max(stats->coverageError, std::fabs(gap));
         if (gap > options.coverageTolerance) {
-          findings->Problem("LINEDEFS", i, "the %s side of linedef %d is not covered from %.1f to %.1f (length %.1f)",
+          findings->Problem("LINEDEFS", i,
+                            "the %s side of linedef %d is not covered from %.1f to %.1f (length %.1f)",
                             SideName(direction), i, reached, list[k].start, frame.length);
         } else if (gap < -options.coverageTolerance) {
-          findings->Problem("LINEDEFS", i, "the %s side of linedef %d is covered twice from %.1f to %.1f (seg %d)",
-                            SideName(direction), i, list[k].start, std::min(reached, list[k].end), list[k].seg);
+          findings->Problem(
+              "LINEDEFS", i, "the %s side of linedef %d is covered twice from %.1f to %.1f (seg %d)",
+              SideName(direction), i, list[k].start, std::min(reached, list[k].end), list[k].seg);
         }
         reached = k == 0 ? list[k].end : std::max(reached, list[k].end);
       }
       double tail = frame.length - reached;
       stats->coverageError = std::max(stats->coverageError, std::fabs(tail));
       if (std::fabs(tail) > options.coverageTolerance) {
-        findings->Problem("LINEDEFS", i, "the segs of the %s side of linedef %d end at %.1f, the side at %.1f",
+        findings->Problem("LINEDEFS", i,
+                          "the segs of the %s side of linedef %d end at %.1f, the side at %.1f",
                           SideName(direction), i, reached, frame.length);
       }
     }
@@ -207,7 +212,8 @@ void CheckCoverage(const MapLevel& level, const PieceMap& pieces, const LevelChe
 
 }  // namespace
 
-void CheckSegs(MapLevel& level, const LevelCheckOptions& options, Findings* findings, LevelCheckStats* stats) {
+void CheckSegs(MapLevel& level, const LevelCheckOptions& options, Findings* findings,
+               LevelCheckStats* stats) {
   const int vertexCount = static_cast<int>(level.vertexes.size());
   const int lineCount = static_cast<int>(level.lines.size());
   PieceMap pieces;

@@ -51,7 +51,8 @@ void CheckConvex(const MapLevel& level, int s, const LevelCheckOptions& options,
     }
   }
   if (worstSeg >= 0) {
-    findings->Problem("SSECTORS", s, "subsector %d is not convex: seg %d ends at (%d,%d), %.2f behind the line of seg "
+    findings->Problem("SSECTORS", s,
+                      "subsector %d is not convex: seg %d ends at (%d,%d), %.2f behind the line of seg "
                       "%d, (%d,%d)-(%d,%d)",
                       s, worstSeg, worstPoint.x, worstPoint.y, deepest, worstLine, lineStart.x, lineStart.y,
                       lineEnd.x, lineEnd.y);
@@ -68,8 +69,8 @@ void CheckSubsectors(const MapLevel& level, const LevelCheckOptions& options, Fi
   for (int s = 0; s < static_cast<int>(level.subsectors.size()); s++) {
     const MapSubsector& sub = level.subsectors[s];
     if (options.exactTreeLayout && sub.first != nextSeg) {
-      findings->Problem("SSECTORS", s, "subsector %d starts at seg %d, the one before it ends before seg %d", s,
-                        sub.first, nextSeg);
+      findings->Problem("SSECTORS", s, "subsector %d starts at seg %d, the one before it ends before seg %d",
+                        s, sub.first, nextSeg);
     }
     nextSeg = sub.first + sub.count;
     if (sub.count == 0) {
@@ -101,8 +102,10 @@ void CheckSubsectors(const MapLevel& level, const LevelCheckOptions& options, Fi
       }
     }
     if (sub.count > kMostSegsChecked) {
-      findings->Problem("SSECTORS", s, "subsector %d holds %d segs, more than a convex piece of a level can; its "
-                        "convexity is not checked", s, sub.count);
+      findings->Problem("SSECTORS", s,
+                        "subsector %d holds %d segs, more than a convex piece of a level can; its "
+                        "convexity is not checked",
+                        s, sub.count);
     } else if (!shared) {  // segs shared with another subsector are reported above
       CheckConvex(level, s, options, findings, stats);
     }

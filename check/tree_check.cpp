@@ -14,24 +14,32 @@ const char* ChildName(int side) { return side ? "left" : "right"; }
 
 class TreeWalk {
  public:
-  TreeWalk(const MapLevel& level, const LevelCheckOptions& options, Findings* findings, LevelCheckStats* stats)
-      : level_(level), options_(options), findings_(findings), stats_(stats),
-        nodeSeen_(level.nodes.size(), false), subsectorSeen_(level.subsectors.size(), false) {}
+  TreeWalk(const MapLevel& level, const LevelCheckOptions& options, Findings* findings,
+           LevelCheckStats* stats)
+      : level_(level),
+        options_(options),
+        findings_(findings),
+        stats_(stats),
+        nodeSeen_(level.nodes.size(), false),
+        subsectorSeen_(level.subsectors.size(), false) {}
 
   void Run() {
     const int nodeCount = static_cast<int>(level_.nodes.size());
     if (nodeCount == 0) {
       if (level_.subsectors.size() != 1)
-        findings_->Problem("NODES", -1, "NODES is empty but there are %zu subsectors", level_.subsectors.size());
+        findings_->Problem("NODES", -1, "NODES is empty but there are %zu subsectors",
+                           level_.subsectors.size());
       if (!level_.subsectors.empty()) VisitSubsector(0);
     } else {
       Walk(nodeCount - 1);
       if (options_.exactTreeLayout) CheckSubsectorOrder(nodeCount - 1);
     }
     for (size_t n = 0; n < nodeSeen_.size(); n++)
-      if (!nodeSeen_[n]) findings_->Problem("NODES", n, "node %zu is not reached from the root (the last node)", n);
+      if (!nodeSeen_[n])
+        findings_->Problem("NODES", n, "node %zu is not reached from the root (the last node)", n);
     for (size_t s = 0; s < subsectorSeen_.size(); s++)
-      if (!subsectorSeen_[s]) findings_->Problem("SSECTORS", s, "subsector %zu is not reached from the root", s);
+      if (!subsectorSeen_[s])
+        findings_->Problem("SSECTORS", s, "subsector %zu is not reached from the root", s);
   }
 
  private:
@@ -67,8 +75,8 @@ class TreeWalk {
       double length = std::hypot(double(node.dx), double(node.dy));
       frame.pushed = length > 0;
       if (frame.pushed) {
-        path_.push_back({frame.node, frame.side, double(node.x), double(node.y), double(node.dx), double(node.dy),
-                         length});
+        path_.push_back({frame.node, frame.side, double(node.x), double(node.y), double(node.dx),
+                         double(node.dy), length});
       } else if (frame.side == 0) {
         findings_->Problem("NODES", frame.node, "node %d has a partition line of zero length", frame.node);
       }
@@ -77,8 +85,8 @@ class TreeWalk {
       if (child & 0x8000) {
         int s = child & 0x7FFF;
         if (s >= static_cast<int>(level_.subsectors.size())) {
-          findings_->Problem("NODES", frame.node, "node %d %s child names subsector %d, SSECTORS has %zu", frame.node,
-                             ChildName(frame.side), s, level_.subsectors.size());
+          findings_->Problem("NODES", frame.node, "node %d %s child names subsector %d, SSECTORS has %zu",
+                             frame.node, ChildName(frame.side), s, level_.subsectors.size());
           FinishSide(&frame, MapBox());
         } else {
           FinishSide(&frame, VisitSubsector(s));
@@ -111,12 +119,14 @@ class TreeWalk {
     const int n = frame->node;
     const int* b = level_.nodes[n].box[frame->side];  // top, bottom, left, right
     if (!box.Empty() && (b[0] < box.maxY || b[1] > box.minY || b[2] > box.minX || b[3] < box.maxX)) {
-      findings_->Problem("NODES", n, "node %d %s box x %d..%d y %d..%d does not hold its segs x %d..%d y %d..%d", n,
-                         ChildName(frame->side), b[2], b[3], b[1], b[0], box.minX, box.maxX, box.minY, box.maxY);
+      findings_->Problem(
+          "NODES", n, "node %d %s box x %d..%d y %d..%d does not hold its segs x %d..%d y %d..%d", n,
+          ChildName(frame->side), b[2], b[3], b[1], b[0], box.minX, box.maxX, box.minY, box.maxY);
     } else if (!box.Empty() && options_.exactTreeLayout &&
                (b[0] != box.maxY || b[1] != box.minY || b[2] != box.minX || b[3] != box.maxX)) {
-      findings_->Problem("NODES", n, "node %d %s box x %d..%d y %d..%d is wider than its segs x %d..%d y %d..%d", n,
-                         ChildName(frame->side), b[2], b[3], b[1], b[0], box.minX, box.maxX, box.minY, box.maxY);
+      findings_->Problem(
+          "NODES", n, "node %d %s box x %d..%d y %d..%d is wider than its segs x %d..%d y %d..%d", n,
+          ChildName(frame->side), b[2], b[3], b[1], b[0], box.minX, box.maxX, box.minY, box.maxY);
     }
     frame->whole.Add(box);
     frame->side++;
@@ -128,7 +138,8 @@ class TreeWalk {
     bool axisRoot = options_.axisRoot && n == static_cast<int>(level_.nodes.size()) - 1;
     if (options_.exactTreeLayout && !axisRoot) CheckLineFromSeg(n, frame.firstSeg);
     if (options_.exactTreeLayout && n != nodesNumbered_) {
-      findings_->Problem("NODES", n, "node %d should be number %d: nodes are numbered after their subtrees, the "
+      findings_->Problem("NODES", n,
+                         "node %d should be number %d: nodes are numbered after their subtrees, the "
                          "front subtree first",
                          n, nodesNumbered_);
     }
@@ -166,8 +177,8 @@ class TreeWalk {
           std::find(starts.begin(), starts.end(), std::make_pair(seg.line, seg.direction)) != starts.end())
         return;
     }
-    findings_->Problem("NODES", n, "node %d's line (%d,%d)+(%d,%d) is no seg of its subtree%s", n, node.x, node.y,
-                       node.dx, node.dy, starts.empty() ? " (none starts there)" : "");
+    findings_->Problem("NODES", n, "node %d's line (%d,%d)+(%d,%d) is no seg of its subtree%s", n, node.x,
+                       node.y, node.dx, node.dy, starts.empty() ? " (none starts there)" : "");
   }
 
   // Subsectors are made as the tree is built, back (left) subtree first.
@@ -181,7 +192,8 @@ class TreeWalk {
       if (child & 0x8000) {
         int s = child & 0x7FFF;
         if (s < static_cast<int>(level_.subsectors.size()) && s != next) {
-          findings_->Problem("SSECTORS", s, "subsector %d should be number %d: subsectors are numbered back subtree "
+          findings_->Problem("SSECTORS", s,
+                             "subsector %d should be number %d: subsectors are numbered back subtree "
                              "first",
                              s, next);
         }
@@ -225,11 +237,12 @@ class TreeWalk {
       double wrong = c.side == 0 ? -right : right;
       stats_->sideDepth = std::max(stats_->sideDepth, wrong);
       if (wrong > options_.sideTolerance) {
-        findings_->Problem("NODES", c.node,
-                           "seg %d of subsector %d has (%d,%d) %.2f units %s of node %d's line (%g,%g)+(%g,%g), but "
-                           "lies under its %s child",
-                           k, s, p.x, p.y, wrong, c.side ? "right" : "left", c.node, c.x, c.y, c.dx, c.dy,
-                           ChildName(c.side));
+        findings_->Problem(
+            "NODES", c.node,
+            "seg %d of subsector %d has (%d,%d) %.2f units %s of node %d's line (%g,%g)+(%g,%g), but "
+            "lies under its %s child",
+            k, s, p.x, p.y, wrong, c.side ? "right" : "left", c.node, c.x, c.y, c.dx, c.dy,
+            ChildName(c.side));
       }
     }
   }
@@ -246,6 +259,7 @@ class TreeWalk {
 
 }  // namespace
 
-void CheckTree(const MapLevel& level, const LevelCheckOptions& options, Findings* findings, LevelCheckStats* stats) {
+void CheckTree(const MapLevel& level, const LevelCheckOptions& options, Findings* findings,
+               LevelCheckStats* stats) {
   TreeWalk(level, options, findings, stats).Run();
 }

@@ -13,8 +13,8 @@ bool ReportLevel(const WadImage& wad, int marker, const LevelCheckOptions& optio
 
 }  // namespace
 
-int CheckWadLevels(const WadImage& wad, const std::vector<std::string>& levels, const LevelCheckOptions& options,
-                   std::string* out, std::string* errors) {
+int CheckWadLevels(const WadImage& wad, const std::vector<std::string>& levels,
+                   const LevelCheckOptions& options, std::string* out, std::string* errors) {
   bool sound = true, missing = false;
   if (levels.empty()) {
     std::vector<int> markers = ListLevelMarkers(wad);

@@ -17,5 +17,5 @@ enum CheckStatus { kCheckSound = 0, kCheckProblems = 1, kCheckUnreadable = 2 };
 // named level that is missing or when the file holds no level. Returns
 // kCheckUnreadable when a named level is missing, else kCheckProblems when
 // any level has a problem, else kCheckSound.
-int CheckWadLevels(const WadImage& wad, const std::vector<std::string>& levels, const LevelCheckOptions& options,
-                   std::string* out, std::string* errors);
+int CheckWadLevels(const WadImage& wad, const std::vector<std::string>& levels,
+                   const LevelCheckOptions& options, std::string* out, std::string* errors);

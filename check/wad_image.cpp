@@ -7,19 +7,22 @@
 #include "check/bytes.h"
 #include "check/findings.h"
 
-const char* const kLevelLumpNames[10] = {"THINGS", "LINEDEFS", "SIDEDEFS", "VERTEXES", "SEGS",
+const char* const kLevelLumpNames[10] = {"THINGS",   "LINEDEFS", "SIDEDEFS", "VERTEXES", "SEGS",
                                          "SSECTORS", "NODES",    "SECTORS",  "REJECT",   "BLOCKMAP"};
 
 std::string ParseWad(std::vector<uint8_t> bytes, WadImage* wad) {
   *wad = WadImage();
   if (bytes.size() < 12) return Format("%zu bytes, too short to be a WAD", bytes.size());
   std::string identification(bytes.begin(), bytes.begin() + 4);
-  if (identification != "IWAD" && identification != "PWAD") return "not a WAD (it does not start with IWAD or PWAD)";
+  if (identification != "IWAD" && identification != "PWAD")
+    return "not a WAD (it does not start with IWAD or PWAD)";
   wad->identification = identification;
   int32_t count = LumpS32(bytes, 4);
   int32_t directory = LumpS32(bytes, 8);
-  if (count < 0 || directory < 0 || static_cast<uint64_t>(directory) + 16ull * static_cast<uint64_t>(count) > bytes.size())
-    return Format("its directory of %d entries at %d does not fit in its %zu bytes", count, directory, bytes.size());
+  if (count < 0 || directory < 0 ||
+      static_cast<uint64_t>(directory) + 16ull * static_cast<uint64_t>(count) > bytes.size())
+    return Format("its directory of %d entries at %d does not fit in its %zu bytes", count, directory,
+                  bytes.size());
   wad->directoryOffset = directory;
   wad->entries.reserve(static_cast<size_t>(count));
   for (int32_t i = 0; i < count; i++) {
@@ -30,10 +33,11 @@ std::string ParseWad(std::vector<uint8_t> bytes, WadImage* wad) {
     char name[9] = {0};
     std::memcpy(name, &bytes[at + 8], 8);
     entry.name = name;
-    if (entry.size < 0 || (entry.size > 0 && (entry.filePos < 0 ||
-                                              static_cast<uint64_t>(entry.filePos) + entry.size > bytes.size())))
-      return Format("entry %d (%s, %d bytes at %d) lies outside the file", i, PrintableName(entry.name).c_str(),
-                    entry.size, entry.filePos);
+    if (entry.size < 0 ||
+        (entry.size > 0 &&
+         (entry.filePos < 0 || static_cast<uint64_t>(entry.filePos) + entry.size > bytes.size())))
+      return Format("entry %d (%s, %d bytes at %d) lies outside the file", i,
+                    PrintableName(entry.name).c_str(), entry.size, entry.filePos);
     wad->entries.push_back(entry);
   }
   wad->bytes = std::move(bytes);
@@ -51,7 +55,8 @@ std::string LoadWad(const std::string& path, WadImage* wad) {
   // device that never ends) is not read any further.
   while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
     bytes.insert(bytes.end(), buffer, buffer + n);
-    if (bytes.size() >= 4 && std::memcmp(bytes.data(), "IWAD", 4) != 0 && std::memcmp(bytes.data(), "PWAD", 4) != 0)
+    if (bytes.size() >= 4 && std::memcmp(bytes.data(), "IWAD", 4) != 0 &&
+        std::memcmp(bytes.data(), "PWAD", 4) != 0)
       break;
   }
   bool failed = std::ferror(file) != 0;
@@ -65,7 +70,8 @@ std::string LoadWad(const std::string& path, WadImage* wad) {
 std::vector<uint8_t> EntryBytes(const WadImage& wad, size_t index) {
   const WadEntry& entry = wad.entries.at(index);
   if (entry.size <= 0) return {};
-  return std::vector<uint8_t>(wad.bytes.begin() + entry.filePos, wad.bytes.begin() + entry.filePos + entry.size);
+  return std::vector<uint8_t>(wad.bytes.begin() + entry.filePos,
+                              wad.bytes.begin() + entry.filePos + entry.size);
 }
 
 int FindEntry(const WadImage& wad, const std::string& name) {

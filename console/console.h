@@ -12,14 +12,14 @@
 enum MessageKind { LogOnly = 1, ScreenOnly = 2, Both = 3 };
 
 // Process-wide output state.
-extern bool LogMode;            // fixed by the run driver before any output
-extern FILE* LogFile;           // open in log mode
+extern bool LogMode;   // fixed by the run driver before any output
+extern FILE* LogFile;  // open in log mode
 // The log's file descriptor (-1 without a log), and whether its last line
 // is still open, for the line an interruption adds.
 extern volatile sig_atomic_t LogDescriptor;
 extern volatile sig_atomic_t LogLineOpen;
-extern int16_t StatusRow;       // row of the next stage line
-extern int16_t BarColumn;       // first column of the bar not yet filled
+extern int16_t StatusRow;         // row of the next stage line
+extern int16_t BarColumn;         // first column of the bar not yet filled
 extern uint8_t ProgressFillChar;  // code page 437 character of filled cells
 
 // Log mode into the file at `path`, replacing an earlier one; false when it

@@ -18,7 +18,8 @@ void SetAllocationHooks(void (*taken)(void* block), void (*given)(void* block)) 
 
 void* AllocOrDie(int32_t size) {
   void* block = size > 0 ? std::malloc(static_cast<size_t>(size)) : nullptr;
-  if (block == nullptr) FatalError("cannot allocate %lu bytes", static_cast<unsigned long>(static_cast<uint32_t>(size)));
+  if (block == nullptr)
+    FatalError("cannot allocate %lu bytes", static_cast<unsigned long>(static_cast<uint32_t>(size)));
   if (BlockTaken != nullptr) BlockTaken(block);
   return block;
 }

@@ -46,13 +46,20 @@ const char* const LogoLetters[7][5] = {
 // The two side boxes, 18 characters on each of rows 3 to 11 once padded; a
 // '-' at the start of an item stands for a horizontal line.
 const char* const LeftBox[9] = {
-    "", "  Rebuilds", "  - SEGS", "  - SSECTORS", "  - NODES",
-    "  - BLOCKMAP", "  - VERTEXES", "", "  Doom/Hexen maps",
+    "", "  Rebuilds",        "  - SEGS", "  - SSECTORS", "  - NODES", "  - BLOCKMAP", "  - VERTEXES",
+    "", "  Doom/Hexen maps",
 };
 
 const char* const RightBox[9] = {
-    "", "  Partitions", "  - Turbo 0..48", "  - Final 0..48", "",
-    "  Axis root", "  - A automatic", "  - V vertical", "  - H horizontal",
+    "",
+    "  Partitions",
+    "  - Turbo 0..48",
+    "  - Final 0..48",
+    "",
+    "  Axis root",
+    "  - A automatic",
+    "  - V vertical",
+    "  - H horizontal",
 };
 
 std::string Repeat(char c, size_t count) { return std::string(count, c); }
@@ -111,17 +118,15 @@ std::string Frame(char left, char tee, char right) {
 // The 13 rows of the title panel.
 std::string TitleRow(int row) {
   switch (row) {
-    case 1:
-      return "  DOOM+HEXEN" + Centre("vortane " VORTANE_VERSION, 54) + "HERETIC+STRIFE";
-    case 2:
-      return Frame(TopLeft, DownTee, TopRight);
-    case 12:
-      return Frame(BottomLeft, UpTee, BottomRight);
+    case 1: return "  DOOM+HEXEN" + Centre("vortane " VORTANE_VERSION, 54) + "HERETIC+STRIFE";
+    case 2: return Frame(TopLeft, DownTee, TopRight);
+    case 12: return Frame(BottomLeft, UpTee, BottomRight);
     case 13:
       return Centre("One level of a PWAD in, a new PWAD out; every other lump is copied as it is", Width);
     default: {
       int i = row - 3;
-      return Vertical + SideBox(LeftBox[i]) + Vertical + LogoRow(i) + Vertical + SideBox(RightBox[i]) + Vertical;
+      return Vertical + SideBox(LeftBox[i]) + Vertical + LogoRow(i) + Vertical + SideBox(RightBox[i]) +
+             Vertical;
     }
   }
 }
@@ -148,10 +153,8 @@ const char* const OutputWarnings[2] = {
 std::string BandText(int row) {
   const size_t inner = 76;
   switch (row) {
-    case 17:
-      return TopLeft + Repeat(Horizontal, inner) + TopRight;
-    case 21:
-      return BottomLeft + Repeat(Horizontal, inner) + BottomRight;
+    case 17: return TopLeft + Repeat(Horizontal, inner) + TopRight;
+    case 21: return BottomLeft + Repeat(Horizontal, inner) + BottomRight;
     case 18:
     case 19:
     case 20: {
@@ -159,8 +162,7 @@ std::string BandText(int row) {
       text.resize(inner, ' ');
       return FullBlock + text + FullBlock;
     }
-    default:
-      return "";
+    default: return "";
   }
 }
 
@@ -177,8 +179,8 @@ const std::string& RowText(int row) {
 }
 
 void WritePiece(int row, int firstColumn, int lastColumn) {
-  const std::string piece =
-      RowText(row).substr(static_cast<size_t>(firstColumn - 1), static_cast<size_t>(lastColumn - firstColumn + 1));
+  const std::string piece = RowText(row).substr(static_cast<size_t>(firstColumn - 1),
+                                                static_cast<size_t>(lastColumn - firstColumn + 1));
   PutTextAt(firstColumn, row, piece.c_str());
 }
 

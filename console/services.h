@@ -6,8 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-[[noreturn]] void FatalError(const char* format, ...)
-    __attribute__((format(printf, 1, 2)));
+[[noreturn]] void FatalError(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // While set, every fatal message starts with this text and ": " (the level
 // a whole-file run is building); null clears it.
 void SetFatalContext(const char* context);

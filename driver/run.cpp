@@ -40,7 +40,8 @@ int RunVortane(int argumentCount, char** arguments) {
     ShowMessage(-1, 0, LogOnly, "%s", TitleLine);
     ShowMessage(-1, 0, LogOnly, "\n");
     ShowMessage(-1, 0, LogOnly, "\n");
-    if (LogFile != stdout && argumentCount > 6) FatalError("Incorrect number of arguments %d", argumentCount + 1);
+    if (LogFile != stdout && argumentCount > 6)
+      FatalError("Incorrect number of arguments %d", argumentCount + 1);
     if (help) {
       PrintHelpText();
       return 0;

@@ -16,8 +16,8 @@
 #include "driver/run.h"
 #include "driver/settings.h"
 #include "nodes/tree.h"
-#include "wad/level.h"
 #include "wad/assembly.h"
+#include "wad/level.h"
 #include "wad/output_file.h"
 #include "wad/stream.h"
 #include "wad/wadfile.h"
@@ -105,8 +105,7 @@ void CheckOutput(int code, const std::vector<uint8_t>& input) {
     int32_t size = Get32(out, directory + 16 * i + 4);
     if (size < 0 || (size > 0 && (pos < 12 || static_cast<int64_t>(pos) + size > directory)))
       Violation("output lump outside the file");
-    if (code == -2 && i == LevelMarkerIndex + 10 && size != 8)
-      Violation("too-large blockmap is not 8 bytes");
+    if (code == -2 && i == LevelMarkerIndex + 10 && size != 8) Violation("too-large blockmap is not 8 bytes");
   }
 }
 
@@ -159,10 +158,12 @@ int RunFuzzInput(const uint8_t* data, size_t size, const char* level, const char
   if (fatal) {
     if (code != 10) Violation("fatal error with exit code", std::to_string(code));
     size_t frame = logText.rfind("Error : ** ");
-    if (frame == std::string::npos || logText.size() < 4 || logText.compare(logText.size() - 4, 4, " **\n") != 0)
+    if (frame == std::string::npos || logText.size() < 4 ||
+        logText.compare(logText.size() - 4, 4, " **\n") != 0)
       Violation("fatal error without its frame in the log", logText);
     std::vector<uint8_t> out = ReadAll("out.wad");
-    if (std::string(out.begin(), out.end()) != EarlierOutput) Violation("a failed run changed the earlier output");
+    if (std::string(out.begin(), out.end()) != EarlierOutput)
+      Violation("a failed run changed the earlier output");
   } else {
     if (code != 0 && code != -2) Violation("run ended with exit code", std::to_string(code));
     if (logText.find("Error") != std::string::npos) Violation("completed run logged an error", logText);

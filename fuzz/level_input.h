@@ -58,7 +58,8 @@ struct LevelInput {
       out.push_back(static_cast<uint8_t>(lump->size()));
       out.push_back(static_cast<uint8_t>(lump->size() >> 8));
     }
-    for (const auto* lump : {&lineDefs, &sideDefs, &vertexes, &sectors}) out.insert(out.end(), lump->begin(), lump->end());
+    for (const auto* lump : {&lineDefs, &sideDefs, &vertexes, &sectors})
+      out.insert(out.end(), lump->begin(), lump->end());
     return out;
   }
 

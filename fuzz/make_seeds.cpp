@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/level_input.h"
 #include "check/level_check.h"
+#include "fuzz/level_input.h"
 #include "tests/support/wadbuilder.h"
 
 namespace {
@@ -44,7 +44,7 @@ WadBuilder::Level TwoRooms() {
   WadBuilder::Level level;
   level.vertexes = {{-64, -32}, {256, -32}, {512, -32}, {512, 256}, {256, 256},
                     {-64, 256}, {64, 64},   {128, 64},  {128, 128}, {64, 128}};
-  level.lines = {{0, 5, 0, -1}, {5, 4, 1, -1}, {4, 1, 2, 3},   {1, 0, 4, -1},  {4, 3, 5, -1}, {3, 2, 6, -1},
+  level.lines = {{0, 5, 0, -1}, {5, 4, 1, -1}, {4, 1, 2, 3},  {1, 0, 4, -1},  {4, 3, 5, -1}, {3, 2, 6, -1},
                  {2, 1, 7, -1}, {6, 7, 8, -1}, {7, 8, 9, -1}, {8, 9, 10, -1}, {9, 6, 11, -1}};
   level.sideSectors = {0, 0, 0, 1, 0, 1, 1, 1, 0, 0, 0, 0};
   level.sectorCount = 2;
@@ -103,13 +103,15 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < bySize.size() && i < count; i++) {
       int marker = FindEntry(iwad, bySize[i].second);
       LevelInput input;
-      input.hexen = marker + 11 < static_cast<int>(iwad.entries.size()) && iwad.entries[marker + 11].name == "BEHAVIOR";
+      input.hexen =
+          marker + 11 < static_cast<int>(iwad.entries.size()) && iwad.entries[marker + 11].name == "BEHAVIOR";
       input.lineDefs = EntryBytes(iwad, marker + 2);
       input.sideDefs = EntryBytes(iwad, marker + 3);
       input.vertexes = EntryBytes(iwad, marker + 4);
       input.sectors = EntryBytes(iwad, marker + 8);
       // The level target's sizes are 16-bit.
-      if (input.lineDefs.size() > 65535 || input.sideDefs.size() > 65535 || input.vertexes.size() > 65535) continue;
+      if (input.lineDefs.size() > 65535 || input.sideDefs.size() > 65535 || input.vertexes.size() > 65535)
+        continue;
       seeds.push_back({"iwad-" + bySize[i].second, input});
     }
   }

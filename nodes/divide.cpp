@@ -12,8 +12,7 @@ static Destination DestinationOf(const PartitionLine& line, const BuildSeg* part
                                  const BuildSeg& seg) {
   SideCode code = ClassifySeg(line, seg);
   switch (ClassOfCode(code)) {
-    case ClassCrosses:
-      return (code & StartRight) ? CutStartRight : CutStartLeft;
+    case ClassCrosses: return (code & StartRight) ? CutStartRight : CutStartLeft;
     case ClassCollinear: {
       // A seg along the line: with a partition seg, only the direction
       // flags are compared; otherwise the seg goes right when it points the
@@ -23,10 +22,8 @@ static Destination DestinationOf(const PartitionLine& line, const BuildSeg* part
                     static_cast<int64_t>(seg.y2 - seg.y1) * (line.y2 - line.y1);
       return dot > 0 ? GoRight : GoLeft;
     }
-    case ClassLeft:
-      return GoLeft;
-    case ClassRight:
-      break;
+    case ClassLeft: return GoLeft;
+    case ClassRight: break;
   }
   return GoRight;
 }
@@ -102,12 +99,8 @@ bool DivideAlongPartition(SegList list, int32_t partition, SegList* right, SegLi
       continue;
     }
     switch (where[i]) {
-      case GoRight:
-        right->segs[right->count++] = seg;
-        break;
-      case GoLeft:
-        left->segs[left->count++] = seg;
-        break;
+      case GoRight: right->segs[right->count++] = seg; break;
+      case GoLeft: left->segs[left->count++] = seg; break;
       case CutStartRight:
       case CutStartLeft: {
         BuildSeg piece;

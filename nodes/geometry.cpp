@@ -45,8 +45,7 @@ void ComputeSplitPoint(const PartitionLine& line, const BuildSeg& seg, int32_t* 
     px = seg.x1;
     py = seg.y1;
   } else {
-    int64_t num = static_cast<int64_t>(seg.y1 - line.y1) * pdx +
-                  static_cast<int64_t>(line.x1 - seg.x1) * pdy;
+    int64_t num = static_cast<int64_t>(seg.y1 - line.y1) * pdx + static_cast<int64_t>(line.x1 - seg.x1) * pdy;
     long double t = static_cast<long double>(num) / den;
     px = seg.x1 + ux * t;
     py = seg.y1 + uy * t;
@@ -75,10 +74,10 @@ int64_t ComputeFarLimit(const PartitionLine& line) {
 }
 
 SideCode ClassifySeg(const PartitionLine& line, const BuildSeg& seg) {
-  int64_t l = (static_cast<int64_t>(line.x1) - seg.x1) * line.dy -
-              (static_cast<int64_t>(line.y1) - seg.y1) * line.dx;
-  int64_t m = (static_cast<int64_t>(line.x1) - seg.x2) * line.dy -
-              (static_cast<int64_t>(line.y1) - seg.y2) * line.dx;
+  int64_t l =
+      (static_cast<int64_t>(line.x1) - seg.x1) * line.dy - (static_cast<int64_t>(line.y1) - seg.y1) * line.dx;
+  int64_t m =
+      (static_cast<int64_t>(line.x1) - seg.x2) * line.dy - (static_cast<int64_t>(line.y1) - seg.y2) * line.dx;
 
   // A crossing seg whose end point lies on the rounded cut point or one
   // step beside it is not cut there: that end point counts as on the line.

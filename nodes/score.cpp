@@ -52,8 +52,10 @@ static inline SideBits SidesOfSegs(const SegTable& table, const ScanLine& scan, 
                            _mm_mul_pd(_mm_loadu_pd(table.y1 + q), dx));
     __m128d m = _mm_add_pd(_mm_sub_pd(base, _mm_mul_pd(_mm_loadu_pd(table.x2 + q), dy)),
                            _mm_mul_pd(_mm_loadu_pd(table.y2 + q), dx));
-    left |= static_cast<uint32_t>(_mm_movemask_pd(_mm_or_pd(_mm_cmplt_pd(l, zero), _mm_cmplt_pd(m, zero)))) << i;
-    right |= static_cast<uint32_t>(_mm_movemask_pd(_mm_or_pd(_mm_cmpgt_pd(l, zero), _mm_cmpgt_pd(m, zero)))) << i;
+    left |= static_cast<uint32_t>(_mm_movemask_pd(_mm_or_pd(_mm_cmplt_pd(l, zero), _mm_cmplt_pd(m, zero))))
+            << i;
+    right |= static_cast<uint32_t>(_mm_movemask_pd(_mm_or_pd(_mm_cmpgt_pd(l, zero), _mm_cmpgt_pd(m, zero))))
+             << i;
   }
   uint32_t mask = (1u << (to - from)) - 1;
   return {left & mask, right & mask};
@@ -82,16 +84,18 @@ static int32_t CountBits(uint32_t bits) { return bitCounts.of[bits]; }
 // them. While that stays below the bound, that is all the scan needs: the
 // peak it keeps may lie above the true largest running cost, never above
 // the bound. Only otherwise are the running costs followed seg by seg.
-static inline void ScanSegs(const SegTable& table, const ScanLine& scan, int32_t from, int32_t to, CostRule rule,
-                            RunningCost* run) {
+static inline void ScanSegs(const SegTable& table, const ScanLine& scan, int32_t from, int32_t to,
+                            CostRule rule, RunningCost* run) {
   if (from >= to) return;
   SideBits sides = SidesOfSegs(table, scan, from, to);
   for (uint32_t cuts = sides.left & sides.right; cuts != 0; cuts &= cuts - 1) {
     int32_t i = CountBits((cuts & (0u - cuts)) - 1);
     int32_t q = from + i;
     const BuildSeg& seg = table.segs[q];
-    int64_t l = scan.base - seg.x1 * static_cast<int64_t>(scan.line.dy) + seg.y1 * static_cast<int64_t>(scan.line.dx);
-    int64_t m = scan.base - seg.x2 * static_cast<int64_t>(scan.line.dy) + seg.y2 * static_cast<int64_t>(scan.line.dx);
+    int64_t l =
+        scan.base - seg.x1 * static_cast<int64_t>(scan.line.dy) + seg.y1 * static_cast<int64_t>(scan.line.dx);
+    int64_t m =
+        scan.base - seg.x2 * static_cast<int64_t>(scan.line.dy) + seg.y2 * static_cast<int64_t>(scan.line.dx);
     if (IsFarFromLine(l, m, FarLimitOf(scan))) continue;
     // The cut-point tolerance may move an end point onto the line.
     SideCode code = ClassifySeg(scan.line, seg);
@@ -149,7 +153,8 @@ static inline void ScanSegs(const SegTable& table, const ScanLine& scan, int32_t
 static inline void AddOneSided(RunningCost* run, int32_t count, bool right, CostRule rule) {
   int32_t* grows = right ? &run->right : &run->left;
   int32_t other = right ? run->left : run->right;
-  int32_t first = (*grows + 1 > other ? *grows + 1 : other) + run->splitSum - Penalty(run->tested + 1, rule.final);
+  int32_t first =
+      (*grows + 1 > other ? *grows + 1 : other) + run->splitSum - Penalty(run->tested + 1, rule.final);
   *grows += count;
   run->tested += count;
   run->cost = (*grows > other ? *grows : other) + run->splitSum - Penalty(run->tested, rule.final);
@@ -168,8 +173,8 @@ static inline void AddOneSided(RunningCost* run, int32_t count, bool right, Cost
 // ceiling over the block (as for a leaf) stays below the bound. Returns
 // false, adding nothing, otherwise. Rarely called, and kept out of the scan
 // loop, which runs faster without it.
-__attribute__((noinline)) static bool AddOnLine(const SegTable& table, const ScanLine& scan, int32_t level, int32_t from, int32_t to,
-                      CostRule rule, RunningCost* run) {
+__attribute__((noinline)) static bool AddOnLine(const SegTable& table, const ScanLine& scan, int32_t level,
+                                                int32_t from, int32_t to, CostRule rule, RunningCost* run) {
   int32_t count = to - from, against = table.against[level][from >> table.shift[level]];
   int32_t same = scan.direction != 0 ? against : count - against;
   int32_t left = run->left + count - same, right = run->right + same;

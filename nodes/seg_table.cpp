@@ -13,7 +13,8 @@ static SegBox BoxOfExtent(const Extent& e) {
 }
 
 static Extent ExtentOfBox(const SegBox& box) {
-  return {(box.x - box.width) / 2, (box.x + box.width) / 2, (box.y - box.height) / 2, (box.y + box.height) / 2};
+  return {(box.x - box.width) / 2, (box.x + box.width) / 2, (box.y - box.height) / 2,
+          (box.y + box.height) / 2};
 }
 
 static SegBox BoxOfSegs(const SegTable& table, int32_t from, int32_t to) {
@@ -59,8 +60,8 @@ void FillSegTable(SegTable* table, SegList list) {
   }
   int32_t leaves = BlocksOfLevel(list.count, table->span[0]);
   int32_t padded = list.count + 1;
-  int64_t bytes = static_cast<int64_t>(padded) * 4 * 8 + static_cast<int64_t>(boxCount) * (sizeof(SegBox) + 4) +
-                  leaves + 16;
+  int64_t bytes = static_cast<int64_t>(padded) * 4 * 8 +
+                  static_cast<int64_t>(boxCount) * (sizeof(SegBox) + 4) + leaves + 16;
   table->block = AllocArrayOrDie(static_cast<int32_t>((bytes + 15) / 16), 16);
   double* doubles = static_cast<double*>(table->block);
   table->x1 = doubles;

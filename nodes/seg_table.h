@@ -34,7 +34,7 @@ struct SegTable {
   int32_t levelCount;
   int32_t shift[ScanMaxLevels];  // a block of each level holds 1 << shift segs
   int32_t span[ScanMaxLevels];
-  SegBox* boxes[ScanMaxLevels];  // the blocks of each level, in list order
+  SegBox* boxes[ScanMaxLevels];     // the blocks of each level, in list order
   int32_t* against[ScanMaxLevels];  // segs of each block running against their linedef
 };
 

@@ -1,12 +1,13 @@
 // The tree recursion: a seg list is divided until every piece is a convex
 // piece of one sector, which is written out as a subsector with its segs;
 // the finished tree is then numbered and written as the NODES records.
+#include "nodes/tree.h"
+
 #include "console/console.h"
 #include "console/services.h"
-#include "nodes/settings.h"
 #include "nodes/axis.h"
 #include "nodes/partition.h"
-#include "nodes/tree.h"
+#include "nodes/settings.h"
 #include "wad/level.h"
 
 int32_t BuildNodeCount = 0;

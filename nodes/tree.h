@@ -10,8 +10,8 @@
 
 // One node of the tree while it is built.
 struct BuildNode {
-  int16_t x, y;    // start of the partition line
-  int32_t dx, dy;  // end minus start; written as their low 16 bits
+  int16_t x, y;         // start of the partition line
+  int32_t dx, dy;       // end minus start; written as their low 16 bits
   int32_t rightBox[4];  // top, bottom, left, right of the front child's segs
   int32_t leftBox[4];   // the same for the back child
   uint16_t rightChild;  // subsector | SubsectorFlag, or node number once flattened

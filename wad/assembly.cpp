@@ -2,13 +2,14 @@
 // lumps from memory, and so on for every level rebuilt; then the lumps after
 // the last one copied, and the directory. Every entry keeps its input name
 // and order; only positions and the rebuilt levels' sizes change.
+#include "wad/assembly.h"
+
 #include <climits>
 #include <cstring>
 
 #include "console/services.h"
 #include "wad/bytes.h"
 #include "wad/level.h"
-#include "wad/assembly.h"
 #include "wad/output_file.h"
 #include "wad/stream.h"
 #include "wad/wadfile.h"

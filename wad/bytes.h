@@ -10,8 +10,7 @@ inline int32_t ReadInt16(const uint8_t* p) {
 
 inline int32_t ReadInt32(const uint8_t* p) {
   return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-                              (static_cast<uint32_t>(p[2]) << 16) |
-                              (static_cast<uint32_t>(p[3]) << 24));
+                              (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24));
 }
 
 // Stores the low 16 bits of the value.

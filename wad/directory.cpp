@@ -1,8 +1,8 @@
 // The input WAD: opening it, checking its header and directory against the
 // file's real size, and finding lumps by name.
-#include <cstring>
-
 #include <sys/stat.h>
+
+#include <cstring>
 
 #include "console/services.h"
 #include "wad/bytes.h"
@@ -43,8 +43,7 @@ static void CheckEntries(const char* path, int64_t fileSize) {
     const LumpEntry* entry = &Directory[i];
     char name[9];
     CopyLumpName(name, entry);
-    if (entry->Size < 0)
-      FatalError("File %s: entry %d (%s) has a negative size", path, i, name);
+    if (entry->Size < 0) FatalError("File %s: entry %d (%s) has a negative size", path, i, name);
     if (entry->Size > 0 &&
         (entry->FilePos < 0 || static_cast<int64_t>(entry->FilePos) + entry->Size > fileSize))
       FatalError("File %s: entry %d (%s) lies outside the file", path, i, name);
@@ -68,8 +67,7 @@ void OpenWad(const char* path) {
   InputHeader.LumpCount = ReadInt32(header + 4);
   InputHeader.DirectoryOffset = ReadInt32(header + 8);
 
-  if (std::memcmp(InputHeader.Identification, "PWAD", 4) != 0)
-    FatalError("File %s is not a PWAD", path);
+  if (std::memcmp(InputHeader.Identification, "PWAD", 4) != 0) FatalError("File %s is not a PWAD", path);
   if (InputHeader.LumpCount <= 0) FatalError("File %s has no entries?", path);
   if (InputHeader.LumpCount > MaxLumpCount) FatalError("File %s has too many entries", path);
   CheckDirectory(path, fileSize);

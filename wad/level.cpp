@@ -1,9 +1,10 @@
 // The level in memory and the helpers that grow and read it.
+#include "wad/level.h"
+
 #include <cstring>
 
 #include "console/services.h"
 #include "wad/bytes.h"
-#include "wad/level.h"
 
 LevelData Level;
 
@@ -34,14 +35,13 @@ int32_t AppendVertex(int32_t x, int32_t y) {
 // no whole record reads as "no sector" rather than outside the lump.
 int16_t SectorOfSideDef(int32_t sideDef) {
   if (sideDef < 0 || sideDef >= Level.SideDefsSize / SideDefRecordSize) return -1;
-  return static_cast<int16_t>(
-      ReadInt16(Level.SideDefs + sideDef * SideDefRecordSize + SideDefSectorOffset));
+  return static_cast<int16_t>(ReadInt16(Level.SideDefs + sideDef * SideDefRecordSize + SideDefSectorOffset));
 }
 
 void ReleaseLevel() {
-  void* blocks[] = {Level.Things,   Level.LineDefsRaw, Level.LineDefs,   Level.SideDefs,
-                    Level.Vertexes, Level.Sectors,     Level.Reject,     Level.Segs,
-                    Level.Subsectors, Level.Nodes,     Level.BlockmapLump};
+  void* blocks[] = {Level.Things,     Level.LineDefsRaw, Level.LineDefs,    Level.SideDefs,
+                    Level.Vertexes,   Level.Sectors,     Level.Reject,      Level.Segs,
+                    Level.Subsectors, Level.Nodes,       Level.BlockmapLump};
   for (void* block : blocks) FreeBlock(block);
   ResetLevel();
 }

@@ -74,7 +74,7 @@ struct LevelData {
 
   uint8_t* LineDefsRaw;  // as read, in the input's record layout
   int32_t LineDefsSize;
-  LineDef* LineDefs;     // renumbered vertexes
+  LineDef* LineDefs;  // renumbered vertexes
   int32_t LineDefCount;
 
   uint8_t* SideDefs;  // raw 30-byte records

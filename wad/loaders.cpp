@@ -10,9 +10,8 @@
 
 // The ten entries that must follow the level marker, in this order; they
 // are rewritten in place, so any other layout would lose lumps.
-static const char* const LevelLumpNames[10] = {
-    "THINGS", "LINEDEFS", "SIDEDEFS", "VERTEXES", "SEGS",
-    "SSECTORS", "NODES", "SECTORS", "REJECT", "BLOCKMAP"};
+static const char* const LevelLumpNames[10] = {"THINGS",   "LINEDEFS", "SIDEDEFS", "VERTEXES", "SEGS",
+                                               "SSECTORS", "NODES",    "SECTORS",  "REJECT",   "BLOCKMAP"};
 
 // Sector numbers are signed 16-bit in SIDEDEFS.
 constexpr int32_t MaxSectorCount = 32768;
@@ -74,8 +73,7 @@ void LoadLineDefs() {
   bool hexen = Level.Format == LevelFormat::Hexen;
   int32_t recordSize = hexen ? HexenLineDefSize : DoomLineDefSize;
   Level.LineDefCount = size / recordSize;
-  Level.LineDefs = static_cast<LineDef*>(
-      AllocArrayOrDie(Level.LineDefCount, sizeof(LineDef)));
+  Level.LineDefs = static_cast<LineDef*>(AllocArrayOrDie(Level.LineDefCount, sizeof(LineDef)));
   for (int32_t i = 0; i < Level.LineDefCount; i++) {
     const uint8_t* raw = Level.LineDefsRaw + i * recordSize;
     LineDef* line = &Level.LineDefs[i];
@@ -107,16 +105,15 @@ void LoadSideDefs() {
 void PrepareSegs() {
   int16_t index = FindLump("SEGS", true);
   Level.SegCapacity = CapacityFromOldCount(Directory[index].Size / SegRecordSize);
-  Level.Segs = static_cast<SegRecord*>(
-      AllocArrayOrDie(Level.SegCapacity, sizeof(SegRecord)));
+  Level.Segs = static_cast<SegRecord*>(AllocArrayOrDie(Level.SegCapacity, sizeof(SegRecord)));
   Level.SegCount = 0;
 }
 
 void PrepareSubsectors() {
   int16_t index = FindLump("SSECTORS", true);
   Level.SubsectorCapacity = CapacityFromOldCount(Directory[index].Size / SubsectorRecordSize);
-  Level.Subsectors = static_cast<SubsectorRecord*>(
-      AllocArrayOrDie(Level.SubsectorCapacity, sizeof(SubsectorRecord)));
+  Level.Subsectors =
+      static_cast<SubsectorRecord*>(AllocArrayOrDie(Level.SubsectorCapacity, sizeof(SubsectorRecord)));
   Level.SubsectorCount = 0;
 }
 

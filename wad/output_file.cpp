@@ -1,5 +1,12 @@
 // Creating the output file: a temporary file beside the output path, so
 // that a run that fails never destroys an earlier output there.
+#include "wad/output_file.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -7,13 +14,7 @@
 #include <initializer_list>
 #include <string>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "console/services.h"
-#include "wad/output_file.h"
 #include "wad/stream.h"
 
 FILE* OutputWad = nullptr;
@@ -80,8 +81,7 @@ void CreateOutputWad(const char* path) {
     // A file without any write permission is refused even where the user
     // could replace it (as the superuser can): read-only means keep it. A
     // folder, device or pipe is never replaced by a plain file.
-    if (!S_ISREG(existing.st_mode) || access(FinalPath.c_str(), W_OK) != 0 ||
-        (existing.st_mode & 0222) == 0)
+    if (!S_ISREG(existing.st_mode) || access(FinalPath.c_str(), W_OK) != 0 || (existing.st_mode & 0222) == 0)
       RefuseOutput(path);
     mode = existing.st_mode & 07777;
   } else if (errno != ENOENT) {

@@ -14,8 +14,8 @@ static void CheckVertexNumbers(int32_t vertexCount) {
     const LineDef* line = &Level.LineDefs[i];
     if (line->StartVertex < 0 || line->StartVertex >= vertexCount || line->EndVertex < 0 ||
         line->EndVertex >= vertexCount)
-      FatalError("vertex in linedef %hd not valid %hd,%hd ?", static_cast<short>(i),
-                 line->StartVertex, line->EndVertex);
+      FatalError("vertex in linedef %hd not valid %hd,%hd ?", static_cast<short>(i), line->StartVertex,
+                 line->EndVertex);
   }
 }
 
@@ -25,8 +25,7 @@ void LoadVertexes() {
   int32_t count = Directory[index].Size / VertexRecordSize;
   // A third of slack for the vertexes that splits add.
   Level.VertexCapacity = count + count / 3;
-  Level.Vertexes = static_cast<Vertex*>(
-      AllocArrayOrDie(Level.VertexCapacity, sizeof(Vertex)));
+  Level.Vertexes = static_cast<Vertex*>(AllocArrayOrDie(Level.VertexCapacity, sizeof(Vertex)));
 
   if (!LogMode) {
     ShowStatus(1, StatusRow, "Vertexes    ...");

@@ -1,7 +1,10 @@
 // The blockmap builder: exact lumps for small levels, the block count and
 // offset limits, edge placement on block boundaries, linedefs outside the
 // grid, and the row walk on random levels.
+#include "blockmap/blockmap.h"
+
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -10,9 +13,6 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
-#include "blockmap/blockmap.h"
 #include "console/console.h"
 #include "console/services.h"
 #include "tests/support/check_report.h"
@@ -165,8 +165,8 @@ class TriangleTest : public BlockmapTest {
 TEST_F(TriangleTest, MatchesTheSixtyTwoByteLump) {
   AddTriangle(false);
   std::vector<int> words = Build();
-  const std::vector<int> expected = {-8, -8, 3, 2, 12, 16, 20, 10, 24, 27, 0, -1, 0, 0, 2, -1,
-                                     0,  0,  2, -1, 0, 1, 2, -1, 0, 0, -1, 0, 0, 1, -1};
+  const std::vector<int> expected = {-8, -8, 3, 2,  12, 16, 20, 10, 24, 27, 0,  -1, 0, 0, 2, -1,
+                                     0,  0,  2, -1, 0,  1,  2,  -1, 0,  0,  -1, 0,  0, 1, -1};
   EXPECT_EQ(words, expected);
   EXPECT_EQ(size, 62);
   // Blocks 0 and 1 hold the same linedefs and still get a list each.
@@ -209,10 +209,10 @@ class GridTest : public BlockmapTest {
 };
 
 TEST_F(GridTest, LinesOnBlockBoundariesBelongToTheBlockAboveOrRight) {
-  AddRelative(128, 10, 128, 300);  // vertical, on the edge of columns 0 and 1
-  AddRelative(10, 256, 300, 256);  // horizontal, on the edge of rows 1 and 2
+  AddRelative(128, 10, 128, 300);   // vertical, on the edge of columns 0 and 1
+  AddRelative(10, 256, 300, 256);   // horizontal, on the edge of rows 1 and 2
   AddRelative(256, 384, 256, 384);  // a point on a block corner
-  AddRelative(300, 128, 10, 128);  // horizontal, drawn right to left
+  AddRelative(300, 128, 10, 128);   // horizontal, drawn right to left
   std::vector<std::vector<int>> lists = BuildLists();
   EXPECT_EQ(CellsOf(lists, 0), (Cells{{1, 0}, {1, 1}, {1, 2}}));
   EXPECT_EQ(CellsOf(lists, 1), (Cells{{0, 2}, {1, 2}, {2, 2}}));
@@ -338,10 +338,10 @@ TEST_F(OffsetLimitTest, ListStartingPastWord65535TakesTheTooLargePath) {
 }
 
 TEST_F(BlockmapTest, LinedefWithNeitherSideIsCutToTheGrid) {
-  AddLine(0, 0, 300, 200);  // bounds 0..300 x 0..200: 3 x 2 blocks
-  AddLine(-500, 50, 1000, 50, false);  // runs off both ends of row 0
+  AddLine(0, 0, 300, 200);                     // bounds 0..300 x 0..200: 3 x 2 blocks
+  AddLine(-500, 50, 1000, 50, false);          // runs off both ends of row 0
   AddLine(-3000, -3000, -2000, -2500, false);  // wholly outside
-  AddLine(200, 100, 200, 5000, false);  // runs off the top
+  AddLine(200, 100, 200, 5000, false);         // runs off the top
   UseLines();
   std::vector<int> words = Build();
   ASSERT_EQ(words[2], 3);
@@ -441,7 +441,6 @@ TEST_F(OffsetLimitTest, ScreenModeRefusalClearsTheStageLine) {
   EXPECT_LT(blank, message);
 }
 
-
 // Whether the row walk puts a segment, in coordinates relative to the grid
 // origin, into block (c, r). The walk reads the line only at heights from
 // the bottom of the row (or the lower end point) up to the row's last unit
@@ -496,10 +495,22 @@ TEST_F(BlockmapTest, RandomLevelsListEveryLinedefWhereTheWalkReachesIt) {
     for (int i = 0; i < count; i++) {
       int x1 = coordinate(), y1 = coordinate(), x2, y2;
       switch (pick(0, 4)) {
-        case 0: x2 = x1; y2 = coordinate(); break;                       // vertical
-        case 1: x2 = coordinate(); y2 = y1; break;                       // horizontal
-        case 2: x2 = std::min(x1 + pick(0, 3), base + span); y2 = std::min(y1 + pick(0, 3), base + span); break;
-        default: x2 = coordinate(); y2 = coordinate(); break;
+        case 0:
+          x2 = x1;
+          y2 = coordinate();
+          break;  // vertical
+        case 1:
+          x2 = coordinate();
+          y2 = y1;
+          break;  // horizontal
+        case 2:
+          x2 = std::min(x1 + pick(0, 3), base + span);
+          y2 = std::min(y1 + pick(0, 3), base + span);
+          break;
+        default:
+          x2 = coordinate();
+          y2 = coordinate();
+          break;
       }
       if (pick(0, 5) == 0) {  // neither side: may run well outside the grid
         x1 = std::max(-32768, std::min(32767, x1 + pick(-2000, 2000)));

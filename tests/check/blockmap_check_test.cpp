@@ -76,13 +76,17 @@ TEST(BlockmapCheck, CoverageFaultsAreNamed) {
   missing[2] = {1};  // linedef 2 runs through block 2
   std::string text = Joined(BlockmapProblems(Triangle, MakeLump(-8, -8, 3, 2, missing)));
   EXPECT_NE(text.find("linedef 2 (300,0)-(0,0) passes through block 2 (column 2, row 0) but is not listed"),
-            std::string::npos) << text;
+            std::string::npos)
+      << text;
 
   std::vector<std::vector<int>> extra = TriangleLists;
   extra[3] = {1};  // linedef 1 stays in column 2
   text = Joined(BlockmapProblems(Triangle, MakeLump(-8, -8, 3, 2, extra)));
-  EXPECT_NE(text.find("linedef 1 (300,200)-(300,0) is listed in block 3 (column 0, row 1) but does not come near it"),
-            std::string::npos) << text;
+  EXPECT_NE(
+      text.find(
+          "linedef 1 (300,200)-(300,0) is listed in block 3 (column 0, row 1) but does not come near it"),
+      std::string::npos)
+      << text;
 
   // Two units inside a block is beyond the margin: a vertical line at x = 118
   // (relative 126) belongs to column 0, and column 1 is two units away.
@@ -105,9 +109,10 @@ struct Damage {
 TEST(BlockmapCheck, FormatFaultsAreNamed) {
   std::vector<uint8_t> good = MakeLump(-8, -8, 3, 2, TriangleLists);
   std::vector<Damage> cases;
-  cases.push_back({"the too-large placeholder", std::vector<uint8_t>(8, 0), "header gives 0 columns and 0 rows"});
-  cases.push_back({"no header", std::vector<uint8_t>(good.begin(), good.begin() + 7),
-                   "shorter than its 8-byte header"});
+  cases.push_back(
+      {"the too-large placeholder", std::vector<uint8_t>(8, 0), "header gives 0 columns and 0 rows"});
+  cases.push_back(
+      {"no header", std::vector<uint8_t>(good.begin(), good.begin() + 7), "shorter than its 8-byte header"});
   cases.push_back({"odd size", good, "lump size 63 is odd"});
   cases.back().lump.push_back(0);
   cases.push_back({"no room for offsets", std::vector<uint8_t>(good.begin(), good.begin() + 16),
@@ -159,9 +164,10 @@ TEST(BlockmapCheck, LongReportsAreCut) {
   std::vector<LineEnds> lines(300, LineEnds{10, 10, 20, 20});
   std::vector<std::string> problems = BlockmapProblems(lines, MakeLump(-8, -8, 1, 1, {{}}));
   ASSERT_EQ(problems.size(), 26u);
-  EXPECT_EQ(problems.back(),
-            "MAP01 BLOCKMAP -: 275 more like \"linedef 0 (10,10)-(20,20) passes through block 0 (column 0, row 0) "
-            "but is not listed there\" are not listed");
+  EXPECT_EQ(
+      problems.back(),
+      "MAP01 BLOCKMAP -: 275 more like \"linedef 0 (10,10)-(20,20) passes through block 0 (column 0, row 0) "
+      "but is not listed there\" are not listed");
 }
 
 }  // namespace

@@ -32,14 +32,16 @@ TEST_F(LevelCheckTest, AcceptsCutSegAndItsNewVertex) {
 TEST_F(LevelCheckTest, PartitionCheckAcceptsTheLevelAlone) {
   Check();
   WadImage out = Image(Packed(output));
-  std::vector<std::string> problems = ReportLines("MAP01", CheckLevelPartition(out, "MAP01", LevelCheckOptions()));
+  std::vector<std::string> problems =
+      ReportLines("MAP01", CheckLevelPartition(out, "MAP01", LevelCheckOptions()));
   EXPECT_TRUE(problems.empty()) << All(problems);
 }
 
 TEST_F(LevelCheckTest, MissingLevel) {
   Check();
   WadImage out = Image(Packed(output));
-  EXPECT_TRUE(Has(ReportLines("MAP02", CheckLevelPartition(out, "MAP02", LevelCheckOptions())), "no level named MAP02"));
+  EXPECT_TRUE(Has(ReportLines("MAP02", CheckLevelPartition(out, "MAP02", LevelCheckOptions())),
+                  "no level named MAP02"));
 }
 
 TEST_F(LevelCheckTest, LumpOutsideTheLevelChanged) {
@@ -61,7 +63,8 @@ TEST_F(LevelCheckTest, EntryRenamed) {
 TEST_F(LevelCheckTest, LumpsNotPacked) {
   patch = [&](std::vector<uint8_t>& bytes) { bytes = output.Build(); };  // empty entries at 0
   std::vector<std::string> problems = Check();
-  EXPECT_TRUE(Has(problems, "layout: entry 1 MAP01 starts at 0, the data before it ends at 60")) << All(problems);
+  EXPECT_TRUE(Has(problems, "layout: entry 1 MAP01 starts at 0, the data before it ends at 60"))
+      << All(problems);
   patch = [](std::vector<uint8_t>& bytes) {  // the last entry, EMPTY
     std::fill(bytes.end() - 16, bytes.end() - 12, 0);
   };
@@ -155,8 +158,10 @@ TEST_F(LevelCheckTest, CutPointNoSegEnds) {
 TEST_F(LevelCheckTest, SegOffItsLinedef) {
   segs[1] = {1, 3, kEast, 1, 0, 0};  // runs on to (128,64)
   std::vector<std::string> problems = Check();
-  EXPECT_TRUE(Has(problems, "seg 1 (0,64)-(128,64) reaches 64.00 units beyond the ends of linedef 1")) << All(problems);
-  EXPECT_TRUE(Has(problems, "the segs of the right side of linedef 1 end at 128.0, the side at 64.0")) << All(problems);
+  EXPECT_TRUE(Has(problems, "seg 1 (0,64)-(128,64) reaches 64.00 units beyond the ends of linedef 1"))
+      << All(problems);
+  EXPECT_TRUE(Has(problems, "the segs of the right side of linedef 1 end at 128.0, the side at 64.0"))
+      << All(problems);
   segs[1] = {1, 2, kEast, 0, 0, 0};  // names the wrong linedef
   problems = Check();
   EXPECT_TRUE(Has(problems, "seg 1 (0,64)-(64,64) lies 64.00 units off linedef 0")) << All(problems);
@@ -166,7 +171,8 @@ TEST_F(LevelCheckTest, SegOffItsLinedef) {
 TEST_F(LevelCheckTest, SegAgainstItsSide) {
   segs[1] = {2, 1, kEast, 1, 0, 0};
   std::vector<std::string> problems = Check();
-  EXPECT_TRUE(Has(problems, "seg 1 (64,64)-(0,64) runs against the right side of linedef 1")) << All(problems);
+  EXPECT_TRUE(Has(problems, "seg 1 (64,64)-(0,64) runs against the right side of linedef 1"))
+      << All(problems);
 }
 
 TEST_F(LevelCheckTest, SegAngle) {
@@ -247,7 +253,8 @@ TEST_F(LevelCheckTest, OverlappingPieces) {
   segs.insert(segs.begin() + 2, {7, 2, kEast, 1, 0, 32});
   subsectors = Int16Bytes({5, 0, 4, 5});
   std::vector<std::string> problems = Check();
-  EXPECT_TRUE(Has(problems, "the right side of linedef 1 is covered twice from 32.0 to 40.0")) << All(problems);
+  EXPECT_TRUE(Has(problems, "the right side of linedef 1 is covered twice from 32.0 to 40.0"))
+      << All(problems);
 }
 
 TEST_F(LevelCheckTest, OffsetsAreTruncated) {
@@ -267,14 +274,16 @@ TEST_F(LevelCheckTest, PiecesShortOfTheEnd) {
   Out("VERTEXES").data = Join({Out("VERTEXES").data, Int16Bytes({56, 64})});
   segs[1] = {1, 6, kEast, 1, 0, 0};
   std::vector<std::string> problems = Check();
-  EXPECT_TRUE(Has(problems, "the segs of the right side of linedef 1 end at 56.0, the side at 64.0")) << All(problems);
+  EXPECT_TRUE(Has(problems, "the segs of the right side of linedef 1 end at 56.0, the side at 64.0"))
+      << All(problems);
 }
 
 TEST_F(LevelCheckTest, SideWithoutSidedefHasSeg) {
   segs.push_back({1, 0, 49151, 0, 1, 0});  // the left of linedef 0: no sidedef
   subsectors = Int16Bytes({4, 0, 5, 4});
   std::vector<std::string> problems = Check();
-  EXPECT_TRUE(Has(problems, "seg 8 lies on the left side of linedef 0, which has no sidedef")) << All(problems);
+  EXPECT_TRUE(Has(problems, "seg 8 lies on the left side of linedef 0, which has no sidedef"))
+      << All(problems);
 }
 
 TEST_F(LevelCheckTest, SubsectorMixesSectors) {
@@ -329,7 +338,8 @@ TEST_F(LevelCheckTest, SegInNoSubsectorOrInTwo) {
 TEST_F(LevelCheckTest, ChildrenSwapped) {
   nodes = Int16Bytes({64, 0, 0, 64, 64, 0, 0, 64, 64, 0, 64, 128, 0x8000, 0x8001});
   std::vector<std::string> problems = Check();
-  EXPECT_TRUE(Has(problems, "seg 0 of subsector 0 has (0,0) 64.00 units left of node 0's line")) << All(problems);
+  EXPECT_TRUE(Has(problems, "seg 0 of subsector 0 has (0,0) 64.00 units left of node 0's line"))
+      << All(problems);
 }
 
 TEST_F(LevelCheckTest, PartitionLineBesideTheWall) {
@@ -437,8 +447,9 @@ TEST_F(LevelCheckTest, BlockmapGridOffItsPlace) {
   // Origin (-16,-8): a grid that covers the level, but not this program's.
   blockmap = Int16Bytes({-16, -8, 2, 1, 8, 16, 0, -1, 0, 0, 1, 2, 4, 5, 6, -1, 0, 2, 3, 4, -1});
   std::vector<std::string> problems = Check();
-  EXPECT_TRUE(Has(problems, "the grid is at (-16,-8) with 2 columns and 1 rows; the linedefs x 0..128 "
-                            "y 0..64 give (-8,-8), 2 columns and 1 rows"))
+  EXPECT_TRUE(Has(problems,
+                  "the grid is at (-16,-8) with 2 columns and 1 rows; the linedefs x 0..128 "
+                  "y 0..64 give (-8,-8), 2 columns and 1 rows"))
       << All(problems);
   EXPECT_FALSE(Has(problems, "does not cover")) << All(problems);
   LevelCheckOptions options;
@@ -452,7 +463,8 @@ TEST_F(LevelCheckTest, ManyProblemsOfOneKindAreSummed) {
   EXPECT_TRUE(Has(problems, "seg 7 has angle")) << All(problems);
   for (int i = 0; i < 40; i++) segs.push_back({0, 1, kNorth, 0, 1, 0});
   problems = Check();
-  EXPECT_TRUE(Has(problems, "SEGS -: 15 more like \"seg 8 lies on the left side of linedef 0")) << All(problems);
+  EXPECT_TRUE(Has(problems, "SEGS -: 15 more like \"seg 8 lies on the left side of linedef 0"))
+      << All(problems);
 }
 
 TEST_F(LevelCheckTest, HexenLinedefsKeepTheirArguments) {
@@ -541,7 +553,8 @@ TEST_F(ThreeNodeTest, SubsectorsNumberedFrontFirst) {
   nodes = Join({east, west, root});
   std::vector<std::string> problems = Check();
   EXPECT_TRUE(Has(problems, "subsector 1 should be number 0")) << All(problems);
-  EXPECT_TRUE(Has(problems, "subsector 0 starts at seg 1, the one before it ends before seg 0")) << All(problems);
+  EXPECT_TRUE(Has(problems, "subsector 0 starts at seg 1, the one before it ends before seg 0"))
+      << All(problems);
   LevelCheckOptions options;
   options.exactTreeLayout = false;
   problems = Check(options);
@@ -564,7 +577,8 @@ TEST_F(ThreeNodeTest, SegOnTheWrongSideOfAnAncestor) {
   segs[5] = {0, 1, kNorth, 0, 0, 0};
   segs[1] = {3, 4, kSouth, 3, 0, 0};
   std::vector<std::string> problems = Check();
-  EXPECT_TRUE(Has(problems, "seg 5 of subsector 3 has (0,0) 64.00 units left of node 2's line")) << All(problems);
+  EXPECT_TRUE(Has(problems, "seg 5 of subsector 3 has (0,0) 64.00 units left of node 2's line"))
+      << All(problems);
 }
 
 }  // namespace

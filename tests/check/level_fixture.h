@@ -14,7 +14,6 @@
 #include "tests/support/check_report.h"
 #include "tests/support/wadbuilder.h"
 
-
 // Two rooms side by side, x 0..64 (sector 0) and 64..128 (sector 1), y 0..64,
 // joined by a two-sided linedef 6 at x = 64 that runs north.
 //
@@ -95,8 +94,9 @@ class LevelCheckTest : public ::testing::Test {
     input.Add("EMPTY");
     output = input;
     // Subsector 0, the back (west) room; subsector 1, the front (east) one.
-    segs = {{0, 1, kNorth, 0, 0, 0}, {1, 2, kEast, 1, 0, 0},  {5, 0, kWest, 5, 0, 0},  {2, 5, kSouth, 6, 1, 0},
-            {2, 3, kEast, 2, 0, 0},  {3, 4, kSouth, 3, 0, 0}, {4, 5, kWest, 4, 0, 0},  {5, 2, kNorth, 6, 0, 0}};
+    segs = {{0, 1, kNorth, 0, 0, 0}, {1, 2, kEast, 1, 0, 0}, {5, 0, kWest, 5, 0, 0},
+            {2, 5, kSouth, 6, 1, 0}, {2, 3, kEast, 2, 0, 0}, {3, 4, kSouth, 3, 0, 0},
+            {4, 5, kWest, 4, 0, 0},  {5, 2, kNorth, 6, 0, 0}};
     subsectors = Int16Bytes({4, 0, 4, 4});
     // x, y, dx, dy; right box top, bottom, left, right; left box; children.
     nodes = Int16Bytes({64, 0, 0, 64, 64, 0, 64, 128, 64, 0, 0, 64, 0x8001, 0x8000});

@@ -93,10 +93,15 @@ TEST_F(SoundnessTest, OtherBuildersLayoutsAndRealFaults) {
        },
        "MAP01 BLOCKMAP 0: linedef 0 (0,0)-(0,64) passes through block 0", "linedef 0"},
       {"a wall of a closed room that nothing moves left out of the blockmap",
-       [](SoundnessTest* t) { t->BlockZero({1, 2, 4, 5, 6}); }, "", "linedef 0"},
+       [](SoundnessTest* t) {
+         t->BlockZero({1, 2, 4, 5, 6});
+       },
+       "", "linedef 0"},
       {"block lists out of order and a linedef listed where it does not reach",
-       [](SoundnessTest* t) { t->BlockZero({6, 5, 4, 3, 2, 1, 0}); }, "",
-       "linedef 3 (128,64)-(128,0) is listed in block 0"},
+       [](SoundnessTest* t) {
+         t->BlockZero({6, 5, 4, 3, 2, 1, 0});
+       },
+       "", "linedef 3 (128,64)-(128,0) is listed in block 0"},
       {"an angle within 64 units of its side", [](SoundnessTest* t) { t->segs[2].angle += 60; }, "",
        "seg 2 has angle 32828"},
       {"an angle 100 units off its side", [](SoundnessTest* t) { t->segs[2].angle += 100; },
@@ -130,7 +135,8 @@ TEST_F(SoundnessTest, OverlappingCopyOfALinedefNeedsNoSegs) {
   Out("LINEDEFS").data = Join({Out("LINEDEFS").data, Int16Bytes({0, 1, 0, 0, 0, 0, -1})});
   BlockZero({0, 1, 2, 4, 5, 6, 7});
   EXPECT_TRUE(ReportLines("MAP01", Stored(SoundnessOptions())).empty());
-  EXPECT_TRUE(Has(ReportLines("MAP01", Stored(LevelCheckOptions())), "the right side of linedef 7 has no seg"));
+  EXPECT_TRUE(
+      Has(ReportLines("MAP01", Stored(LevelCheckOptions())), "the right side of linedef 7 has no seg"));
 }
 
 TEST_F(SoundnessTest, LimitsOfTheOriginalEngineAreWarnings) {
@@ -145,12 +151,14 @@ TEST_F(SoundnessTest, LimitsOfTheOriginalEngineAreWarnings) {
   lump[11] = static_cast<uint8_t>(33000 >> 8);
   blockmap = lump;
   LevelReport report = Stored(SoundnessOptions());
-  EXPECT_EQ(ReportLines("MAP01", report),
-            (std::vector<std::string>{
-                "MAP01 VERTEXES -: warning: 32769 records; the original engine reads their numbers as signed 16-bit "
-                "and can name only the first 32768",
-                "MAP01 BLOCKMAP 1: warning: 1 block lists, from block 1 on, start past word 32767 (64 KiB); the "
-                "original engine reads their offsets as negative"}));
+  EXPECT_EQ(
+      ReportLines("MAP01", report),
+      (std::vector<std::string>{
+          "MAP01 VERTEXES -: warning: 32769 records; the original engine reads their numbers as signed "
+          "16-bit "
+          "and can name only the first 32768",
+          "MAP01 BLOCKMAP 1: warning: 1 block lists, from block 1 on, start past word 32767 (64 KiB); the "
+          "original engine reads their offsets as negative"}));
   EXPECT_EQ(report.problems, 0);
   EXPECT_EQ(FormatSummary("MAP01", report), "MAP01: sound (8 segs, 2 subsectors, 1 node), 2 warnings");
 }
@@ -185,15 +193,22 @@ TEST_F(SoundnessTest, EveryLevelOfAFileAndTheExitStatus) {
     const char* errors;
   };
   const std::vector<Run> runs = {
-      {{}, kCheckProblems, "MAP01: sound (8 segs, 2 subsectors, 1 node)\nMAP02 SEGS 0: seg 0 (0,0)-(128,64)", ""},
+      {{},
+       kCheckProblems,
+       "MAP01: sound (8 segs, 2 subsectors, 1 node)\nMAP02 SEGS 0: seg 0 (0,0)-(128,64)",
+       ""},
       {{"MAP01"}, kCheckSound, "MAP01: sound (8 segs, 2 subsectors, 1 node)\n", ""},
       {{"MAP02"}, kCheckProblems, "MAP02: ", ""},
-      {{"MAP01", "MAP03"}, kCheckUnreadable, "MAP01: sound", "no level named MAP03 (an entry followed by THINGS)\n"},
+      {{"MAP01", "MAP03"},
+       kCheckUnreadable,
+       "MAP01: sound",
+       "no level named MAP03 (an entry followed by THINGS)\n"},
       {{"ENDOOM"}, kCheckUnreadable, "", "no level named ENDOOM"},
   };
   for (const Run& run : runs) {
     std::string out, errors;
-    EXPECT_EQ(CheckWadLevels(wad, run.levels, SoundnessOptions(), &out, &errors), run.status) << out << errors;
+    EXPECT_EQ(CheckWadLevels(wad, run.levels, SoundnessOptions(), &out, &errors), run.status)
+        << out << errors;
     EXPECT_NE(out.find(run.out), std::string::npos) << out;
     if (*run.errors) {
       EXPECT_EQ(errors.find(run.errors), 0u) << errors;

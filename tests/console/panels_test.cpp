@@ -51,10 +51,10 @@ TEST(PanelRowsTest, FrameRowsCarryCornersAndTees) {
   for (FrameRow frame : {FrameRow{2, 0xDA, 0xC2, 0xBF}, FrameRow{12, 0xC0, 0xC1, 0xD9}}) {
     std::string text = Row(frame.row);
     for (int column = 1; column <= 80; column++) {
-      unsigned char expected = column == 1 ? frame.left
-                               : column == 80 ? frame.right
+      unsigned char expected = column == 1                    ? frame.left
+                               : column == 80                 ? frame.right
                                : column == 20 || column == 61 ? frame.tee
-                                                             : 0xC4;
+                                                              : 0xC4;
       EXPECT_EQ(At(text, column), expected) << "row " << frame.row << " column " << column;
     }
   }
@@ -105,8 +105,14 @@ TEST(PanelRowsTest, HelpRowsFollowTheirLayout) {
   std::string top = Row(17);
   std::string bottom = Row(21);
   for (int column = 1; column <= 80; column++) {
-    unsigned char topExpected = column == 2 ? 0xDA : column == 79 ? 0xBF : column > 2 && column < 79 ? 0xC4 : ' ';
-    unsigned char bottomExpected = column == 2 ? 0xC0 : column == 79 ? 0xD9 : column > 2 && column < 79 ? 0xC4 : ' ';
+    unsigned char topExpected = column == 2                 ? 0xDA
+                                : column == 79              ? 0xBF
+                                : column > 2 && column < 79 ? 0xC4
+                                                            : ' ';
+    unsigned char bottomExpected = column == 2                 ? 0xC0
+                                   : column == 79              ? 0xD9
+                                   : column > 2 && column < 79 ? 0xC4
+                                                               : ' ';
     EXPECT_EQ(At(top, column), topExpected) << "column " << column;
     EXPECT_EQ(At(bottom, column), bottomExpected) << "column " << column;
   }
@@ -116,7 +122,8 @@ TEST(PanelRowsTest, HelpRowsFollowTheirLayout) {
     EXPECT_EQ(At(text, 2), 0xDB) << row;
     EXPECT_EQ(At(text, 79), 0xDB) << row;
     EXPECT_EQ(At(text, 80), ' ') << row;
-    for (int column = 3; column <= 78; column++) EXPECT_TRUE(Printable(At(text, column))) << row << ":" << column;
+    for (int column = 3; column <= 78; column++)
+      EXPECT_TRUE(Printable(At(text, column))) << row << ":" << column;
   }
   // The box tells how the program is called and which nodes it builds.
   std::string box = Row(18) + Row(19) + Row(20);
@@ -125,7 +132,8 @@ TEST(PanelRowsTest, HelpRowsFollowTheirLayout) {
   EXPECT_NE(box.find("Turbo"), std::string::npos);
   EXPECT_NE(box.find("Final"), std::string::npos);
 
-  EXPECT_EQ(Row(23), " " + std::string("        The output.wad file overwrites any file with the same name!") +
+  EXPECT_EQ(Row(23), " " +
+                         std::string("        The output.wad file overwrites any file with the same name!") +
                          std::string(80 - 68, ' '));
   EXPECT_EQ(Row(24), " " + std::string("        The file TMP.WAD is created if no name is specified.  ") +
                          std::string(80 - 63, ' '));
@@ -189,10 +197,12 @@ TEST_F(PanelDrawingTest, TitlePanelFollowsTheColouringRule) {
 }
 
 TEST_F(PanelDrawingTest, HelpScreenFillsRows14To24) {
-  Draw([] {
-    DrawTitlePanel();
-    DrawHelpScreen();
-  }, false);
+  Draw(
+      [] {
+        DrawTitlePanel();
+        DrawHelpScreen();
+      },
+      false);
   for (int row = 1; row <= 24; row++) ExpectRowShown(row);
   for (int row = 14; row <= 15; row++) {
     for (int column = 5; column <= 80; column++) {

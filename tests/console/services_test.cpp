@@ -73,7 +73,8 @@ TEST_F(FatalErrorTest, LogModeWritesPercentAndCutsLongMessages) {
         FatalError("Could not open output PWAD file %s", "out/50%s%d.wad");
       },
       ExitedWithCode(10), "");
-  EXPECT_EQ(ReadWholeFile(logPath_), "   title\n\nError : ** Could not open output PWAD file out/50%s%d.wad **\n");
+  EXPECT_EQ(ReadWholeFile(logPath_),
+            "   title\n\nError : ** Could not open output PWAD file out/50%s%d.wad **\n");
 
   std::string longPath(400, 'x');
   longPath[0] = '%';

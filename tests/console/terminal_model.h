@@ -5,8 +5,8 @@
 
 #include <unistd.h>
 
-#include <cstdio>
 #include <cctype>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -143,8 +143,7 @@ class TerminalModel {
       case 'm':
         for (int value : values) Attribute(value);
         break;
-      default:
-        unknown_ += std::string(1, final) + parameters + ";";
+      default: unknown_ += std::string(1, final) + parameters + ";";
     }
     return i + 1;
   }

@@ -1,8 +1,8 @@
+#include "driver/settings.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "driver/settings.h"
 
 namespace {
 
@@ -21,16 +21,17 @@ TEST_P(ModeNumberTest, ReadsWeightAndMode) {
   EXPECT_EQ(ModeNumber, GetParam().modeNumber) << GetParam().argument;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Arguments, ModeNumberTest,
-    ::testing::Values(ModeCase{"-5", 0, 5}, ModeCase{"5", 1, 5}, ModeCase{"0", 1, 0}, ModeCase{"-0", 1, 0},
-                      ModeCase{"100", 1, 48}, ModeCase{"-100", 0, 48}, ModeCase{"65531", 0, 5},
-                      ModeCase{"abc", 1, 0}, ModeCase{"32768", 0, 48}, ModeCase{"-32768", 0, 48},
-                      ModeCase{"  12xyz", 1, 12}, ModeCase{"+7", 1, 7}, ModeCase{"48", 1, 48},
-                      ModeCase{"-48", 0, 48}, ModeCase{"49", 1, 48},
-                      // Low 16 bits of the exact value, however many digits.
-                      ModeCase{"65536000000000000005", 1, 5}, ModeCase{"131077", 1, 5},
-                      ModeCase{"-65541", 0, 5}));
+INSTANTIATE_TEST_SUITE_P(Arguments, ModeNumberTest,
+                         ::testing::Values(ModeCase{"-5", 0, 5}, ModeCase{"5", 1, 5}, ModeCase{"0", 1, 0},
+                                           ModeCase{"-0", 1, 0}, ModeCase{"100", 1, 48},
+                                           ModeCase{"-100", 0, 48}, ModeCase{"65531", 0, 5},
+                                           ModeCase{"abc", 1, 0}, ModeCase{"32768", 0, 48},
+                                           ModeCase{"-32768", 0, 48}, ModeCase{"  12xyz", 1, 12},
+                                           ModeCase{"+7", 1, 7}, ModeCase{"48", 1, 48},
+                                           ModeCase{"-48", 0, 48}, ModeCase{"49", 1, 48},
+                                           // Low 16 bits of the exact value, however many digits.
+                                           ModeCase{"65536000000000000005", 1, 5}, ModeCase{"131077", 1, 5},
+                                           ModeCase{"-65541", 0, 5}));
 
 TEST(AxisModeTest, OnlyTheFirstCapitalLetterCounts) {
   struct Case {
@@ -38,9 +39,9 @@ TEST(AxisModeTest, OnlyTheFirstCapitalLetterCounts) {
     int axisMode;
     std::string suffix;
   } cases[] = {
-      {"A", AxisA, "A"},  {"V", AxisV, "V"},      {"H", AxisH, "H"},     {"Vx", AxisV, "Vx"},
-      {"a", AxisOff, ""}, {"X", AxisOff, ""},     {"v", AxisOff, ""},    {"", AxisOff, ""},
-      {"Hello world", AxisH, "Hello w"},  // cut to seven characters
+      {"A", AxisA, "A"},   {"V", AxisV, "V"},  {"H", AxisH, "H"},
+      {"Vx", AxisV, "Vx"}, {"a", AxisOff, ""}, {"X", AxisOff, ""},
+      {"v", AxisOff, ""},  {"", AxisOff, ""},  {"Hello world", AxisH, "Hello w"},  // cut to seven characters
   };
   for (const Case& c : cases) {
     ResetSettings();

@@ -1,6 +1,8 @@
 // Root partition by axis mode: orientation, balancing of the cut, the
 // nearest-wall search and the division of the root list.
 
+#include "nodes/axis.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,11 +11,10 @@
 
 #include "console/services.h"
 #include "driver/settings.h"
-#include "nodes/axis.h"
 #include "nodes/partition.h"
 #include "nodes/seg.h"
-#include "tests/nodes/node_fixture.h"
 #include "nodes/tree.h"
+#include "tests/nodes/node_fixture.h"
 #include "wad/level.h"
 
 namespace {
@@ -74,13 +75,15 @@ class AxisTest : public ::testing::Test {
                  const std::vector<std::pair<int, int>>& lines) {
     Level.VertexCount = static_cast<int32_t>(vertexes.size());
     Level.VertexCapacity = Level.VertexCount;
-    Level.Vertexes = static_cast<Vertex*>(AllocOrDie(Level.VertexCapacity * static_cast<int32_t>(sizeof(Vertex))));
+    Level.Vertexes =
+        static_cast<Vertex*>(AllocOrDie(Level.VertexCapacity * static_cast<int32_t>(sizeof(Vertex))));
     for (size_t i = 0; i < vertexes.size(); i++) {
       Level.Vertexes[i].X = static_cast<int16_t>(vertexes[i].first);
       Level.Vertexes[i].Y = static_cast<int16_t>(vertexes[i].second);
     }
     Level.LineDefCount = static_cast<int32_t>(lines.size());
-    Level.LineDefs = static_cast<LineDef*>(AllocOrDie(Level.LineDefCount * static_cast<int32_t>(sizeof(LineDef))));
+    Level.LineDefs =
+        static_cast<LineDef*>(AllocOrDie(Level.LineDefCount * static_cast<int32_t>(sizeof(LineDef))));
     for (size_t i = 0; i < lines.size(); i++) {
       std::memset(&Level.LineDefs[i], 0, sizeof(LineDef));
       Level.LineDefs[i].StartVertex = static_cast<int16_t>(lines[i].first);
@@ -95,8 +98,8 @@ class AxisTest : public ::testing::Test {
     const LineDef& line = Level.LineDefs[lineDef];
     int start = direction == 0 ? line.StartVertex : line.EndVertex;
     int end = direction == 0 ? line.EndVertex : line.StartVertex;
-    BuildSeg seg = SegBetween(Level.Vertexes[start].X, Level.Vertexes[start].Y,
-                              Level.Vertexes[end].X, Level.Vertexes[end].Y);
+    BuildSeg seg = SegBetween(Level.Vertexes[start].X, Level.Vertexes[start].Y, Level.Vertexes[end].X,
+                              Level.Vertexes[end].Y);
     seg.startVertex = start;
     seg.endVertex = end;
     seg.lineDef = lineDef;
@@ -325,16 +328,16 @@ TEST_F(AxisTest, CandidateDistanceLimitIs1000) {
 
 TEST_F(AxisTest, NearestCandidateWinsAndTiesKeepTheEarlier) {
   AxisCut cut = VerticalCut(500, 0, 1000, 0, 1000);
-  EXPECT_EQ(Candidate({SegBetween(700, 0, 700, 100), SegBetween(450, 0, 450, 100),
-                       SegBetween(540, 0, 540, 100)},
-                      cut),
-            2);
+  EXPECT_EQ(
+      Candidate({SegBetween(700, 0, 700, 100), SegBetween(450, 0, 450, 100), SegBetween(540, 0, 540, 100)},
+                cut),
+      2);
   EXPECT_EQ(Candidate({SegBetween(510, 0, 510, 100), SegBetween(490, 0, 490, 100)}, cut), 0);
   EXPECT_EQ(Candidate({SegBetween(490, 100, 490, 0), SegBetween(510, 100, 510, 0)}, cut), 0);
-  EXPECT_EQ(Candidate({SegBetween(700, 0, 700, 100), SegBetween(520, 0, 520, 100),
-                       SegBetween(480, 100, 480, 0)},
-                      cut),
-            1);
+  EXPECT_EQ(
+      Candidate({SegBetween(700, 0, 700, 100), SegBetween(520, 0, 520, 100), SegBetween(480, 100, 480, 0)},
+                cut),
+      1);
 }
 
 TEST_F(AxisTest, CandidateOnTheBoxEdgeIsDroppedWithoutRetry) {
@@ -405,14 +408,15 @@ TEST_F(AxisTest, SegsOnTheCutGoByTheirDirection) {
   // reversed seg (direction 1) is the one pointing north, along the line.
   MakeRoom({{250, 100}, {250, 120}, {500, 120}, {500, 100}}, {{4, 5}, {6, 7}});
   SegList list = ListOf({SideSeg(0, 0), SideSeg(1, 0), SideSeg(4, 0), SideSeg(4, 1), SideSeg(5, 0),
-                           SideSeg(5, 1), SideSeg(2, 0), SideSeg(3, 0)});
+                         SideSeg(5, 1), SideSeg(2, 0), SideSeg(3, 0)});
   SegList right, left;
   DivideRootByAxis(list, &right, &left);
 
   ExpectNodeLine(500, 400, 0, 400);
-  ExpectPieces(right,
-               {{500, 400, 1000, 400, 1}, {500, 100, 500, 120, 5}, {1000, 400, 1000, 0, 2}, {1000, 0, 500, 0, 3}},
-               "right");
+  ExpectPieces(
+      right,
+      {{500, 400, 1000, 400, 1}, {500, 100, 500, 120, 5}, {1000, 400, 1000, 0, 2}, {1000, 0, 500, 0, 3}},
+      "right");
   ExpectPieces(left,
                {{0, 0, 0, 400, 0},
                 {0, 400, 500, 400, 1},
@@ -488,7 +492,7 @@ TEST_F(AxisTest, PartitionSegGivesNodeLineAndGoesRight) {
     MakeRoom({{600, 100}, {600, 300}}, {{4, 5}});
     int first = order == 0 ? 0 : 1;
     SegList list = ListOf({SideSeg(0, 0), SideSeg(1, 0), SideSeg(4, first), SideSeg(4, 1 - first),
-                             SideSeg(2, 0), SideSeg(3, 0)});
+                           SideSeg(2, 0), SideSeg(3, 0)});
     SegList right, left;
     DivideRootByAxis(list, &right, &left);
 

@@ -3,9 +3,9 @@
 // on several picks the plain scan's seg.
 #include <algorithm>
 
+#include "check/wad_image.h"
 #include "nodes/score.h"
 #include "tests/nodes/node_fixture.h"
-#include "check/wad_image.h"
 
 namespace {
 
@@ -28,7 +28,8 @@ class ChoiceLevelsTest : public NodesTest {
       return static_cast<int16_t>(bytes[at] | bytes[at + 1] << 8);
     };
     std::vector<std::pair<int, int>> vertexes;
-    for (size_t at = 0; at + 4 <= points.size(); at += 4) vertexes.push_back({word(points, at), word(points, at + 2)});
+    for (size_t at = 0; at + 4 <= points.size(); at += 4)
+      vertexes.push_back({word(points, at), word(points, at + 2)});
     std::vector<TestLine> lineDefs;
     for (size_t at = 0; at + 14 <= lines.size(); at += 14) {
       lineDefs.push_back({static_cast<uint16_t>(word(lines, at)), static_cast<uint16_t>(word(lines, at + 2)),
@@ -83,8 +84,8 @@ TEST_F(ChoiceLevelsTest, EveryNodeChoosesAsThePlainScan) {
     const char* level;
     int16_t weight;
     bool final;
-  } runs[] = {{"MAP30", 8, false}, {"MAP30", 48, true}, {"MAP07", 0, true}, {"MAP31", 24, true},
-              {"MAP01", 48, true},  {"MAP02", 8, true}};
+  } runs[] = {{"MAP30", 8, false}, {"MAP30", 48, true}, {"MAP07", 0, true},
+              {"MAP31", 24, true}, {"MAP01", 48, true}, {"MAP02", 8, true}};
   int compared = 0;
   for (const Run& run : runs) {
     PutWadLevel(wad, run.level);
@@ -101,8 +102,8 @@ TEST_F(ChoiceLevelsTest, EveryNodeChoosesAsThePlainScan) {
       int32_t expected = PlainChoose(list);
       for (int32_t threads : {1, 2, 5}) {
         ChoiceThreads = threads;
-        ASSERT_EQ(ChoosePartition(list), expected) << run.level << ", " << list.count << " segs, " << threads
-                                                   << " threads";
+        ASSERT_EQ(ChoosePartition(list), expected)
+            << run.level << ", " << list.count << " segs, " << threads << " threads";
       }
       compared++;
       SegList right, left;

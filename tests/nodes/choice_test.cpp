@@ -127,9 +127,7 @@ std::vector<BuildSeg> RandomLevel(std::mt19937& random, int32_t rooms, int32_t s
             }
           }
           break;
-        default:
-          segs.push_back(Wall(px, py, x, y, static_cast<int16_t>(random() % 2)));
-          break;
+        default: segs.push_back(Wall(px, py, x, y, static_cast<int16_t>(random() % 2))); break;
       }
       px = x;
       py = y;

@@ -13,10 +13,9 @@ TEST_F(GeometryTest, AnglesFollowTheTruncatedExtendedScale) {
     int32_t dx, dy;
     uint16_t angle;
   } cases[] = {
-      {1, 0, 0},        {1, 1, 8192},     {0, 1, 16384},   {-1, 1, 24576},
-      {-1, 0, 32768},   {-1, -1, 40959},  {0, -1, 49151},  {1, -1, 57343},
-      {3, 4, 9672},     {100, 1, 104},    {100, -1, 65431}, {0, 0, 0},
-      {7, 0, 0},        {0, 300, 16384},  {-5, 0, 32768},  {0, -9, 49151},
+      {1, 0, 0},      {1, 1, 8192},    {0, 1, 16384},  {-1, 1, 24576}, {-1, 0, 32768},   {-1, -1, 40959},
+      {0, -1, 49151}, {1, -1, 57343},  {3, 4, 9672},   {100, 1, 104},  {100, -1, 65431}, {0, 0, 0},
+      {7, 0, 0},      {0, 300, 16384}, {-5, 0, 32768}, {0, -9, 49151},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ComputeAngle(c.dx, c.dy), c.angle) << c.dx << "," << c.dy;
@@ -128,9 +127,7 @@ TEST_F(GeometryTest, PieceStartingAtItsLinedefsVertexIsFatal) {
 TEST_F(GeometryTest, SideTestAgreesWithTheCutPointEverywhere) {
   std::mt19937 random(20261208);
   const int32_t spans[] = {40, 3000, 32767};
-  auto coordinate = [&](int32_t span) {
-    return std::uniform_int_distribution<int32_t>(-span, span)(random);
-  };
+  auto coordinate = [&](int32_t span) { return std::uniform_int_distribution<int32_t>(-span, span)(random); };
   auto clamp = [](long double v) {
     long double r = v < -32768 ? -32768 : v > 32767 ? 32767 : v;
     return static_cast<int32_t>(r >= 0 ? r + 0.5L : r - 0.5L);
@@ -157,8 +154,8 @@ TEST_F(GeometryTest, SideTestAgreesWithTheCutPointEverywhere) {
     }
     SideCode expected = ReferenceClassify(line, seg);
     ASSERT_EQ(ClassifySeg(line, seg), expected)
-        << line.x1 << "," << line.y1 << " " << line.x2 << "," << line.y2 << " seg " << seg.x1 << ","
-        << seg.y1 << " " << seg.x2 << "," << seg.y2;
+        << line.x1 << "," << line.y1 << " " << line.x2 << "," << line.y2 << " seg " << seg.x1 << "," << seg.y1
+        << " " << seg.x2 << "," << seg.y2;
     if (expected == 0x4200 || expected == 0x2400) crossing++;
     if ((expected & 0x1000) || (expected & 0x0100)) snapped++;
   }

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -34,8 +34,8 @@ inline void FreeTree(BuildNode* node) {
 
 // Fills Level with the vertexes, linedefs and sidedefs (one sector number
 // per sidedef), allocated the way the loaders allocate them.
-inline void PutLevel(const std::vector<std::pair<int, int>>& vertexes,
-                     const std::vector<TestLine>& lines, const std::vector<int>& sideSectors) {
+inline void PutLevel(const std::vector<std::pair<int, int>>& vertexes, const std::vector<TestLine>& lines,
+                     const std::vector<int>& sideSectors) {
   ReleaseLevel();
   Level.VertexCount = static_cast<int32_t>(vertexes.size());
   Level.VertexCapacity = Level.VertexCount > 0 ? Level.VertexCount : 1;

@@ -166,8 +166,8 @@ TEST_F(PartitionTest, LastCandidateCountsItselfTooLate) {
 // weight 48 its cut drops it at once, and E1, which cuts nothing and leaves
 // the western walls behind it, wins with 1.
 TEST_F(PartitionTest, SplitWeightMakesCutsCostly) {
-  std::vector<BuildSeg> segs = {Wall(-100, 5, -100, -5), Wall(0, -5, 0, 5),   Wall(-40, 50, 40, 50),
-                                Wall(-80, -5, -80, 5),   Wall(40, -5, 40, 5), Wall(-60, -5, -60, 5),
+  std::vector<BuildSeg> segs = {Wall(-100, 5, -100, -5), Wall(0, -5, 0, 5),     Wall(-40, 50, 40, 50),
+                                Wall(-80, -5, -80, 5),   Wall(40, -5, 40, 5),   Wall(-60, -5, -60, 5),
                                 Wall(60, -5, 60, 5),     Wall(-40, -5, -40, 5), Wall(80, -5, 80, 5)};
   FinalMode = 1;
   ModeNumber = 0;

@@ -12,8 +12,8 @@ class SegsTest : public NodesTest {};
 TEST_F(SegsTest, OneSegPerUsedSideInLinedefOrder) {
   // 0: one-sided; 1: two-sided, vertical pointing north; 2: left side only;
   // 3: right sidedef past the end of SIDEDEFS, left sidedef -2.
-  PutLevel({{0, 0}, {64, 0}, {64, 64}, {0, 64}},
-           {{0, 1, 0, -1}, {1, 2, 1, 2}, {2, 3, -1, 3}, {3, 0, 9, -2}}, {5, 6, 7, 8});
+  PutLevel({{0, 0}, {64, 0}, {64, 64}, {0, 64}}, {{0, 1, 0, -1}, {1, 2, 1, 2}, {2, 3, -1, 3}, {3, 0, 9, -2}},
+           {5, 6, 7, 8});
   SegList list = CreateSegs();
   ASSERT_EQ(list.count, 6);
   const BuildSeg* s = list.segs;

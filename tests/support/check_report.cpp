@@ -6,8 +6,8 @@ std::vector<std::string> ReportLines(const std::string& level, const LevelReport
   return lines;
 }
 
-std::vector<std::string> BlockmapProblems(const std::vector<LineEnds>& lines, const std::vector<uint8_t>& lump,
-                                          bool strictLayout) {
+std::vector<std::string> BlockmapProblems(const std::vector<LineEnds>& lines,
+                                          const std::vector<uint8_t>& lump, bool strictLayout) {
   Findings findings;
   CheckBlockmap(lines, lump, strictLayout, &findings);
   std::vector<std::string> out;

@@ -13,5 +13,5 @@
 std::vector<std::string> ReportLines(const std::string& level, const LevelReport& report);
 
 // The findings of CheckBlockmap alone, as lines of a level named MAP01.
-std::vector<std::string> BlockmapProblems(const std::vector<LineEnds>& lines, const std::vector<uint8_t>& lump,
-                                          bool strictLayout = true);
+std::vector<std::string> BlockmapProblems(const std::vector<LineEnds>& lines,
+                                          const std::vector<uint8_t>& lump, bool strictLayout = true);

@@ -19,7 +19,10 @@ class WadBuilder {
   struct Level {
     std::vector<std::pair<int, int>> vertexes;
     // start, end, right sidedef, left sidedef (-1 for none)
-    struct Line { int start, end, right, left; int flags = 0, special = 0, tag = 0; };
+    struct Line {
+      int start, end, right, left;
+      int flags = 0, special = 0, tag = 0;
+    };
     std::vector<Line> lines;
     std::vector<int> sideSectors;  // sector of each sidedef
     int sectorCount = 1;

@@ -24,10 +24,11 @@
 namespace {
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: check_level [-v] [--axis-root] [--no-blockmap] [--angle N] [--side D] [--convex D] [--line D] "
-               "input.wad output.wad LEVEL\n"
-               "       check_level [-v] [options] --partition file.wad LEVEL\n");
+  std::fprintf(
+      stderr,
+      "usage: check_level [-v] [--axis-root] [--no-blockmap] [--angle N] [--side D] [--convex D] [--line D] "
+      "input.wad output.wad LEVEL\n"
+      "       check_level [-v] [options] --partition file.wad LEVEL\n");
   return 2;
 }
 
@@ -98,11 +99,12 @@ int main(int argc, char** argv) {
 
   const LevelCheckStats& stats = report.stats;
   if (verbose) {
-    std::printf("%s: %d vertexes, %d segs, %d subsectors, %d nodes, depth %d\n", level.c_str(), stats.vertexes,
-                stats.segs, stats.subsectors, stats.nodes, stats.depth);
-    std::printf("largest deviations: line %.2f, offset %.2f, angle %d, coverage %.2f, convexity %.2f, sides %.2f\n",
-                stats.lineDistance, stats.offsetError, stats.angleError, stats.coverageError, stats.convexDepth,
-                stats.sideDepth);
+    std::printf("%s: %d vertexes, %d segs, %d subsectors, %d nodes, depth %d\n", level.c_str(),
+                stats.vertexes, stats.segs, stats.subsectors, stats.nodes, stats.depth);
+    std::printf(
+        "largest deviations: line %.2f, offset %.2f, angle %d, coverage %.2f, convexity %.2f, sides %.2f\n",
+        stats.lineDistance, stats.offsetError, stats.angleError, stats.coverageError, stats.convexDepth,
+        stats.sideDepth);
   }
   for (const Finding& finding : report.findings) std::printf("%s\n", FormatFinding(level, finding).c_str());
   std::printf("%s\n", FormatSummary(level, report).c_str());

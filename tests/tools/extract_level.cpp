@@ -60,8 +60,8 @@ bool Extract(const WadImage& wad, const std::string& level, const std::string& p
   }
   for (int k = 0; k < 10; k++) {
     if (wad.entries[marker + 1 + k].name != kLevelLumpNames[k]) {
-      std::fprintf(stderr, "extract_level: entry %d after %s is %s, expected %s\n", marker + 1 + k, level.c_str(),
-                   wad.entries[marker + 1 + k].name.c_str(), kLevelLumpNames[k]);
+      std::fprintf(stderr, "extract_level: entry %d after %s is %s, expected %s\n", marker + 1 + k,
+                   level.c_str(), wad.entries[marker + 1 + k].name.c_str(), kLevelLumpNames[k]);
       return false;
     }
   }
@@ -74,7 +74,8 @@ bool Extract(const WadImage& wad, const std::string& level, const std::string& p
     if (hexen && i == marker + 2 && last == marker + 10) data = HexenLineDefs(data);
     out.Add(wad.entries[i].name, data);
   }
-  if (hexen && last == marker + 10) out.Add("BEHAVIOR", std::vector<uint8_t>{'A', 'C', 'S', 0, 8, 0, 0, 0, 0, 0, 0, 0});
+  if (hexen && last == marker + 10)
+    out.Add("BEHAVIOR", std::vector<uint8_t>{'A', 'C', 'S', 0, 8, 0, 0, 0, 0, 0, 0, 0});
   try {
     out.Write(path, "PWAD");
   } catch (const std::exception& e) {

@@ -36,7 +36,8 @@ void Put32(Bytes& out, int32_t value) {
 int Get16(const Bytes& in, size_t at) { return static_cast<int16_t>(in[at] | in[at + 1] << 8); }
 
 int32_t Get32(const Bytes& in, size_t at) {
-  return static_cast<int32_t>(in[at] | in[at + 1] << 8 | in[at + 2] << 16 | static_cast<uint32_t>(in[at + 3]) << 24);
+  return static_cast<int32_t>(in[at] | in[at + 1] << 8 | in[at + 2] << 16 |
+                              static_cast<uint32_t>(in[at + 3]) << 24);
 }
 
 bool WriteBytes(const std::string& path, const Bytes& bytes) {
@@ -152,7 +153,8 @@ Level Circle(int n) {
   for (int i = 0; i < n; i++) {
     // Clockwise, so the right sides face the centre.
     double a = -2.0 * M_PI * i / n;
-    points.push_back({static_cast<int>(std::lround(radius * std::cos(a))), static_cast<int>(std::lround(radius * std::sin(a)))});
+    points.push_back({static_cast<int>(std::lround(radius * std::cos(a))),
+                      static_cast<int>(std::lround(radius * std::sin(a)))});
   }
   AddRoom(level, points);
   return level;

@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
   // Walls run clockwise around each room so that their right side is inside;
   // the pillar's walls run the other way, facing out into the first room.
   level.lines = {
-      {0, 5, 0, -1}, {5, 4, 1, -1}, {4, 1, 2, 3}, {1, 0, 4, -1},     // first room
+      {0, 5, 0, -1}, {5, 4, 1, -1}, {4, 1, 2, 3},   {1, 0, 4, -1},   // first room
       {4, 3, 5, -1}, {3, 2, 6, -1}, {2, 1, 7, -1},                   // second room
       {6, 7, 8, -1}, {7, 8, 9, -1}, {8, 9, 10, -1}, {9, 6, 11, -1},  // pillar
   };

@@ -257,9 +257,12 @@ TEST_F(LoadTest, EveryVertexNumberInUseStillLoads) {
 }
 
 TEST_F(LoadTest, OutputArraysAreSizedFromTheOldLumps) {
-  struct Case { size_t segs, subsectors, nodes; int32_t segCapacity, subsectorCapacity, oldNodes; };
+  struct Case {
+    size_t segs, subsectors, nodes;
+    int32_t segCapacity, subsectorCapacity, oldNodes;
+  };
   const Case cases[] = {
-      {8988, 2996, 100 * 28, 2000, 2000, 100},      // 749 records: below 1000 with slack
+      {8988, 2996, 100 * 28, 2000, 2000, 100},       // 749 records: below 1000 with slack
       {9000, 3000, 101 * 28 + 27, 1000, 1000, 101},  // 750 records: exactly 1000
       {0, 0, 0, 2000, 2000, 0},
       {12000 * 12 + 11, 3001 * 4, 28, 16000, 4001, 1},

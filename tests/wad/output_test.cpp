@@ -289,18 +289,22 @@ TEST_F(OutputTest, FatalErrorRemovesTheUnfinishedFile) {
   FILE* old = std::fopen(out.c_str(), "wb");
   std::fputs("EARLIER", old);
   std::fclose(old);
-  EXPECT_FATAL({
-    CreateOutputWad(out.c_str());
-    LoadAll();
-  }, "No Vertexes found");
+  EXPECT_FATAL(
+      {
+        CreateOutputWad(out.c_str());
+        LoadAll();
+      },
+      "No Vertexes found");
   EXPECT_EQ(ReadText(out), "EARLIER");
   EXPECT_EQ(FolderEntries(dir), (std::vector<std::string>{"in.wad", "out.wad"}));
 
   unlink(out.c_str());
-  EXPECT_FATAL({
-    CreateOutputWad(out.c_str());
-    FatalError("Cannot find %s", "MAP09");
-  }, "Cannot find MAP09");
+  EXPECT_FATAL(
+      {
+        CreateOutputWad(out.c_str());
+        FatalError("Cannot find %s", "MAP09");
+      },
+      "Cannot find MAP09");
   EXPECT_EQ(FolderEntries(dir), (std::vector<std::string>{"in.wad"}));
 }
 

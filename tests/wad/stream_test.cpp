@@ -78,10 +78,12 @@ TEST_F(StreamTest, FailedTransfersNameTheBlockAndThePosition) {
   FILE* sink = std::fopen("/dev/null", "wb");
   SeekTo(source, 3);
   CopyBytes(sink, source, 10);
-  EXPECT_FATAL({
-    SeekTo(source, 3);
-    CopyBytes(sink, source, 20);
-  }, " read 0 left for 20 bytes dataloc=13");
+  EXPECT_FATAL(
+      {
+        SeekTo(source, 3);
+        CopyBytes(sink, source, 20);
+      },
+      " read 0 left for 20 bytes dataloc=13");
   std::fclose(sink);
 
   // A full disk: the chunk, not the lump, is the block that failed.

@@ -2,7 +2,10 @@
 // and a check that a statement ends the run with one exact fatal message.
 #pragma once
 
+#include <dirent.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -10,18 +13,14 @@
 #include <string>
 #include <vector>
 
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "console/console.h"
 #include "console/services.h"
-#include "wad/level.h"
+#include "tests/support/wadbuilder.h"
 #include "wad/assembly.h"
+#include "wad/level.h"
 #include "wad/output_file.h"
 #include "wad/stream.h"
 #include "wad/wadfile.h"
-#include "tests/support/wadbuilder.h"
 
 class WadTest : public ::testing::Test {
  protected:
@@ -115,18 +114,18 @@ class WadTest : public ::testing::Test {
 // The fatal message is written to a log file by the dying child (forked at
 // this point, so it shares the scratch folder); the parent then compares the
 // whole log with the framed message.
-#define EXPECT_FATAL(statement, message)                                                   \
-  do {                                                                                     \
-    std::string fatalLog_ = Path("fatal.log");                                             \
-    EXPECT_EXIT(                                                                           \
-        {                                                                                  \
-          LogMode = true;                                                                  \
-          LogFile = std::fopen(fatalLog_.c_str(), "w");                                    \
-          statement;                                                                       \
-        },                                                                                 \
-        ::testing::ExitedWithCode(10), "");                                                \
-    EXPECT_EQ(ReadText(fatalLog_), "Error : ** " + std::string(message) + " **\n");        \
-    unlink(fatalLog_.c_str());                                                             \
+#define EXPECT_FATAL(statement, message)                                            \
+  do {                                                                              \
+    std::string fatalLog_ = Path("fatal.log");                                      \
+    EXPECT_EXIT(                                                                    \
+        {                                                                           \
+          LogMode = true;                                                           \
+          LogFile = std::fopen(fatalLog_.c_str(), "w");                             \
+          statement;                                                                \
+        },                                                                          \
+        ::testing::ExitedWithCode(10), "");                                         \
+    EXPECT_EQ(ReadText(fatalLog_), "Error : ** " + std::string(message) + " **\n"); \
+    unlink(fatalLog_.c_str());                                                      \
   } while (0)
 
 // Standard one-sector square room: four vertexes, four one-sided linedefs.
