@@ -91,7 +91,7 @@ std::vector<uint8_t> WadBuilder::Build(const char identification[5]) const {
     Put32(out, lumps[i].data.empty() ? 0 : positions[i]);
     Put32(out, static_cast<int32_t>(lumps[i].data.size()));
     char name[8] = {0};
-    std::strncpy(name, lumps[i].name.c_str(), 8);
+    lumps[i].name.copy(name, 8);  // eight characters need no terminator
     out.insert(out.end(), name, name + 8);
   }
   for (int i = 0; i < 4; i++) out[8 + i] = static_cast<uint8_t>(directory >> (8 * i));
