@@ -103,7 +103,6 @@ void FlattenNodes(BuildNode* root) {
   });
 }
 
-void ReleaseTree() {
-  if (TreeRoot != nullptr) WalkPostOrder(TreeRoot, [](BuildNode* node) { FreeBlock(node); });
-  TreeRoot = nullptr;
+void ReleaseNodes(BuildNode* root) {
+  if (root != nullptr) WalkPostOrder(root, [](BuildNode* node) { FreeBlock(node); });
 }

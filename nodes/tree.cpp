@@ -183,3 +183,8 @@ void BuildNodes(SegList root) {
   Level.Nodes = static_cast<NodeRecord*>(AllocArrayOrDie(BuildNodeCount, sizeof(NodeRecord)));
   FlattenNodes(TreeRoot);
 }
+
+void ReleaseTree() {
+  ReleaseNodes(TreeRoot);
+  TreeRoot = nullptr;
+}

@@ -50,6 +50,8 @@ void FlattenNodes(BuildNode* root);
 // greatest common divisor (exact, as for the axis lines and any wall along
 // an axis) and, if still too long, scaled so that the longer one is 32767.
 void FitDirection(int32_t* dx, int32_t* dy);
+// Frees every node of a tree.
+void ReleaseNodes(BuildNode* root);
 // Frees the tree TreeRoot holds.
 void ReleaseTree();
 
