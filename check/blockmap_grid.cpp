@@ -10,7 +10,7 @@ namespace {
 
 // Whether a linedef special works on the sector behind its linedef rather
 // than on tagged sectors: the manual doors of the DOOM format, and the
-// manual (D1, DR) generalized specials of later engines. In the Hexen
+// manual generalized specials of later engines (used once or again). In the Hexen
 // format a special whose tag argument is 0 does the same, so every special
 // counts there.
 bool WorksBehind(const MapLevel& level, int special) {
