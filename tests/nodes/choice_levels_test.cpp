@@ -41,42 +41,6 @@ class ChoiceLevelsTest : public NodesTest {
   }
 };
 
-// The plain scan, written out with the side test that always computes the
-// cut point.
-int32_t PlainChoose(SegList list) {
-  int32_t best = 0, bestCost = 2147483647, cost = 0;
-  for (int32_t p = 0; p < list.count; p++) {
-    PartitionLine line = LineBetween(list.segs[p].x1, list.segs[p].y1, list.segs[p].x2, list.segs[p].y2);
-    int32_t left = 0, right = 0, splits = 0, k = 0;
-    for (int32_t q = 0; q < list.count; q++) {
-      if (q == p) {
-        right++;
-        continue;
-      }
-      k++;
-      SideCode code = ReferenceClassify(line, list.segs[q]);
-      if (code == 0x4200 || code == 0x2400) {
-        left++;
-        right++;
-        splits += ModeNumber;
-      } else if (code == 0x1100) {
-        (list.segs[q].direction == list.segs[p].direction ? right : left)++;
-      } else if (code & 0x2200) {
-        left++;
-      } else {
-        right++;
-      }
-      cost = std::max(left, right) + splits - (FinalMode ? 2 * k / 3 : k);
-      if (cost >= bestCost) break;
-    }
-    if (cost < bestCost && left > 0 && right > 0) {
-      bestCost = cost;
-      best = p;
-    }
-  }
-  return best;
-}
-
 TEST_F(ChoiceLevelsTest, EveryNodeChoosesAsThePlainScan) {
   WadImage wad;
   if (!LoadWad(FreedoomPath, &wad).empty()) GTEST_SKIP() << "no " << FreedoomPath;
@@ -99,7 +63,7 @@ TEST_F(ChoiceLevelsTest, EveryNodeChoosesAsThePlainScan) {
         ReleaseSegList(&list);
         continue;
       }
-      int32_t expected = PlainChoose(list);
+      int32_t expected = PlainChoosePartition(list.segs, list.count);
       for (int32_t threads : {1, 2, 5}) {
         ChoiceThreads = threads;
         ASSERT_EQ(ChoosePartition(list), expected)

@@ -21,42 +21,6 @@ int32_t Choose(const std::vector<BuildSeg>& segs) {
   return choice;
 }
 
-// The choice written out plainly, with the side test that always computes
-// the cut point.
-int32_t ReferenceChoose(const std::vector<BuildSeg>& segs) {
-  int32_t best = 0, bestCost = 2147483647, cost = 0;
-  for (size_t p = 0; p < segs.size(); p++) {
-    PartitionLine line = LineBetween(segs[p].x1, segs[p].y1, segs[p].x2, segs[p].y2);
-    int32_t left = 0, right = 0, splits = 0, k = 0;
-    for (size_t q = 0; q < segs.size(); q++) {
-      if (q == p) {
-        right++;
-        continue;
-      }
-      k++;
-      SideCode code = ReferenceClassify(line, segs[q]);
-      if (code == 0x4200 || code == 0x2400) {
-        left++;
-        right++;
-        splits += ModeNumber;
-      } else if (code == 0x1100) {
-        (segs[q].direction == segs[p].direction ? right : left)++;
-      } else if (code & 0x2200) {
-        left++;
-      } else {
-        right++;
-      }
-      cost = std::max(left, right) + splits - (FinalMode ? 2 * k / 3 : k);
-      if (cost >= bestCost) break;
-    }
-    if (cost < bestCost && left > 0 && right > 0) {
-      bestCost = cost;
-      best = static_cast<int32_t>(p);
-    }
-  }
-  return best;
-}
-
 TEST_F(PartitionTest, ConvexRoomChoosesTheHeadAndMovesItLeft) {
   PutLevel({{0, 0}, {0, 64}, {64, 64}, {64, 0}}, {{0, 1, 0, -1}, {1, 2, 1, -1}, {2, 3, 2, -1}, {3, 0, 3, -1}},
            {0, 0, 0, 0});
@@ -195,7 +159,7 @@ TEST_F(PartitionTest, ChoiceAgreesWithThePlainVersion) {
     }
     FinalMode = round % 3 == 0;
     ModeNumber = static_cast<int16_t>(random() % 49);
-    int32_t expected = ReferenceChoose(segs);
+    int32_t expected = PlainChoosePartition(segs.data(), static_cast<int32_t>(segs.size()));
     ASSERT_EQ(Choose(segs), expected) << "round " << round;
     if (expected != 0) differentFromHead++;
   }
