@@ -54,10 +54,16 @@ deb=$package/vortane_${version}_$(dpkg --print-architecture).deb
 # The dependencies come from the shared libraries the programs name, each
 # by the package that holds it.
 depends=$(dpkg-deb -f "$deb" Depends)
+# A library is registered under /lib or /usr/lib, whichever its package
+# names (the two are one folder on a merged system).
 for library in $(ldd "$prefix/bin/vortane" "$prefix/bin/vortane-check" | awk '$2 == "=>" {print $3}' | sort -u); do
-  owner=$(dpkg -S "$library" 2>/dev/null | head -n 1 | cut -d: -f1)
+  owner=
+  for path in "$library" "/usr${library#/usr}" "${library#/usr}"; do
+    [ -n "$owner" ] || owner=$(dpkg -S "$path" 2>/dev/null | head -n 1 | cut -d: -f1 || true)
+  done
   [ -n "$owner" ] || fail "no package holds $library"
-  [[ "$depends" == *"$owner ("* ]] || fail "the package does not depend on $owner ($library): $depends"
+  tr ',' '\n' <<<"$depends" | awk '{print $1}' | grep -qx -- "$owner" ||
+    fail "the package does not depend on $owner ($library): $depends"
 done
 [ "$(dpkg-deb -f "$deb" Package Version Section | tr '\n' ' ')" = "Package: vortane Version: $version Section: games " ] ||
   fail "wrong control fields: $(dpkg-deb -f "$deb" Package Version Section)"
