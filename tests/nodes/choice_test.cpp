@@ -57,13 +57,6 @@ PlainRun PlainScore(const std::vector<BuildSeg>& segs, size_t p, CostRule rule) 
   return run;
 }
 
-int32_t Choose(const std::vector<BuildSeg>& segs) {
-  SegList list = ListOf(segs);
-  int32_t choice = ChoosePartition(list);
-  ReleaseSegList(&list);
-  return choice;
-}
-
 // The choice as the plain scan makes it, with the stop test after every
 // tested seg.
 int32_t PlainChoose(const std::vector<BuildSeg>& segs, CostRule rule) {

@@ -105,6 +105,14 @@ inline SegList ListOf(const std::vector<BuildSeg>& segs) {
   return list;
 }
 
+// The partition seg ChoosePartition picks from a copy of the segs.
+inline int32_t Choose(const std::vector<BuildSeg>& segs) {
+  SegList list = ListOf(segs);
+  int32_t choice = ChoosePartition(list);
+  ReleaseSegList(&list);
+  return choice;
+}
+
 // The side test as plainly as it can be written: the cut point is computed
 // for every crossing seg.
 inline SideCode ReferenceClassify(const PartitionLine& p, const BuildSeg& s) {

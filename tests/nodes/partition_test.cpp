@@ -14,13 +14,6 @@ BuildSeg Wall(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int16_t direction 
   return seg;
 }
 
-int32_t Choose(const std::vector<BuildSeg>& segs) {
-  SegList list = ListOf(segs);
-  int32_t choice = ChoosePartition(list);
-  ReleaseSegList(&list);
-  return choice;
-}
-
 TEST_F(PartitionTest, ConvexRoomChoosesTheHeadAndMovesItLeft) {
   PutLevel({{0, 0}, {0, 64}, {64, 64}, {64, 0}}, {{0, 1, 0, -1}, {1, 2, 1, -1}, {2, 3, 2, -1}, {3, 0, 3, -1}},
            {0, 0, 0, 0});
