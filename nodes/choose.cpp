@@ -14,6 +14,7 @@
 // the same whatever the timing and the thread count.
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 
@@ -24,6 +25,7 @@
 #include "nodes/settings.h"
 
 int32_t ChoiceThreads = 0;
+std::atomic<int32_t> CoresBusyElsewhere{0};
 
 // Shorter lists are scored on the calling thread alone: waking a helper
 // costs more than their whole choice.
@@ -57,15 +59,23 @@ struct Choice {
   int32_t* chunkPeak;
 };
 
-static void PlaceChoiceArrays(Choice* choice, int32_t count) {
+// A choice made ahead of the recursion takes its memory from the C library
+// and gives up when there is none, rather than end the run.
+static bool PlaceChoiceArrays(Choice* choice, int32_t count, bool ahead) {
   int32_t chunks = (count + ChunkSegs - 1) / ChunkSegs;
   int64_t bytes = static_cast<int64_t>(count) * sizeof(CandidateScore) +
                   static_cast<int64_t>(chunks) * (sizeof(int32_t) + sizeof(bool)) + 16;
-  choice->block = AllocArrayOrDie(static_cast<int32_t>((bytes + 15) / 16), 16);
+  if (ahead) {
+    choice->block = std::aligned_alloc(16, static_cast<size_t>((bytes + 15) / 16 * 16));
+    if (choice->block == nullptr) return false;
+  } else {
+    choice->block = AllocArrayOrDie(static_cast<int32_t>((bytes + 15) / 16), 16);
+  }
   choice->scores = static_cast<CandidateScore*>(choice->block);
   choice->chunkPeak = reinterpret_cast<int32_t*>(choice->scores + count);
   choice->chunkDone = reinterpret_cast<bool*>(choice->chunkPeak + chunks);
   choice->chunkCount = chunks;
+  return true;
 }
 
 // A twin pair is scored as one: seg p with p + 1 when they are twins,
@@ -196,24 +206,36 @@ static int32_t ThreadCount(int32_t count) {
   int32_t threads = ChoiceThreads;
   if (threads <= 0) {
     if (count < ThreadedListMinimum) return 1;
-    threads = static_cast<int32_t>(std::thread::hardware_concurrency());
+    threads = static_cast<int32_t>(std::thread::hardware_concurrency()) -
+              CoresBusyElsewhere.load(std::memory_order_relaxed);
   }
   return threads < 1 ? 1 : threads > MostThreads ? MostThreads : threads;
 }
 
-int32_t ChoosePartition(SegList list) {
+static int32_t Choose(SegList list, bool ahead) {
   if (list.count == 0) return -1;
-  for (int32_t i = 0; i < list.count; i++) {
-    BuildSeg& seg = list.segs[i];
-    seg.deltaX = seg.x1 - seg.x2;
-    seg.deltaY = seg.y1 - seg.y2;
+  // The lists seen ahead hold these already, and may be read meanwhile.
+  if (!ahead) {
+    for (int32_t i = 0; i < list.count; i++) {
+      BuildSeg& seg = list.segs[i];
+      seg.deltaX = seg.x1 - seg.x2;
+      seg.deltaY = seg.y1 - seg.y2;
+    }
   }
   // A lone seg tests nothing and has nothing on its left: the head stays.
   if (list.count == 1) return 0;
 
   Choice choice;
-  FillSegTable(&choice.table, list);
-  PlaceChoiceArrays(&choice, list.count);
+  if (ahead) {
+    if (!FillSegTableOrFail(&choice.table, list)) return ChoiceOutOfMemory;
+    if (!PlaceChoiceArrays(&choice, list.count, true)) {
+      ReleaseSegTable(&choice.table);
+      return ChoiceOutOfMemory;
+    }
+  } else {
+    FillSegTable(&choice.table, list);
+    PlaceChoiceArrays(&choice, list.count, false);
+  }
   choice.rule = {ModeNumber, FinalMode};
   choice.lowestFirstCost = LowestFirstCost(choice.rule);
   for (int32_t c = 0; c < choice.chunkCount; c++) choice.chunkDone[c] = false;
@@ -228,7 +250,7 @@ int32_t ChoosePartition(SegList list) {
   // on: helpers join in only when the rest would take longer than waking
   // them. (Only the sharing of the work depends on the clock.)
   ScoreChunks(&choice, 1);
-  int32_t helpers = ThreadCount(list.count) - 1;
+  int32_t helpers = ahead ? 0 : ThreadCount(list.count) - 1;
   if (helpers > 0 && ChoiceThreads == 0) {
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
     ScoreChunks(&choice, 2);
@@ -236,7 +258,15 @@ int32_t ChoosePartition(SegList list) {
     if (chunkSeconds * (choice.chunkCount - 2) < SharedWorkMinimum) helpers = 0;
   }
   if (!IsChoiceOverNow(&choice)) RunWithHelpers(ScoreAllChunks, &choice, helpers);
-  FreeBlock(choice.block);
+  if (ahead) {
+    std::free(choice.block);
+  } else {
+    FreeBlock(choice.block);
+  }
   ReleaseSegTable(&choice.table);
   return choice.best;
 }
+
+int32_t ChoosePartition(SegList list) { return Choose(list, false); }
+
+int32_t ChoosePartitionAhead(SegList list) { return Choose(list, true); }

@@ -1,6 +1,8 @@
 // The division of a seg list at a partition line: every seg goes to the
 // right (front) or the left (back) list, and a seg that crosses the line is
 // cut in two at the cut point, which becomes a new vertex of the level.
+#include <cstdlib>
+
 #include "console/services.h"
 #include "nodes/partition.h"
 #include "wad/level.h"
@@ -28,22 +30,41 @@ static Destination DestinationOf(const PartitionLine& line, const BuildSeg* part
   return GoRight;
 }
 
-static BuildSeg* AllocSegs(int32_t count) {
+// A foreseen division runs beside the recursion and may not end the run:
+// its memory comes from the C library, and running out of it gives it up.
+static void* AllocBlock(int32_t count, int32_t entrySize, bool foreseen) {
   if (count == 0) return nullptr;
-  return static_cast<BuildSeg*>(AllocArrayOrDie(count, sizeof(BuildSeg)));
+  if (!foreseen) return AllocArrayOrDie(count, entrySize);
+  return std::malloc(static_cast<size_t>(count) * static_cast<size_t>(entrySize));
+}
+
+static void ReleaseBlock(void* block, bool foreseen) {
+  if (foreseen) {
+    std::free(block);
+  } else if (block != nullptr) {
+    FreeBlock(block);
+  }
 }
 
 // Cuts `seg` at its crossing with the line: `seg` keeps the first piece and
-// `piece` receives the second, which starts at the new vertex.
-static void CutSeg(const PartitionLine& line, BuildSeg* seg, BuildSeg* piece) {
+// `piece` receives the second, which starts at the cut point. The cut point
+// becomes a new vertex of the level, unless the division is one foreseen
+// ahead of the recursion: its pieces then take the point as the level would
+// store it, in 16 bits, with no vertex number and no offset.
+static void CutSeg(const PartitionLine& line, BuildSeg* seg, BuildSeg* piece, bool foreseen) {
   int32_t ix, iy;
   ComputeSplitPoint(line, *seg, &ix, &iy);
-  int32_t cut = AppendVertex(ix, iy);
-
+  int32_t cut = -1;
   *piece = *seg;
+  if (foreseen) {
+    piece->x1 = static_cast<int16_t>(ix);
+    piece->y1 = static_cast<int16_t>(iy);
+  } else {
+    cut = AppendVertex(ix, iy);
+    piece->x1 = Level.Vertexes[cut].X;
+    piece->y1 = Level.Vertexes[cut].Y;
+  }
   piece->startVertex = cut;
-  piece->x1 = Level.Vertexes[cut].X;
-  piece->y1 = Level.Vertexes[cut].Y;
   piece->deltaX = piece->x1 - piece->x2;
   piece->deltaY = piece->y1 - piece->y2;
 
@@ -53,16 +74,18 @@ static void CutSeg(const PartitionLine& line, BuildSeg* seg, BuildSeg* piece) {
   seg->deltaX = seg->x1 - seg->x2;
   seg->deltaY = seg->y1 - seg->y2;
 
-  piece->offset = ComputeSegOffset(*piece);
+  if (!foreseen) piece->offset = ComputeSegOffset(*piece);
 }
 
-bool DivideAlongPartition(SegList list, int32_t partition, SegList* right, SegList* left) {
-  const PartitionLine line = Partition;
+// The division itself; a foreseen one leaves the list as it is and returns
+// false when memory runs out.
+static bool Divide(SegList list, const PartitionLine& line, int32_t partition, SegList* right, SegList* left,
+                   bool foreseen) {
   const BuildSeg* partitionSeg = partition >= 0 ? &list.segs[partition] : nullptr;
 
   // First pass: decide every seg once and size the two lists exactly.
-  Destination* where = nullptr;
-  if (list.count > 0) where = static_cast<Destination*>(AllocOrDie(list.count));
+  Destination* where = static_cast<Destination*>(AllocBlock(list.count, 1, foreseen));
+  if (list.count > 0 && where == nullptr) return false;
   int32_t rightCount = 0, leftCount = 0;
   for (int32_t i = 0; i < list.count; i++) {
     where[i] = i == partition ? GoRight : DestinationOf(line, partitionSeg, list.segs[i]);
@@ -70,7 +93,7 @@ bool DivideAlongPartition(SegList list, int32_t partition, SegList* right, SegLi
     if (where[i] != GoRight) leftCount++;
   }
   if (partitionSeg == nullptr && (rightCount == 0 || leftCount == 0)) {
-    if (where != nullptr) FreeBlock(where);
+    ReleaseBlock(where, foreseen);
     return false;
   }
   // A division that leaves nothing behind the partition seg puts that seg
@@ -81,10 +104,16 @@ bool DivideAlongPartition(SegList list, int32_t partition, SegList* right, SegLi
     leftCount = 1;
   }
 
-  right->segs = AllocSegs(rightCount);
+  right->segs = static_cast<BuildSeg*>(AllocBlock(rightCount, sizeof(BuildSeg), foreseen));
   right->count = 0;
-  left->segs = AllocSegs(leftCount);
+  left->segs = static_cast<BuildSeg*>(AllocBlock(leftCount, sizeof(BuildSeg), foreseen));
   left->count = 0;
+  if ((rightCount > 0 && right->segs == nullptr) || (leftCount > 0 && left->segs == nullptr)) {
+    ReleaseBlock(right->segs, foreseen);
+    ReleaseBlock(left->segs, foreseen);
+    ReleaseBlock(where, foreseen);
+    return false;
+  }
 
   // Second pass, in list order: a cut seg's two pieces take its place in
   // their lists.
@@ -104,7 +133,7 @@ bool DivideAlongPartition(SegList list, int32_t partition, SegList* right, SegLi
       case CutStartRight:
       case CutStartLeft: {
         BuildSeg piece;
-        CutSeg(line, &seg, &piece);
+        CutSeg(line, &seg, &piece, foreseen);
         if (where[i] == CutStartRight) {
           right->segs[right->count++] = seg;
           left->segs[left->count++] = piece;
@@ -117,13 +146,31 @@ bool DivideAlongPartition(SegList list, int32_t partition, SegList* right, SegLi
     }
   }
 
-  if (where != nullptr) FreeBlock(where);
+  ReleaseBlock(where, foreseen);
+  return true;
+}
+
+bool DivideAlongPartition(SegList list, int32_t partition, SegList* right, SegList* left) {
+  if (!Divide(list, Partition, partition, right, left, false)) return false;
   ReleaseSegList(&list);
   return true;
 }
 
+bool ForeseeDivision(SegList list, int32_t partition, SegList* right, SegList* left) {
+  return Divide(list, LineOfSeg(list.segs[partition]), partition, right, left, true);
+}
+
+void ReleaseForeseenList(SegList* list) {
+  std::free(list->segs);
+  list->segs = nullptr;
+  list->count = 0;
+}
+
 void DivideSegs(SegList list, SegList* right, SegList* left) {
-  int32_t p = ChoosePartition(list);
+  DivideSegsAt(list, ChoosePartition(list), right, left);
+}
+
+void DivideSegsAt(SegList list, int32_t p, SegList* right, SegList* left) {
   if (p < 0) FatalError("No valid Nodeline ?");
   const BuildSeg& seg = list.segs[p];
   DivisionLine.x = seg.x1;
@@ -132,4 +179,27 @@ void DivideSegs(SegList list, SegList* right, SegList* left) {
   DivisionLine.dy = seg.y2 - seg.y1;
   LoadPartition(seg);
   DivideAlongPartition(list, p, right, left);
+}
+
+static int16_t OwnSector(const BuildSeg& seg) {
+  return seg.direction == 0 ? seg.rightSector : seg.leftSector;
+}
+
+bool NeedsPartition(SegList list) {
+  // A single seg is convex by itself, and an empty list has nothing to
+  // divide.
+  if (list.count < 2) return false;
+  int16_t sector = OwnSector(list.segs[0]);
+  for (int32_t i = 1; i < list.count; i++) {
+    if (OwnSector(list.segs[i]) != sector) return true;
+  }
+  // Convex when no end point lies strictly behind any seg's line; the
+  // stored deltas are used as they stand.
+  for (int32_t a = 0; a < list.count; a++) {
+    PartitionLine line = LineOfSeg(list.segs[a]);
+    for (int32_t b = 0; b < list.count; b++) {
+      if (b != a && (ClassifySeg(line, list.segs[b]) & (StartLeft | EndLeft))) return true;
+    }
+  }
+  return false;
 }

@@ -55,9 +55,21 @@ void LoadPartition(const BuildSeg& seg);  // sets Partition from the seg
 // both sides non-empty; -1 for an empty list. Sets deltaX and deltaY of
 // every seg of the list.
 int32_t ChoosePartition(SegList list);
+// The same choice made on a thread beside the recursion: the list is only
+// read (its deltas must already be set), no helper threads are woken, and
+// memory comes from the C library, ChoiceOutOfMemory when there is none.
+enum { ChoiceOutOfMemory = -2 };
+int32_t ChoosePartitionAhead(SegList list);
+
+// True while the list holds more than one sector or some seg has an end
+// point strictly behind another seg's line.
+bool NeedsPartition(SegList list);
 
 // Divides the list at its chosen partition seg; the list is consumed.
 void DivideSegs(SegList list, SegList* right, SegList* left);
+// The same with the choice already made: `p` is what ChoosePartition
+// returns for the list.
+void DivideSegsAt(SegList list, int32_t p, SegList* right, SegList* left);
 
 // Divides the list against the loaded Partition with `partition` (an index
 // into the list, or -1 for a line that is no seg of it) as the partition seg.
@@ -65,3 +77,13 @@ void DivideSegs(SegList list, SegList* right, SegList* left);
 // agrees with the line's. Returns false, leaving the list untouched, when
 // there is no partition seg and one side stays empty; otherwise consumes it.
 bool DivideAlongPartition(SegList list, int32_t partition, SegList* right, SegList* left);
+
+// Divides the list at its seg `partition` as DivideSegsAt does, into two
+// new lists whose segs hold the same coordinates, directions and sectors,
+// for choices made ahead of the recursion on another thread. Nothing of the
+// level changes: the list stays as it is, cut points are not added to the
+// level's vertexes, and the pieces carry no vertex numbers or offsets. The
+// lists come from the C library (ReleaseForeseenList frees them); false,
+// with nothing held, when memory runs out.
+bool ForeseeDivision(SegList list, int32_t partition, SegList* right, SegList* left);
+void ReleaseForeseenList(SegList* list);

@@ -2,6 +2,7 @@
 // the partition seg does it, laid out for speed.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "nodes/seg.h"
@@ -42,3 +43,6 @@ void ScoreCandidates(const SegTable& table, int32_t first, bool twin, int32_t bo
 // lists; a number forces that many on every list of more than one chunk.
 // Only the tests set it: the choice is the same either way.
 extern int32_t ChoiceThreads;
+// Cores that other work of the node builder keeps busy: the choice wakes
+// helpers only on the rest.
+extern std::atomic<int32_t> CoresBusyElsewhere;

@@ -2,6 +2,8 @@
 // for the side test, and the boxes and direction counts of its blocks.
 #include "nodes/seg_table.h"
 
+#include <cstdlib>
+
 #include "console/services.h"
 
 struct Extent {
@@ -47,7 +49,7 @@ static SegBox BoxOfBoxes(const SegBox* boxes, int32_t from, int32_t to) {
 
 static int32_t BlocksOfLevel(int32_t count, int32_t span) { return (count + span - 1) / span; }
 
-void FillSegTable(SegTable* table, SegList list) {
+static bool Fill(SegTable* table, SegList list, bool mayFail) {
   // Levels up to the one whose single block holds the whole list.
   int32_t boxCount = 0;
   table->levelCount = 0;
@@ -62,7 +64,13 @@ void FillSegTable(SegTable* table, SegList list) {
   int32_t padded = list.count + 1;
   int64_t bytes = static_cast<int64_t>(padded) * 4 * 8 +
                   static_cast<int64_t>(boxCount) * (sizeof(SegBox) + 4) + leaves + 16;
-  table->block = AllocArrayOrDie(static_cast<int32_t>((bytes + 15) / 16), 16);
+  table->fromLibrary = mayFail;
+  if (mayFail) {
+    table->block = std::aligned_alloc(16, static_cast<size_t>((bytes + 15) / 16 * 16));
+    if (table->block == nullptr) return false;
+  } else {
+    table->block = AllocArrayOrDie(static_cast<int32_t>((bytes + 15) / 16), 16);
+  }
   double* doubles = static_cast<double*>(table->block);
   table->x1 = doubles;
   table->y1 = doubles + padded;
@@ -117,9 +125,18 @@ void FillSegTable(SegTable* table, SegList list) {
       for (int32_t i = from; i < to; i++) table->against[level][b] += table->against[level - 1][i];
     }
   }
+  return true;
 }
 
+void FillSegTable(SegTable* table, SegList list) { Fill(table, list, false); }
+
+bool FillSegTableOrFail(SegTable* table, SegList list) { return Fill(table, list, true); }
+
 void ReleaseSegTable(SegTable* table) {
-  if (table->block != nullptr) FreeBlock(table->block);
+  if (table->fromLibrary) {
+    std::free(table->block);
+  } else if (table->block != nullptr) {
+    FreeBlock(table->block);
+  }
   table->block = nullptr;
 }

@@ -23,7 +23,8 @@ struct SegBox {
 // 1) as one bit a seg for each leaf block, and the boxes of the blocks of
 // every level. `segs` is the list itself, read for the rest.
 struct SegTable {
-  void* block;  // holds every array below
+  void* block;       // holds every array below
+  bool fromLibrary;  // the block came from the C library, not the run's services
   const BuildSeg* segs;
   int32_t count;
   double* x1;  // one spare entry past the end of each
@@ -40,4 +41,7 @@ struct SegTable {
 
 // Allocates the table's block and fills it from the list.
 void FillSegTable(SegTable* table, SegList list);
+// The same for a thread that may not end the run: the block comes from the
+// C library, and false, with nothing held, when memory runs out.
+bool FillSegTableOrFail(SegTable* table, SegList list);
 void ReleaseSegTable(SegTable* table);

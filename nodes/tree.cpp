@@ -6,6 +6,7 @@
 #include "console/console.h"
 #include "console/services.h"
 #include "nodes/axis.h"
+#include "nodes/lookahead.h"
 #include "nodes/partition.h"
 #include "nodes/settings.h"
 #include "wad/level.h"
@@ -17,6 +18,7 @@ int32_t ProgressThreshold = -1;
 BuildNode* TreeRoot = nullptr;
 
 void ResetTree() {
+  EndLookahead();
   BuildNodeCount = 0;
   ProgressThreshold = -1;
   TreeRoot = nullptr;
@@ -51,6 +53,7 @@ struct PendingChild {
   int32_t* box;
   uint16_t* child;
   BuildNode** childNode;
+  Outlook* outlook;
 };
 
 // The children that wait while the subtree of a sibling is built: a stack
@@ -71,11 +74,13 @@ void PushChild(PendingStack* stack, const PendingChild& child) {
   stack->entries[stack->count++] = child;
 }
 
-// Divides the list (consumed) into a new node; its two children wait on the
-// stack with the back child on top, so that the back subtree is finished
-// first and subsectors and their segs come out depth first with back
-// before front at every node.
-BuildNode* DivideIntoNode(SegList list, PendingStack* pending) {
+// Divides the list (consumed) into a new node, at `partition` when its
+// choice is `known`; its two children wait on the stack with the back child
+// on top, so that the back subtree is finished first and subsectors and
+// their segs come out depth first with back before front at every node.
+// The front list is offered to the lookahead meanwhile.
+BuildNode* DivideIntoNode(SegList list, PendingStack* pending, Outlook* outlook, bool known,
+                          int32_t partition) {
   BuildNodeCount++;
   ShowNodeProgress();
 
@@ -83,16 +88,24 @@ BuildNode* DivideIntoNode(SegList list, PendingStack* pending) {
   SegList right, left;
   if (BuildNodeCount == 1 && AxisMode != AxisOff) {
     DivideRootByAxis(list, &right, &left);
+    RecordDivision(outlook, -1);
   } else {
-    DivideSegs(list, &right, &left);
+    if (!known) {
+      partition = ChoosePartition(list);
+      RecordDivision(outlook, partition);
+    }
+    DivideSegsAt(list, partition, &right, &left);
   }
   node->x = static_cast<int16_t>(DivisionLine.x);
   node->y = static_cast<int16_t>(DivisionLine.y);
   node->dx = DivisionLine.dx;
   node->dy = DivisionLine.dy;
   node->number = 0;
-  PushChild(pending, PendingChild{right, node->rightBox, &node->rightChild, &node->rightNode});
-  PushChild(pending, PendingChild{left, node->leftBox, &node->leftChild, &node->leftNode});
+  PushChild(pending,
+            PendingChild{right, node->rightBox, &node->rightChild, &node->rightNode, FrontOutlook(outlook)});
+  PushChild(pending,
+            PendingChild{left, node->leftBox, &node->leftChild, &node->leftNode, BackOutlook(outlook)});
+  OfferList(FrontOutlook(outlook), right);
   return node;
 }
 
@@ -102,12 +115,16 @@ BuildNode* DivideIntoNode(SegList list, PendingStack* pending) {
 // flagged.
 BuildNode* MakeNode(SegList list) {
   PendingStack pending = {nullptr, 0, 0};
-  BuildNode* root = DivideIntoNode(list, &pending);
+  BuildNode* root = DivideIntoNode(list, &pending, BeginLookahead(list), false, 0);
   while (pending.count > 0) {
     PendingChild next = pending.entries[--pending.count];
+    bool needsPartition;
+    int32_t partition = 0;
+    bool known = TakeVerdict(next.outlook, &needsPartition, &partition);
     StoreBox(next.box, ComputeBounds(next.list));
-    if (NeedsPartition(next.list)) {
-      *next.childNode = DivideIntoNode(next.list, &pending);
+    if (!known) needsPartition = NeedsPartition(next.list);
+    if (needsPartition) {
+      *next.childNode = DivideIntoNode(next.list, &pending, next.outlook, known, partition);
       *next.child = 0;
     } else {
       *next.childNode = nullptr;
@@ -116,30 +133,8 @@ BuildNode* MakeNode(SegList list) {
     }
   }
   FreeBlock(pending.entries);
+  EndLookahead();
   return root;
-}
-
-static int16_t OwnSector(const BuildSeg& seg) {
-  return seg.direction == 0 ? seg.rightSector : seg.leftSector;
-}
-
-bool NeedsPartition(SegList list) {
-  // A single seg is convex by itself, and an empty list has nothing to
-  // divide.
-  if (list.count < 2) return false;
-  int16_t sector = OwnSector(list.segs[0]);
-  for (int32_t i = 1; i < list.count; i++) {
-    if (OwnSector(list.segs[i]) != sector) return true;
-  }
-  // Convex when no end point lies strictly behind any seg's line; the
-  // stored deltas are used as they stand.
-  for (int32_t a = 0; a < list.count; a++) {
-    PartitionLine line = LineOfSeg(list.segs[a]);
-    for (int32_t b = 0; b < list.count; b++) {
-      if (b != a && (ClassifySeg(line, list.segs[b]) & (StartLeft | EndLeft))) return true;
-    }
-  }
-  return false;
 }
 
 uint16_t MakeSubsector(SegList list) {

@@ -37,9 +37,6 @@ void BuildNodes(SegList root);
 // Divides a list (consumed) into a node and its two subtrees; the root uses
 // the axis mode when one is set.
 BuildNode* MakeNode(SegList list);
-// True while the list holds more than one sector or some seg has an end
-// point strictly behind another seg's line.
-bool NeedsPartition(SegList list);
 // Writes the list as the next subsector and its segs; returns its index.
 uint16_t MakeSubsector(SegList list);
 // Numbers the tree in post-order, front subtree first, and appends one

@@ -2,9 +2,12 @@
 // levels, built as the run builds them, the fast choice on one thread and
 // on several picks the plain scan's seg.
 #include <algorithm>
+#include <cstring>
 
 #include "check/wad_image.h"
+#include "nodes/lookahead.h"
 #include "nodes/score.h"
+#include "nodes/settings.h"
 #include "tests/nodes/node_fixture.h"
 
 namespace {
@@ -15,6 +18,7 @@ class ChoiceLevelsTest : public NodesTest {
  protected:
   void TearDown() override {
     ChoiceThreads = 0;
+    LookaheadMode = LookaheadAuto;
     NodesTest::TearDown();
   }
 
@@ -70,13 +74,77 @@ TEST_F(ChoiceLevelsTest, EveryNodeChoosesAsThePlainScan) {
             << run.level << ", " << list.count << " segs, " << threads << " threads";
       }
       compared++;
+      // A division foreseen on a copy gives the lists the division gives,
+      // in all that a choice reads.
+      SegList foreseen[2];
+      ASSERT_TRUE(ForeseeDivision(list, expected, &foreseen[0], &foreseen[1]));
       SegList right, left;
       DivideSegs(list, &right, &left);
+      const SegList divided[2] = {right, left};
+      for (int side = 0; side < 2; side++) {
+        ASSERT_EQ(foreseen[side].count, divided[side].count);
+        for (int32_t i = 0; i < divided[side].count; i++) {
+          const BuildSeg &a = foreseen[side].segs[i], &b = divided[side].segs[i];
+          ASSERT_TRUE(a.x1 == b.x1 && a.y1 == b.y1 && a.x2 == b.x2 && a.y2 == b.y2 && a.deltaX == b.deltaX &&
+                      a.deltaY == b.deltaY && a.direction == b.direction && a.rightSector == b.rightSector &&
+                      a.leftSector == b.leftSector)
+              << run.level << ", seg " << i << " of side " << side;
+        }
+        ReleaseForeseenList(&foreseen[side]);
+      }
       lists.push_back(right);
       lists.push_back(left);
     }
   }
   EXPECT_GT(compared, 1000);
+}
+
+// The tree built with its choices foreseen on the helper thread, or all
+// replayed from lists foreseen at once on the calling thread, is the tree
+// the recursion builds alone: the same segs, subsectors, nodes and cut
+// points, in every mode and with the root placed by axis.
+TEST_F(ChoiceLevelsTest, ForeseenChoicesBuildTheTreeTheRecursionBuilds) {
+  WadImage wad;
+  if (!LoadWad(FreedoomPath, &wad).empty()) GTEST_SKIP() << "no " << FreedoomPath;
+  struct Run {
+    const char* level;
+    int16_t weight;
+    bool final;
+    AxisModes axis;
+  } runs[] = {{"MAP12", 48, true, AxisOff},
+              {"MAP30", 8, false, AxisOff},
+              {"MAP07", 24, true, AxisA},
+              {"MAP20", 0, false, AxisH}};
+  auto bytesOf = [](const void* data, int32_t count, size_t size) {
+    const uint8_t* bytes = static_cast<const uint8_t*>(data);
+    return std::vector<uint8_t>(bytes, bytes + count * size);
+  };
+  for (const Run& run : runs) {
+    std::vector<std::vector<uint8_t>> alone;
+    for (LookaheadModes mode : {LookaheadOff, LookaheadInline, LookaheadAuto}) {
+      PutWadLevel(wad, run.level);
+      ModeNumber = run.weight;
+      FinalMode = run.final;
+      AxisMode = run.axis;
+      LookaheadMode = mode;
+      BuildNodes(CreateSegs());
+      std::vector<std::vector<uint8_t>> built = {
+          bytesOf(Level.Segs, Level.SegCount, sizeof(SegRecord)),
+          bytesOf(Level.Subsectors, Level.SubsectorCount, sizeof(SubsectorRecord)),
+          bytesOf(Level.Nodes, Level.NodeCount, sizeof(NodeRecord)),
+          bytesOf(Level.Vertexes, Level.VertexCount, sizeof(Vertex))};
+      ReleaseTree();
+      if (mode == LookaheadOff) {
+        ASSERT_GT(Level.NodeCount, 100) << run.level;
+        alone = built;
+      } else {
+        for (size_t lump = 0; lump < built.size(); lump++) {
+          EXPECT_TRUE(built[lump] == alone[lump])
+              << run.level << ", lookahead mode " << mode << ", lump " << lump;
+        }
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -1,0 +1,309 @@
+// Choices made ahead of the tree recursion on a helper thread: the lists
+// to foresee, the verdicts, and the hand-over between the two threads.
+#include "nodes/lookahead.h"
+
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+
+#include "nodes/partition.h"
+#include "nodes/score.h"
+
+LookaheadModes LookaheadMode = LookaheadAuto;
+
+// Shorter lists are left to the recursion: their choice takes less time
+// than handing them over.
+static const int32_t ForeseenListMinimum = 16;
+
+enum OutlookState : uint8_t {
+  Open,        // nobody has taken the list on
+  Claimed,     // the recursion makes the verdict itself
+  Foreseeing,  // the helper is at work on it
+  Known,       // the helper's verdict is there
+};
+
+struct Outlook {
+  OutlookState state;
+  bool needsPartition;
+  int32_t partition;
+  Outlook* front;  // the children's outlooks, once the list is divided
+  Outlook* back;
+};
+
+namespace {
+
+const int32_t BlockOutlooks = 1000;
+
+// Outlooks live in blocks until the tree is finished.
+struct OutlookBlock {
+  OutlookBlock* next;
+  int32_t used;
+  Outlook outlooks[BlockOutlooks];
+};
+
+// A list to foresee: one the recursion offered, which stays the
+// recursion's, or a foreseen copy, which the helper frees.
+struct Task {
+  SegList list;
+  Outlook* outlook;
+  bool foreseenCopy;
+};
+
+// Grown with the C library, as nothing on the helper's side may end the
+// run: a task that finds no room is dropped, and its list is then not
+// foreseen.
+struct TaskStack {
+  Task* entries;
+  int32_t first;  // offers are taken from the bottom, the oldest first
+  int32_t count;
+  int32_t capacity;
+};
+
+struct Lookahead {
+  std::mutex lock;
+  std::condition_variable work;     // a task for the helper
+  std::condition_variable verdict;  // a verdict the recursion waits for, or the helper idle
+  bool threaded;                    // the helper thread serves this tree
+  bool open;                        // a tree is being built
+  bool helperBusy;
+  bool recursionWaits;
+  TaskStack foreseen;  // the helper's own lists, a front child on top
+  TaskStack offered;   // lists waiting on the recursion's stack
+  OutlookBlock* blocks;
+};
+
+// Made on first use and never destroyed: the helper waits on it until the
+// process ends.
+Lookahead* state = nullptr;
+bool helperStarted = false;
+
+// Under the lock; null when memory runs out, and that list is then not
+// foreseen.
+Outlook* NewOutlook() {
+  OutlookBlock* block = state->blocks;
+  if (block == nullptr || block->used == BlockOutlooks) {
+    OutlookBlock* fresh = static_cast<OutlookBlock*>(std::malloc(sizeof(OutlookBlock)));
+    if (fresh == nullptr) return nullptr;
+    fresh->next = block;
+    fresh->used = 0;
+    state->blocks = block = fresh;
+  }
+  Outlook* outlook = &block->outlooks[block->used++];
+  *outlook = Outlook{Open, false, 0, nullptr, nullptr};
+  return outlook;
+}
+
+void DropTask(Task* task) {
+  if (task->foreseenCopy) ReleaseForeseenList(&task->list);
+}
+
+void PushTask(TaskStack* stack, Task task) {
+  if (task.outlook == nullptr || task.list.count < ForeseenListMinimum) {
+    DropTask(&task);
+    return;
+  }
+  if (stack->count == stack->capacity) {
+    int32_t capacity = stack->capacity * 2 + 16;
+    void* entries = std::realloc(stack->entries, static_cast<size_t>(capacity) * sizeof(Task));
+    if (entries == nullptr) {
+      DropTask(&task);
+      return;
+    }
+    stack->entries = static_cast<Task*>(entries);
+    stack->capacity = capacity;
+  }
+  stack->entries[stack->count++] = task;
+}
+
+void DropTasks(TaskStack* stack) {
+  for (int32_t i = stack->first; i < stack->count; i++) DropTask(&stack->entries[i]);
+  stack->first = stack->count = 0;
+}
+
+bool HasTask() {
+  return state->open && (state->foreseen.count > 0 || state->offered.first < state->offered.count);
+}
+
+// Under the lock: the next list nobody has taken on. The helper's own come
+// first, the most recent on top: the recursion reaches them after all that
+// it offered. Of the offered, the oldest is the one it reaches last.
+bool TakeTask(Task* task) {
+  if (!state->open) return false;
+  while (state->foreseen.count > 0) {
+    *task = state->foreseen.entries[--state->foreseen.count];
+    if (task->outlook->state == Open) return true;
+    DropTask(task);
+  }
+  while (state->offered.first < state->offered.count) {
+    *task = state->offered.entries[state->offered.first++];
+    if (task->outlook->state == Open) return true;
+  }
+  state->offered.first = state->offered.count = 0;
+  return false;
+}
+
+struct Foresight {
+  bool made;  // false when memory ran out
+  bool needsPartition;
+  int32_t partition;
+  bool divided;
+  SegList front, back;
+};
+
+// What the recursion would do with the list, done on a copy.
+Foresight ForeseeList(SegList list) {
+  Foresight sight = {false, NeedsPartition(list), 0, false, {nullptr, 0}, {nullptr, 0}};
+  if (sight.needsPartition) {
+    sight.partition = ChoosePartitionAhead(list);
+    if (sight.partition == ChoiceOutOfMemory) return sight;
+    sight.divided = ForeseeDivision(list, sight.partition, &sight.front, &sight.back);
+  }
+  sight.made = true;
+  return sight;
+}
+
+// Under the lock: the verdict goes to the outlook, and the foreseen
+// children become tasks, the front child on top.
+void SettleTask(Task* task, Foresight* sight) {
+  Outlook* outlook = task->outlook;
+  if (!sight->made) {
+    outlook->state = Open;
+  } else {
+    outlook->needsPartition = sight->needsPartition;
+    outlook->partition = sight->partition;
+    if (sight->needsPartition) {
+      outlook->back = NewOutlook();
+      outlook->front = NewOutlook();
+    }
+    outlook->state = Known;
+  }
+  if (sight->divided) {
+    if (state->open) {
+      PushTask(&state->foreseen, Task{sight->back, outlook->back, true});
+      PushTask(&state->foreseen, Task{sight->front, outlook->front, true});
+    } else {
+      ReleaseForeseenList(&sight->back);
+      ReleaseForeseenList(&sight->front);
+    }
+  }
+  DropTask(task);
+  if (state->recursionWaits) state->verdict.notify_all();
+}
+
+// Foresees lists until none is left.
+void ServeTasks(std::unique_lock<std::mutex>* hold) {
+  Task task;
+  while (TakeTask(&task)) {
+    task.outlook->state = Foreseeing;
+    hold->unlock();
+    Foresight sight = ForeseeList(task.list);
+    hold->lock();
+    SettleTask(&task, &sight);
+  }
+}
+
+void ServeLookahead() {
+  std::unique_lock<std::mutex> hold(state->lock);
+  for (;;) {
+    state->work.wait(hold, HasTask);
+    state->helperBusy = true;
+    CoresBusyElsewhere.store(1, std::memory_order_relaxed);
+    ServeTasks(&hold);
+    CoresBusyElsewhere.store(0, std::memory_order_relaxed);
+    state->helperBusy = false;
+    state->verdict.notify_all();
+  }
+}
+
+bool StartHelper() {
+  if (!helperStarted) {
+    try {
+      std::thread(ServeLookahead).detach();
+      helperStarted = true;
+    } catch (const std::system_error&) {
+    }
+  }
+  return helperStarted;
+}
+
+}  // namespace
+
+Outlook* BeginLookahead(SegList root) {
+  if (LookaheadMode == LookaheadOff) return nullptr;
+  if (state == nullptr) state = new (std::nothrow) Lookahead();
+  if (state == nullptr) return nullptr;
+  EndLookahead();
+  bool threaded = LookaheadMode == LookaheadAuto;
+  if (threaded) {
+    if (root.count < 2 * ForeseenListMinimum || std::thread::hardware_concurrency() < 2) return nullptr;
+    std::lock_guard<std::mutex> hold(state->lock);
+    if (!StartHelper()) return nullptr;
+  }
+  std::lock_guard<std::mutex> hold(state->lock);
+  state->open = true;
+  state->threaded = threaded;
+  Outlook* outlook = NewOutlook();
+  if (outlook != nullptr) outlook->state = Claimed;
+  return outlook;
+}
+
+void EndLookahead() {
+  if (state == nullptr) return;
+  std::unique_lock<std::mutex> hold(state->lock);
+  if (!state->open) return;
+  state->open = false;
+  DropTasks(&state->foreseen);
+  DropTasks(&state->offered);
+  state->verdict.wait(hold, [] { return !state->helperBusy; });
+  while (state->blocks != nullptr) {
+    OutlookBlock* next = state->blocks->next;
+    std::free(state->blocks);
+    state->blocks = next;
+  }
+}
+
+bool TakeVerdict(Outlook* outlook, bool* needsPartition, int32_t* partition) {
+  if (outlook == nullptr) return false;
+  std::unique_lock<std::mutex> hold(state->lock);
+  while (outlook->state == Foreseeing) {
+    state->recursionWaits = true;
+    state->verdict.wait(hold);
+  }
+  state->recursionWaits = false;
+  if (outlook->state == Known) {
+    *needsPartition = outlook->needsPartition;
+    *partition = outlook->partition;
+    return true;
+  }
+  outlook->state = Claimed;
+  return false;
+}
+
+void RecordDivision(Outlook* outlook, int32_t partition) {
+  if (outlook == nullptr) return;
+  std::lock_guard<std::mutex> hold(state->lock);
+  outlook->needsPartition = true;
+  outlook->partition = partition;
+  outlook->back = NewOutlook();
+  outlook->front = NewOutlook();
+}
+
+Outlook* FrontOutlook(const Outlook* outlook) { return outlook != nullptr ? outlook->front : nullptr; }
+
+Outlook* BackOutlook(const Outlook* outlook) { return outlook != nullptr ? outlook->back : nullptr; }
+
+void OfferList(Outlook* outlook, SegList list) {
+  if (outlook == nullptr || list.count < ForeseenListMinimum) return;
+  std::unique_lock<std::mutex> hold(state->lock);
+  if (LookaheadMode == LookaheadInline) {
+    PushTask(&state->offered, Task{list, outlook, false});
+    ServeTasks(&hold);
+    return;
+  }
+  if (!state->threaded) return;
+  PushTask(&state->offered, Task{list, outlook, false});
+  if (!state->helperBusy) state->work.notify_one();
+}
