@@ -14,6 +14,7 @@
 // the same whatever the timing and the thread count.
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <mutex>
 #include <thread>
@@ -202,6 +203,47 @@ static void ScoreAllChunks(void* choice) {
   ScoreChunks(static_cast<Choice*>(choice), static_cast<Choice*>(choice)->chunkCount);
 }
 
+// A choice made ahead of the recursion is open to the recursion itself
+// while it has nothing to do but wait for it: it scores chunks too. Made on
+// first use and never destroyed, since the lookahead thread may use it
+// until the process ends.
+struct OpenChoice {
+  std::mutex lock;
+  std::condition_variable left;  // the last joiner has left
+  Choice* choice = nullptr;
+  int32_t joiners = 0;
+};
+static OpenChoice* openChoice = nullptr;
+static std::once_flag openChoiceMade;
+
+static void OpenForJoining(Choice* choice) {
+  std::call_once(openChoiceMade, [] { openChoice = new OpenChoice; });
+  std::lock_guard<std::mutex> hold(openChoice->lock);
+  openChoice->choice = choice;
+}
+
+// Returns once every joiner has left: the choice may then be freed.
+static void CloseForJoining() {
+  std::unique_lock<std::mutex> hold(openChoice->lock);
+  openChoice->choice = nullptr;
+  openChoice->left.wait(hold, [] { return openChoice->joiners == 0; });
+}
+
+bool JoinChoiceAhead() {
+  if (openChoice == nullptr) return false;
+  Choice* choice;
+  {
+    std::lock_guard<std::mutex> hold(openChoice->lock);
+    choice = openChoice->choice;
+    if (choice == nullptr) return false;
+    openChoice->joiners++;
+  }
+  ScoreAllChunks(choice);
+  std::lock_guard<std::mutex> hold(openChoice->lock);
+  if (--openChoice->joiners == 0) openChoice->left.notify_all();
+  return true;
+}
+
 static int32_t ThreadCount(int32_t count) {
   int32_t threads = ChoiceThreads;
   if (threads <= 0) {
@@ -250,7 +292,17 @@ static int32_t Choose(SegList list, bool ahead) {
   // on: helpers join in only when the rest would take longer than waking
   // them. (Only the sharing of the work depends on the clock.)
   ScoreChunks(&choice, 1);
-  int32_t helpers = ahead ? 0 : ThreadCount(list.count) - 1;
+  if (ahead) {
+    if (!IsChoiceOverNow(&choice)) {
+      OpenForJoining(&choice);
+      ScoreAllChunks(&choice);
+      CloseForJoining();
+    }
+    std::free(choice.block);
+    ReleaseSegTable(&choice.table);
+    return choice.best;
+  }
+  int32_t helpers = ThreadCount(list.count) - 1;
   if (helpers > 0 && ChoiceThreads == 0) {
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
     ScoreChunks(&choice, 2);
@@ -258,11 +310,7 @@ static int32_t Choose(SegList list, bool ahead) {
     if (chunkSeconds * (choice.chunkCount - 2) < SharedWorkMinimum) helpers = 0;
   }
   if (!IsChoiceOverNow(&choice)) RunWithHelpers(ScoreAllChunks, &choice, helpers);
-  if (ahead) {
-    std::free(choice.block);
-  } else {
-    FreeBlock(choice.block);
-  }
+  FreeBlock(choice.block);
   ReleaseSegTable(&choice.table);
   return choice.best;
 }

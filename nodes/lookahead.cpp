@@ -2,6 +2,8 @@
 // to foresee, the verdicts, and the hand-over between the two threads.
 #include "nodes/lookahead.h"
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
@@ -36,6 +38,9 @@ struct Outlook {
 namespace {
 
 const int32_t BlockOutlooks = 1000;
+// How long the waiting recursion sleeps before it looks again for a choice
+// to join.
+const std::chrono::microseconds JoinRetry(50);
 
 // Outlooks live in blocks until the tree is finished.
 struct OutlookBlock {
@@ -153,32 +158,39 @@ struct Foresight {
   SegList front, back;
 };
 
-// What the recursion would do with the list, done on a copy.
-Foresight ForeseeList(SegList list) {
+// What the recursion would decide for the list.
+Foresight DecideList(SegList list) {
   Foresight sight = {false, NeedsPartition(list), 0, false, {nullptr, 0}, {nullptr, 0}};
   if (sight.needsPartition) {
     sight.partition = ChoosePartitionAhead(list);
     if (sight.partition == ChoiceOutOfMemory) return sight;
-    sight.divided = ForeseeDivision(list, sight.partition, &sight.front, &sight.back);
   }
   sight.made = true;
   return sight;
 }
 
-// Under the lock: the verdict goes to the outlook, and the foreseen
-// children become tasks, the front child on top.
+// Under the lock: the verdict goes to the outlook, whose children get
+// outlooks of their own.
+void PublishVerdict(Outlook* outlook, const Foresight& sight) {
+  outlook->needsPartition = sight.needsPartition;
+  outlook->partition = sight.partition;
+  if (sight.needsPartition) {
+    outlook->back = NewOutlook();
+    outlook->front = NewOutlook();
+  }
+  outlook->state = Known;
+  if (state->recursionWaits) state->verdict.notify_all();
+}
+
+// Under the lock: the foreseen children become tasks, the front child on
+// top, and the task is done.
 void SettleTask(Task* task, Foresight* sight) {
   Outlook* outlook = task->outlook;
   if (!sight->made) {
     outlook->state = Open;
-  } else {
-    outlook->needsPartition = sight->needsPartition;
-    outlook->partition = sight->partition;
-    if (sight->needsPartition) {
-      outlook->back = NewOutlook();
-      outlook->front = NewOutlook();
-    }
-    outlook->state = Known;
+    if (state->recursionWaits) state->verdict.notify_all();
+  } else if (outlook->state == Foreseeing) {
+    PublishVerdict(outlook, *sight);
   }
   if (sight->divided) {
     if (state->open) {
@@ -190,16 +202,25 @@ void SettleTask(Task* task, Foresight* sight) {
     }
   }
   DropTask(task);
-  if (state->recursionWaits) state->verdict.notify_all();
 }
 
-// Foresees lists until none is left.
+// Foresees lists until none is left. A foreseen copy is the helper's own,
+// so its verdict goes out before its division; a list the recursion
+// offered is read until it is divided, and the verdict waits for that.
 void ServeTasks(std::unique_lock<std::mutex>* hold) {
   Task task;
   while (TakeTask(&task)) {
     task.outlook->state = Foreseeing;
     hold->unlock();
-    Foresight sight = ForeseeList(task.list);
+    Foresight sight = DecideList(task.list);
+    if (sight.made && task.foreseenCopy) {
+      hold->lock();
+      PublishVerdict(task.outlook, sight);
+      hold->unlock();
+    }
+    if (sight.made && sight.needsPartition) {
+      sight.divided = ForeseeDivision(task.list, sight.partition, &sight.front, &sight.back);
+    }
     hold->lock();
     SettleTask(&task, &sight);
   }
@@ -268,9 +289,15 @@ void EndLookahead() {
 bool TakeVerdict(Outlook* outlook, bool* needsPartition, int32_t* partition) {
   if (outlook == nullptr) return false;
   std::unique_lock<std::mutex> hold(state->lock);
+  // Waiting, the recursion scores chunks of the choice the helper is
+  // making, which is this list's.
   while (outlook->state == Foreseeing) {
+    hold.unlock();
+    bool helped = JoinChoiceAhead();
+    hold.lock();
+    if (helped || outlook->state != Foreseeing) continue;
     state->recursionWaits = true;
-    state->verdict.wait(hold);
+    state->verdict.wait_for(hold, JoinRetry);
   }
   state->recursionWaits = false;
   if (outlook->state == Known) {

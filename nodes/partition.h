@@ -60,6 +60,10 @@ int32_t ChoosePartition(SegList list);
 // memory comes from the C library, ChoiceOutOfMemory when there is none.
 enum { ChoiceOutOfMemory = -2 };
 int32_t ChoosePartitionAhead(SegList list);
+// Scores chunks of the choice being made ahead, if one is under way, and
+// returns true once it is scored whole; false at once when there is none.
+// For the recursion while it waits for that choice.
+bool JoinChoiceAhead();
 
 // True while the list holds more than one sector or some seg has an end
 // point strictly behind another seg's line.

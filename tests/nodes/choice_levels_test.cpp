@@ -2,7 +2,9 @@
 // levels, built as the run builds them, the fast choice on one thread and
 // on several picks the plain scan's seg.
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <thread>
 
 #include "check/wad_image.h"
 #include "nodes/lookahead.h"
@@ -145,6 +147,32 @@ TEST_F(ChoiceLevelsTest, ForeseenChoicesBuildTheTreeTheRecursionBuilds) {
       }
     }
   }
+}
+
+// A choice made ahead on one thread while another joins in whenever it
+// finds it under way picks the seg the recursion's own choice picks.
+TEST_F(ChoiceLevelsTest, AChoiceMadeAheadWithAJoinerChoosesAsTheRecursion) {
+  WadImage wad;
+  if (!LoadWad(FreedoomPath, &wad).empty()) GTEST_SKIP() << "no " << FreedoomPath;
+  PutWadLevel(wad, "MAP12");
+  SegList list = CreateSegs();
+  for (int16_t weight : {0, 8, 48}) {
+    for (bool final : {false, true}) {
+      ModeNumber = weight;
+      FinalMode = final;
+      int32_t expected = ChoosePartition(list);
+      std::atomic<bool> done{false};
+      int32_t ahead = -3;
+      std::thread maker([&] {
+        ahead = ChoosePartitionAhead(list);
+        done = true;
+      });
+      while (!done) JoinChoiceAhead();
+      maker.join();
+      EXPECT_EQ(ahead, expected) << "weight " << weight << (final ? ", Final" : ", Turbo");
+    }
+  }
+  ReleaseSegList(&list);
 }
 
 }  // namespace
