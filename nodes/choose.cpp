@@ -35,6 +35,7 @@ static const int32_t ChunkSegs = 48;
 // Seconds of work left below which helpers are not woken.
 static const double SharedWorkMinimum = 200e-6;
 static const int32_t MostThreads = 8;
+static const int32_t FewSegs = 64;
 
 struct Choice {
   void* block;  // holds the scores and the chunk arrays
@@ -254,6 +255,66 @@ static int32_t ThreadCount(int32_t count) {
   return threads < 1 ? 1 : threads > MostThreads ? MostThreads : threads;
 }
 
+// Short lists are scored seg by seg in list order, plainly: the blocks of
+// the seg table and their boxes cost more than they save there.
+static int32_t ChooseAmongFew(SegList list, CostRule rule) {
+  int32_t best = 0, bestCost = 2147483647, cost = 0;
+  for (int32_t p = 0; p < list.count; p++) {
+    const BuildSeg& candidate = list.segs[p];
+    PartitionLine line = {candidate.x1,
+                          candidate.y1,
+                          candidate.x2,
+                          candidate.y2,
+                          candidate.x1 - candidate.x2,
+                          candidate.y1 - candidate.y2};
+    int64_t farLimit = -1;
+    int32_t left = 0, right = 0, splitSum = 0, tested = 0;
+    for (int32_t q = 0; q < list.count; q++) {
+      if (q == p) {
+        right++;
+        continue;
+      }
+      tested++;
+      const BuildSeg& seg = list.segs[q];
+      int64_t l = (static_cast<int64_t>(line.x1) - seg.x1) * line.dy -
+                  (static_cast<int64_t>(line.y1) - seg.y1) * line.dx;
+      int64_t m = (static_cast<int64_t>(line.x1) - seg.x2) * line.dy -
+                  (static_cast<int64_t>(line.y1) - seg.y2) * line.dx;
+      bool crosses = (l < 0 && m > 0) || (l > 0 && m < 0);
+      if (crosses) {
+        if (farLimit < 0) farLimit = ComputeFarLimit(line);
+        if (!IsFarFromLine(l, m, farLimit)) {
+          // The cut-point tolerance may move an end point onto the line.
+          SideCode code = ClassifySeg(line, seg);
+          crosses = ClassOfCode(code) == ClassCrosses;
+          if (!crosses) {
+            l = (code & (StartLeft | EndLeft)) ? -1 : (code & (StartRight | EndRight)) ? 1 : 0;
+            m = l;
+          }
+        }
+      }
+      if (crosses) {
+        left++;
+        right++;
+        splitSum += rule.weight;
+      } else if (l == 0 && m == 0) {
+        (seg.direction == candidate.direction ? right : left)++;
+      } else if (l < 0 || m < 0) {
+        left++;
+      } else {
+        right++;
+      }
+      cost = (left > right ? left : right) + splitSum - (rule.final ? 2 * tested / 3 : tested);
+      if (cost >= bestCost) break;
+    }
+    if (cost < bestCost && left > 0 && right > 0) {
+      bestCost = cost;
+      best = p;
+    }
+  }
+  return best;
+}
+
 static int32_t Choose(SegList list, bool ahead) {
   if (list.count == 0) return -1;
   // The lists seen ahead hold these already, and may be read meanwhile.
@@ -266,6 +327,7 @@ static int32_t Choose(SegList list, bool ahead) {
   }
   // A lone seg tests nothing and has nothing on its left: the head stays.
   if (list.count == 1) return 0;
+  if (list.count <= FewSegs) return ChooseAmongFew(list, CostRule{ModeNumber, FinalMode});
 
   Choice choice;
   if (ahead) {

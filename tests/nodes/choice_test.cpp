@@ -201,6 +201,24 @@ TEST_F(ChoiceTest, ChoiceAgreesWithThePlainScanOnLevelLikeLists) {
   EXPECT_GT(differentFromHead, 20);
 }
 
+// Lists of up to 64 segs are scored seg by seg without the seg table: the
+// plain scan's choice on thousands of them, small rooms close together so
+// that walls often cross another wall's line near its end points.
+TEST_F(ChoiceTest, ShortListsChooseAsThePlainScan) {
+  std::mt19937 random(77);
+  int shortLists = 0;
+  for (int round = 0; round < 3000; round++) {
+    std::vector<BuildSeg> segs = RandomLevel(random, 1 + round % 3, 40 + round % 200);
+    if (segs.size() < 2 || segs.size() > 64) continue;
+    shortLists++;
+    FinalMode = round % 2 != 0;
+    ModeNumber = static_cast<int16_t>(round % 7 == 0 ? 0 : random() % 49);
+    ASSERT_EQ(Choose(segs), PlainChoose(segs, {ModeNumber, FinalMode}))
+        << "round " << round << ", " << segs.size() << " segs";
+  }
+  EXPECT_GT(shortLists, 800);
+}
+
 // Many chunks scored on several threads against stale bounds, settled in
 // order: the plain scan's choice on every thread count.
 TEST_F(ChoiceTest, ChoiceIsTheSameOnAnyThreadCount) {
