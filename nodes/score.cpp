@@ -28,6 +28,10 @@ static int64_t FarLimitOf(const ScanLine& scan) {
 
 struct RunningCost {
   int32_t left, right, splitSum, tested, cost, peak;
+  // Tested segs whose count another candidate on the same line may see
+  // otherwise: segs along the line, and crossing segs near it, whose cut
+  // depends on the partition seg's own end points.
+  int32_t along, near;
 };
 
 static int32_t Penalty(int32_t tested, bool final) { return final ? 2 * tested / 3 : tested; }
@@ -97,6 +101,7 @@ static inline void ScanSegs(const SegTable& table, const ScanLine& scan, int32_t
     int64_t m =
         scan.base - seg.x2 * static_cast<int64_t>(scan.line.dy) + seg.y2 * static_cast<int64_t>(scan.line.dx);
     if (IsFarFromLine(l, m, FarLimitOf(scan))) continue;
+    run->near++;
     // The cut-point tolerance may move an end point onto the line.
     SideCode code = ClassifySeg(scan.line, seg);
     uint32_t bit = 1u << i;
@@ -108,6 +113,7 @@ static inline void ScanSegs(const SegTable& table, const ScanLine& scan, int32_t
   uint32_t against = static_cast<uint32_t>(table.leafDirections[from >> ScanLeafShift]) >> (from - leafStart);
   uint32_t same = (scan.direction != 0 ? against : ~against) & mask;
   uint32_t collinear = ~(sides.left | sides.right) & mask;
+  if (collinear != 0) run->along += CountBits(collinear);
   uint32_t addLeft = sides.left | (collinear & ~same);
   uint32_t addRight = sides.right | (collinear & same);
   uint32_t cuts = sides.left & sides.right;
@@ -184,6 +190,7 @@ __attribute__((noinline)) static bool AddOnLine(const SegTable& table, const Sca
   run->left = left;
   run->right = right;
   run->tested += count;
+  run->along += count;
   run->cost = larger + run->splitSum - Penalty(run->tested, rule.final);
   if (ceiling > run->peak) run->peak = ceiling;
   return true;
@@ -248,7 +255,7 @@ static void ScanLeaf(const SegTable& table, const ScanLine& scan, int32_t from, 
 }
 
 void ScoreCandidates(const SegTable& table, int32_t first, bool twin, int32_t bound, CostRule rule,
-                     CandidateScore scores[2]) {
+                     CandidateScore scores[2], LineProof* proof) {
   ScanLine scan;
   const BuildSeg& seg = table.segs[first];
   scan.line.x1 = seg.x1;
@@ -268,7 +275,7 @@ void ScoreCandidates(const SegTable& table, int32_t first, bool twin, int32_t bo
   // first exceeds the second in size.
   const int64_t doubleBase = 2 * scan.base, absDx = dx < 0 ? -dx : dx, absDy = dy < 0 ? -dy : dy;
   OwnPositions own = {first, twin, INT32_MIN, INT32_MIN, -1};
-  RunningCost run = {0, 0, 0, 0, 0, INT32_MIN};
+  RunningCost run = {0, 0, 0, 0, 0, INT32_MIN, 0, 0};
   const int32_t top = table.levelCount - 1;
   int32_t from = 0;
   // A candidate whose segs so far lie on one side gains about a third of a
@@ -318,6 +325,16 @@ void ScoreCandidates(const SegTable& table, int32_t first, bool twin, int32_t bo
     int32_t lower = run.peak > own.twinCost ? run.peak : own.twinCost;
     if (lower >= bound) {
       scores[0] = scores[1] = {true, lower, run.cost, run.left, run.right};
+      if (proof != nullptr) {
+        // Another seg on the line sees every other seg as these candidates
+        // do, up to a swap of the sides, but for the segs counted in
+        // `along` and `near` and the candidates' own one or two: each adds
+        // at most one to a side, and a near one may not be a cut.
+        int32_t larger = run.left > run.right ? run.left : run.right;
+        int32_t doubtful = run.along + run.near + (first < to ? 1 : 0);
+        proof->least = larger - doubtful + run.splitSum - run.near * rule.weight - Penalty(to, rule.final);
+        proof->position = to - 1;
+      }
       return;
     }
     from = to;

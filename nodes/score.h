@@ -30,14 +30,23 @@ struct CandidateScore {
 // flag: the two sides of one linedef, as the list keeps them.
 bool IsTwinPair(const SegTable& table, int32_t first);
 
+// What stopped candidates show of every other seg on their line: its
+// running cost after the seg at `position` (unless that seg is itself) is
+// at least `least`, so it stops at any bound up to that.
+struct LineProof {
+  int32_t least;
+  int32_t position;
+};
+
 // Scores the seg `first` of the table against `bound` into scores[0]:
 // stopped exactly when a running cost reaches the bound, otherwise the
 // whole scan.
 // With `twin` (IsTwinPair holds) the same scan scores seg first + 1 into
 // scores[1]; the bound must hold for it too. The list must hold at least two
 // segs.
+// With `proof`, a stopped scan fills it in.
 void ScoreCandidates(const SegTable& table, int32_t first, bool twin, int32_t bound, CostRule rule,
-                     CandidateScore scores[2]);
+                     CandidateScore scores[2], LineProof* proof = nullptr);
 
 // Threads the choice uses. 0, the default, gives one per core for long
 // lists; a number forces that many on every list of more than one chunk.

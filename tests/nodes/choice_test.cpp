@@ -181,6 +181,58 @@ TEST_F(ChoiceTest, ScoresAgreeWithThePlainRun) {
   EXPECT_GT(whole, 10000);
 }
 
+// The running cost of candidate r after the seg at `last`, plainly: the
+// whole run of r over the list cut short after that seg, r kept at its end
+// when it stands beyond.
+int32_t PlainCostAfter(const std::vector<BuildSeg>& segs, size_t r, size_t last, CostRule rule) {
+  std::vector<BuildSeg> head(segs.begin(), segs.begin() + static_cast<std::ptrdiff_t>(last) + 1);
+  if (r > last) head.push_back(segs[r]);
+  PlainRun run = PlainScore(head, r > last ? head.size() - 1 : r, rule);
+  return run.cost;
+}
+
+// What a stopped scan proves of the other segs on its line holds for each
+// of them, plainly: their running cost after the proof's seg is at least
+// its least. Lists with runs of walls along one line, both ways round.
+TEST_F(ChoiceTest, LineProofsHoldForEverySegOnTheLine) {
+  std::mt19937 random(2026);
+  int checked = 0;
+  for (int round = 0; round < 60; round++) {
+    std::vector<BuildSeg> segs = RandomLevel(random, 1 + round % 7, round % 2 ? 2000 : 200);
+    if (segs.size() < 2) continue;
+    CostRule rule = {static_cast<int32_t>(random() % 49), round % 3 != 0};
+    SegList list = ListOf(segs);
+    SegTable table;
+    FillSegTable(&table, list);
+    for (int32_t p = 0; p < list.count; p++) {
+      bool twin = IsTwinPair(table, p) && !(p > 0 && IsTwinPair(table, p - 1));
+      int32_t peak = PlainScore(segs, static_cast<size_t>(p + twin), rule).peak;
+      for (int32_t bound : {peak, peak - 30}) {
+        CandidateScore scores[2];
+        LineProof proof = {INT32_MIN, -1};
+        ScoreCandidates(table, p, twin, bound, rule, scores, &proof);
+        // A seg of no length lies on no line.
+        if (!scores[0].stopped || (segs[p].x1 == segs[p].x2 && segs[p].y1 == segs[p].y2)) continue;
+        PartitionLine line = LineBetween(segs[p].x1, segs[p].y1, segs[p].x2, segs[p].y2);
+        for (size_t r = 0; r < segs.size(); r++) {
+          const BuildSeg& seg = segs[r];
+          auto side = [&](int64_t x, int64_t y) { return (line.x1 - x) * line.dy - (line.y1 - y) * line.dx; };
+          bool onLine = (seg.x1 != seg.x2 || seg.y1 != seg.y2) && side(seg.x1, seg.y1) == 0 &&
+                        side(seg.x2, seg.y2) == 0;
+          if (!onLine || static_cast<int32_t>(r) == proof.position) continue;
+          ASSERT_GE(PlainCostAfter(segs, r, static_cast<size_t>(proof.position), rule), proof.least)
+              << "round " << round << ", candidate " << p << ", seg " << r;
+          checked++;
+        }
+      }
+      p += twin;
+    }
+    ReleaseSegTable(&table);
+    ReleaseSegList(&list);
+  }
+  EXPECT_GT(checked, 5000);
+}
+
 // Whole choices on level-like lists of up to two thousand segs, in both
 // modes and across the weights, including lists that end in a twin pair.
 TEST_F(ChoiceTest, ChoiceAgreesWithThePlainScanOnLevelLikeLists) {
