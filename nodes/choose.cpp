@@ -467,13 +467,15 @@ static int32_t Choose(SegList list, bool ahead) {
     FillSegTable(&choice.table, list);
     PlaceChoiceArrays(&choice, list.count, false);
   }
-  choice.lineCount = 0;
-  for (int32_t i = 0; i < LineSlots(list.count); i++) choice.lineSlots[i] = -1;
   choice.rule = {ModeNumber, FinalMode};
   // Proofs pay where a cut weighs much against the penalty: a candidate
   // stopped by a cut then overshoots the bound by far, and the others on
   // its line with it.
   choice.proving = choice.rule.weight >= (choice.rule.final ? ProvingWeightFinal : ProvingWeightTurbo);
+  choice.lineCount = 0;
+  if (choice.proving) {
+    for (int32_t i = 0; i < LineSlots(list.count); i++) choice.lineSlots[i] = -1;
+  }
   choice.lowestFirstCost = LowestFirstCost(choice.rule);
   for (int32_t c = 0; c < choice.chunkCount; c++) choice.chunkDone[c] = false;
   choice.nextChunk = 0;
