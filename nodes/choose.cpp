@@ -21,6 +21,7 @@
 
 #include "console/services.h"
 #include "nodes/helpers.h"
+#include "nodes/line_proofs.h"
 #include "nodes/partition.h"
 #include "nodes/score.h"
 #include "nodes/settings.h"
@@ -35,7 +36,6 @@ static const int32_t ChunkSegs = 48;
 // Seconds of work left below which helpers are not woken.
 static const double SharedWorkMinimum = 200e-6;
 static const int32_t MostThreads = 8;
-static const int32_t FewSegs = 64;
 // The least weights at which lines are numbered for proofs, measured on the
 // Freedoom levels: below them numbering costs more than the proofs save.
 static const int32_t ProvingWeightFinal = 8;
@@ -48,16 +48,8 @@ struct Choice {
   int32_t lowestFirstCost;
   CandidateScore* scores;  // by seg index
   int32_t chunkCount;
-  // What one candidate's scan proves of the others on its line: the number
-  // of each seg's line (-1 for a seg of no length), the lines found, by
-  // their three coefficients and in a hash table, and by line the best
-  // proof so far, packed as least << 32 | position.
-  int32_t* lineOf;
-  int64_t* lineKeys;
-  int32_t* lineSlots;
-  int32_t lineCount;
-  std::atomic<int64_t>* proofs;
-  bool proving;  // whether proofs are kept at all
+  bool proving;     // whether proofs are kept at all
+  LineTable lines;  // numbered a chunk at a time as the chunks are taken
 
   // The true best cost at some point of the scan so far, lowered as soon as
   // a winner is known: a bound for every candidate not yet settled.
@@ -75,33 +67,24 @@ struct Choice {
   int32_t* chunkPeak;
 };
 
-// A choice made ahead of the recursion takes its memory from the C library
-// and gives up when there is none, rather than end the run.
-static int32_t LineSlots(int32_t count) {
-  int32_t slots = 16;
-  while (slots < 2 * count) slots *= 2;
-  return slots;
-}
-
+// The block holds the line table (while proving), the scores and the chunk
+// arrays. A choice made ahead of the recursion takes its memory from the C
+// library and gives up when there is none, rather than end the run.
 static bool PlaceChoiceArrays(Choice* choice, int32_t count, bool ahead) {
   int32_t chunks = (count + ChunkSegs - 1) / ChunkSegs;
-  int64_t bytes =
-      static_cast<int64_t>(count) * (4 * sizeof(int64_t) + sizeof(CandidateScore) + sizeof(int32_t)) +
-      static_cast<int64_t>(LineSlots(count)) * sizeof(int32_t) +
-      static_cast<int64_t>(chunks) * (sizeof(int32_t) + sizeof(bool)) + 16;
+  int64_t lineBytes = choice->proving ? (LineTableBytes(count) + 15) / 16 * 16 : 0;
+  int64_t bytes = lineBytes + static_cast<int64_t>(count) * sizeof(CandidateScore) +
+                  static_cast<int64_t>(chunks) * (sizeof(int32_t) + sizeof(bool)) + 16;
   if (ahead) {
     choice->block = std::aligned_alloc(16, static_cast<size_t>((bytes + 15) / 16 * 16));
     if (choice->block == nullptr) return false;
   } else {
     choice->block = AllocArrayOrDie(static_cast<int32_t>((bytes + 15) / 16), 16);
   }
-  // The eight-byte entries first, where the block's alignment holds.
-  choice->proofs = static_cast<std::atomic<int64_t>*>(choice->block);
-  choice->lineKeys = reinterpret_cast<int64_t*>(choice->proofs + count);
-  choice->scores = reinterpret_cast<CandidateScore*>(choice->lineKeys + 3 * count);
-  choice->lineOf = reinterpret_cast<int32_t*>(choice->scores + count);
-  choice->lineSlots = choice->lineOf + count;
-  choice->chunkPeak = choice->lineSlots + LineSlots(count);
+  uint8_t* memory = static_cast<uint8_t*>(choice->block);
+  if (choice->proving) PlaceLineTable(&choice->lines, memory, count);
+  choice->scores = reinterpret_cast<CandidateScore*>(memory + lineBytes);
+  choice->chunkPeak = reinterpret_cast<int32_t*>(choice->scores + count);
   choice->chunkDone = reinterpret_cast<bool*>(choice->chunkPeak + chunks);
   choice->chunkCount = chunks;
   return true;
@@ -121,103 +104,6 @@ static int32_t ChunkStart(const Choice& choice, int32_t chunk) {
   if (chunk >= choice.chunkCount) return choice.table.count;
   int32_t start = chunk * ChunkSegs;
   return start > 0 && StartsPair(choice.table, start - 1) ? start + 1 : start;
-}
-
-// Of two numbers not both zero.
-static int64_t Gcd(int64_t a, int64_t b) {
-  if (a == 0) return b;
-  if (b == 0) return a;
-  int shift = __builtin_ctzll(static_cast<uint64_t>(a | b));
-  a >>= __builtin_ctzll(static_cast<uint64_t>(a));
-  while (b != 0) {
-    b >>= __builtin_ctzll(static_cast<uint64_t>(b));
-    if (a > b) {
-      int64_t t = a;
-      a = b;
-      b = t;
-    }
-    b -= a;
-  }
-  return a << shift;
-}
-
-static int64_t PackProof(int32_t least, int32_t position) {
-  return static_cast<int64_t>(static_cast<uint64_t>(static_cast<uint32_t>(least)) << 32 |
-                              static_cast<uint32_t>(position));
-}
-
-// Numbers the lines the segs from..to-1 lie on, each line as a x + b y = c
-// in lowest terms with a > 0, or a = 0 and b = 1. Under the lock, a chunk
-// at a time as the chunks are taken: a choice that ends early numbers no
-// more than it scores.
-static void NumberLines(Choice* choice, int32_t from, int32_t to) {
-  const SegTable& table = choice->table;
-  int32_t slots = LineSlots(table.count);
-  for (int32_t i = from; i < to; i++) {
-    const BuildSeg& seg = table.segs[i];
-    int64_t a = seg.y2 - seg.y1, b = seg.x1 - seg.x2;
-    if (a == 0 && b == 0) {
-      choice->lineOf[i] = -1;
-      continue;
-    }
-    if (a == 0) {
-      b = 1;
-    } else if (b == 0) {
-      a = 1;
-    } else {
-      int64_t g = Gcd(a < 0 ? -a : a, b < 0 ? -b : b);
-      a /= g;
-      b /= g;
-      if (a < 0) {
-        a = -a;
-        b = -b;
-      }
-    }
-    int64_t c = a * seg.x1 + b * seg.y1;
-    uint64_t hash = static_cast<uint64_t>(a) * 0x9E3779B97F4A7C15ull ^
-                    static_cast<uint64_t>(b) * 0xC2B2AE3D27D4EB4Full ^
-                    static_cast<uint64_t>(c) * 0x165667B19E3779F9ull;
-    int32_t slot = static_cast<int32_t>((hash ^ hash >> 29) & static_cast<uint64_t>(slots - 1));
-    for (;; slot = (slot + 1) & (slots - 1)) {
-      int32_t line = choice->lineSlots[slot];
-      if (line < 0) {
-        line = choice->lineCount++;
-        choice->lineSlots[slot] = line;
-        choice->lineKeys[3 * line] = a;
-        choice->lineKeys[3 * line + 1] = b;
-        choice->lineKeys[3 * line + 2] = c;
-        choice->proofs[line].store(PackProof(INT32_MIN, 0), std::memory_order_relaxed);
-      }
-      const int64_t* key = &choice->lineKeys[3 * line];
-      if (key[0] == a && key[1] == b && key[2] == c) {
-        choice->lineOf[i] = line;
-        break;
-      }
-    }
-  }
-}
-
-// Whether another candidate on the line has proven that seg p (and its
-// twin) stop at `bound`.
-static bool IsProvenStopped(const Choice& choice, int32_t p, bool twin, int32_t bound) {
-  if (!choice.proving) return false;
-  int32_t line = choice.lineOf[p];
-  if (line < 0) return false;
-  int64_t packed = choice.proofs[line].load(std::memory_order_relaxed);
-  int32_t least = static_cast<int32_t>(packed >> 32), position = static_cast<int32_t>(packed & 0xFFFFFFFF);
-  return least >= bound && position != p && !(twin && position == p + 1);
-}
-
-// Keeps the proof with the highest least on the line.
-static void KeepProof(Choice* choice, int32_t p, const LineProof& proof) {
-  if (!choice->proving) return;
-  int32_t line = choice->lineOf[p];
-  if (line < 0) return;
-  int64_t held = choice->proofs[line].load(std::memory_order_relaxed);
-  while (static_cast<int32_t>(held >> 32) < proof.least &&
-         !choice->proofs[line].compare_exchange_weak(held, PackProof(proof.least, proof.position),
-                                                     std::memory_order_relaxed)) {
-  }
 }
 
 // Every candidate's first running cost is at least one seg less the
@@ -259,12 +145,13 @@ static int32_t ScoreChunk(Choice* choice, int32_t chunk, int32_t bound, bool exa
     }
     bool twin = StartsPair(choice->table, p);
     CandidateScore scores[2];
-    if (bound <= choice->lowestFirstCost || IsProvenStopped(*choice, p, twin, bound)) {
+    if (bound <= choice->lowestFirstCost ||
+        (choice->proving && IsProvenStopped(choice->lines, p, twin, bound))) {
       scores[0] = scores[1] = {true, bound, bound, 0, 0};
     } else {
       LineProof proof;
       ScoreCandidates(choice->table, p, twin, bound, choice->rule, scores, &proof);
-      if (scores[0].stopped) KeepProof(choice, p, proof);
+      if (scores[0].stopped && choice->proving) KeepProof(&choice->lines, p, proof);
     }
     for (int32_t j = 0; j <= twin; j++, p++) {
       const CandidateScore& score = scores[j];
@@ -312,7 +199,10 @@ static void ScoreChunks(Choice* choice, int32_t stopBefore) {
       std::lock_guard<std::mutex> hold(choice->lock);
       if (IsChoiceOver(*choice) || choice->nextChunk >= stopBefore) return;
       chunk = choice->nextChunk++;
-      if (choice->proving) NumberLines(choice, ChunkStart(*choice, chunk), ChunkStart(*choice, chunk + 1));
+      if (choice->proving) {
+        NumberLines(&choice->lines, choice->table, ChunkStart(*choice, chunk),
+                    ChunkStart(*choice, chunk + 1));
+      }
       bound = BoundForChunk(*choice, chunk);
       exact = choice->settledChunks == chunk;
     }
@@ -382,66 +272,6 @@ static int32_t ThreadCount(int32_t count) {
   return threads < 1 ? 1 : threads > MostThreads ? MostThreads : threads;
 }
 
-// Short lists are scored seg by seg in list order, plainly: the blocks of
-// the seg table and their boxes cost more than they save there.
-static int32_t ChooseAmongFew(SegList list, CostRule rule) {
-  int32_t best = 0, bestCost = 2147483647, cost = 0;
-  for (int32_t p = 0; p < list.count; p++) {
-    const BuildSeg& candidate = list.segs[p];
-    PartitionLine line = {candidate.x1,
-                          candidate.y1,
-                          candidate.x2,
-                          candidate.y2,
-                          candidate.x1 - candidate.x2,
-                          candidate.y1 - candidate.y2};
-    int64_t farLimit = -1;
-    int32_t left = 0, right = 0, splitSum = 0, tested = 0;
-    for (int32_t q = 0; q < list.count; q++) {
-      if (q == p) {
-        right++;
-        continue;
-      }
-      tested++;
-      const BuildSeg& seg = list.segs[q];
-      int64_t l = (static_cast<int64_t>(line.x1) - seg.x1) * line.dy -
-                  (static_cast<int64_t>(line.y1) - seg.y1) * line.dx;
-      int64_t m = (static_cast<int64_t>(line.x1) - seg.x2) * line.dy -
-                  (static_cast<int64_t>(line.y1) - seg.y2) * line.dx;
-      bool crosses = (l < 0 && m > 0) || (l > 0 && m < 0);
-      if (crosses) {
-        if (farLimit < 0) farLimit = ComputeFarLimit(line);
-        if (!IsFarFromLine(l, m, farLimit)) {
-          // The cut-point tolerance may move an end point onto the line.
-          SideCode code = ClassifySeg(line, seg);
-          crosses = ClassOfCode(code) == ClassCrosses;
-          if (!crosses) {
-            l = (code & (StartLeft | EndLeft)) ? -1 : (code & (StartRight | EndRight)) ? 1 : 0;
-            m = l;
-          }
-        }
-      }
-      if (crosses) {
-        left++;
-        right++;
-        splitSum += rule.weight;
-      } else if (l == 0 && m == 0) {
-        (seg.direction == candidate.direction ? right : left)++;
-      } else if (l < 0 || m < 0) {
-        left++;
-      } else {
-        right++;
-      }
-      cost = (left > right ? left : right) + splitSum - (rule.final ? 2 * tested / 3 : tested);
-      if (cost >= bestCost) break;
-    }
-    if (cost < bestCost && left > 0 && right > 0) {
-      bestCost = cost;
-      best = p;
-    }
-  }
-  return best;
-}
-
 static int32_t Choose(SegList list, bool ahead) {
   if (list.count == 0) return -1;
   // The lists seen ahead hold these already, and may be read meanwhile.
@@ -454,9 +284,14 @@ static int32_t Choose(SegList list, bool ahead) {
   }
   // A lone seg tests nothing and has nothing on its left: the head stays.
   if (list.count == 1) return 0;
-  if (list.count <= FewSegs) return ChooseAmongFew(list, CostRule{ModeNumber, FinalMode});
+  if (list.count <= ShortListSegs) return ChooseInShortList(list, CostRule{ModeNumber, FinalMode});
 
   Choice choice;
+  choice.rule = {ModeNumber, FinalMode};
+  // Proofs pay where a cut weighs much against the penalty: a candidate
+  // stopped by a cut then overshoots the bound by far, and the others on
+  // its line with it.
+  choice.proving = choice.rule.weight >= (choice.rule.final ? ProvingWeightFinal : ProvingWeightTurbo);
   if (ahead) {
     if (!FillSegTableOrFail(&choice.table, list)) return ChoiceOutOfMemory;
     if (!PlaceChoiceArrays(&choice, list.count, true)) {
@@ -466,15 +301,6 @@ static int32_t Choose(SegList list, bool ahead) {
   } else {
     FillSegTable(&choice.table, list);
     PlaceChoiceArrays(&choice, list.count, false);
-  }
-  choice.rule = {ModeNumber, FinalMode};
-  // Proofs pay where a cut weighs much against the penalty: a candidate
-  // stopped by a cut then overshoots the bound by far, and the others on
-  // its line with it.
-  choice.proving = choice.rule.weight >= (choice.rule.final ? ProvingWeightFinal : ProvingWeightTurbo);
-  choice.lineCount = 0;
-  if (choice.proving) {
-    for (int32_t i = 0; i < LineSlots(list.count); i++) choice.lineSlots[i] = -1;
   }
   choice.lowestFirstCost = LowestFirstCost(choice.rule);
   for (int32_t c = 0; c < choice.chunkCount; c++) choice.chunkDone[c] = false;

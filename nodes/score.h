@@ -48,6 +48,12 @@ struct LineProof {
 void ScoreCandidates(const SegTable& table, int32_t first, bool twin, int32_t bound, CostRule rule,
                      CandidateScore scores[2], LineProof* proof = nullptr);
 
+// Lists of at most this many segs are chosen by ChooseInShortList.
+enum { ShortListSegs = 64 };
+// The partition choice on a list of 2 to ShortListSegs segs, on the calling
+// thread: the index of the chosen seg.
+int32_t ChooseInShortList(SegList list, CostRule rule);
+
 // Threads the choice uses. 0, the default, gives one per core for long
 // lists; a number forces that many on every list of more than one chunk.
 // Only the tests set it: the choice is the same either way.
