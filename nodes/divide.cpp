@@ -10,24 +10,45 @@
 // Where a seg of the list goes.
 enum Destination : uint8_t { GoRight, GoLeft, CutStartRight, CutStartLeft };
 
-static Destination DestinationOf(const PartitionLine& line, const BuildSeg* partitionSeg,
+// The line as the division tests it: the side products of a seg's end
+// points decide where it goes, and only a seg crossing near the line needs
+// the full side test, whose cut-point tolerance may move an end point onto
+// the line. The far limit holds for a line whose deltas are its own.
+struct DivisionTest {
+  PartitionLine line;
+  bool ownDeltas;
+  int64_t farLimit;
+};
+
+static DivisionTest MakeDivisionTest(const PartitionLine& line) {
+  bool ownDeltas = line.dx == line.x1 - line.x2 && line.dy == line.y1 - line.y2;
+  return {line, ownDeltas, ownDeltas ? ComputeFarLimit(line) : 0};
+}
+
+static Destination DestinationOf(const DivisionTest& test, const BuildSeg* partitionSeg,
                                  const BuildSeg& seg) {
-  SideCode code = ClassifySeg(line, seg);
-  switch (ClassOfCode(code)) {
-    case ClassCrosses: return (code & StartRight) ? CutStartRight : CutStartLeft;
-    case ClassCollinear: {
-      // A seg along the line: with a partition seg, only the direction
-      // flags are compared; otherwise the seg goes right when it points the
-      // way the line does.
-      if (partitionSeg != nullptr) return seg.direction == partitionSeg->direction ? GoRight : GoLeft;
-      int64_t dot = static_cast<int64_t>(seg.x2 - seg.x1) * (line.x2 - line.x1) +
-                    static_cast<int64_t>(seg.y2 - seg.y1) * (line.y2 - line.y1);
-      return dot > 0 ? GoRight : GoLeft;
-    }
-    case ClassLeft: return GoLeft;
-    case ClassRight: break;
+  const PartitionLine& line = test.line;
+  int64_t l =
+      (static_cast<int64_t>(line.x1) - seg.x1) * line.dy - (static_cast<int64_t>(line.y1) - seg.y1) * line.dx;
+  int64_t m =
+      (static_cast<int64_t>(line.x1) - seg.x2) * line.dy - (static_cast<int64_t>(line.y1) - seg.y2) * line.dx;
+  if ((l < 0 && m > 0) || (l > 0 && m < 0)) {
+    if (test.ownDeltas && IsFarFromLine(l, m, test.farLimit)) return l > 0 ? CutStartRight : CutStartLeft;
+    SideCode code = ClassifySeg(line, seg);
+    if (ClassOfCode(code) == ClassCrosses) return (code & StartRight) ? CutStartRight : CutStartLeft;
+    l = (code & (StartLeft | EndLeft)) ? -1 : (code & (StartRight | EndRight)) ? 1 : 0;
+    m = l;
   }
-  return GoRight;
+  if (l == 0 && m == 0) {
+    // A seg along the line: with a partition seg, only the direction flags
+    // are compared; otherwise the seg goes right when it points the way the
+    // line does.
+    if (partitionSeg != nullptr) return seg.direction == partitionSeg->direction ? GoRight : GoLeft;
+    int64_t dot = static_cast<int64_t>(seg.x2 - seg.x1) * (line.x2 - line.x1) +
+                  static_cast<int64_t>(seg.y2 - seg.y1) * (line.y2 - line.y1);
+    return dot > 0 ? GoRight : GoLeft;
+  }
+  return l < 0 || m < 0 ? GoLeft : GoRight;
 }
 
 // A foreseen division runs beside the recursion and may not end the run:
@@ -82,13 +103,14 @@ static void CutSeg(const PartitionLine& line, BuildSeg* seg, BuildSeg* piece, bo
 static bool Divide(SegList list, const PartitionLine& line, int32_t partition, SegList* right, SegList* left,
                    bool foreseen) {
   const BuildSeg* partitionSeg = partition >= 0 ? &list.segs[partition] : nullptr;
+  const DivisionTest test = MakeDivisionTest(line);
 
   // First pass: decide every seg once and size the two lists exactly.
   Destination* where = static_cast<Destination*>(AllocBlock(list.count, 1, foreseen));
   if (list.count > 0 && where == nullptr) return false;
   int32_t rightCount = 0, leftCount = 0;
   for (int32_t i = 0; i < list.count; i++) {
-    where[i] = i == partition ? GoRight : DestinationOf(line, partitionSeg, list.segs[i]);
+    where[i] = i == partition ? GoRight : DestinationOf(test, partitionSeg, list.segs[i]);
     if (where[i] != GoLeft) rightCount++;
     if (where[i] != GoRight) leftCount++;
   }
