@@ -25,7 +25,7 @@ std::string PrintableName(const std::string& name) {
   if (name.empty()) return "?";
   std::string out = name;
   for (char& c : out)
-    if (c <= ' ' || c > '~') c = '?';
+    if (c <= ' ' || c > '~' || c == ':') c = '?';
   return out;
 }
 

@@ -49,7 +49,8 @@ class Findings {
 __attribute__((format(printf, 1, 2))) std::string Format(const char* format, ...);
 
 // A name as it may appear in a report line: bytes outside printable ASCII,
-// and blanks, become '?'; an empty name becomes "?".
+// blanks and colons become '?', so that the line still reads as
+// "LEVEL LUMP RECORD: text" or "LEVEL: summary"; an empty name becomes "?".
 std::string PrintableName(const std::string& name);
 
 // "LEVEL LUMP RECORD: text", with "-" for no record and "warning: " before

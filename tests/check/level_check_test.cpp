@@ -44,6 +44,16 @@ TEST_F(LevelCheckTest, MissingLevel) {
                   "no level named MAP02"));
 }
 
+// A name with a blank or a colon would make a report line ambiguous.
+TEST_F(LevelCheckTest, ReportLinesNameTheLevelWithoutBlankOrColon) {
+  Check();
+  WadImage out = Image(Packed(output));
+  std::vector<std::string> lines =
+      ReportLines("MAP 1:", CheckLevelPartition(out, "MAP 1:", LevelCheckOptions()));
+  ASSERT_TRUE(Has(lines, "no level named MAP?1?")) << All(lines);
+  for (const std::string& line : lines) EXPECT_EQ(line.compare(0, 7, "MAP?1? "), 0) << line;
+}
+
 TEST_F(LevelCheckTest, LumpOutsideTheLevelChanged) {
   output.lumps[0].data[17] = 8;
   EXPECT_TRUE(Has(Check(), "entry 0 PLAYPAL changed: byte 17 differs"));
