@@ -15,7 +15,6 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstdlib>
 #include <mutex>
 #include <thread>
 
@@ -24,6 +23,7 @@
 #include "nodes/line_proofs.h"
 #include "nodes/partition.h"
 #include "nodes/score.h"
+#include "nodes/scratch.h"
 #include "nodes/settings.h"
 
 int32_t ChoiceThreads = 0;
@@ -75,12 +75,8 @@ static bool PlaceChoiceArrays(Choice* choice, int32_t count, bool ahead) {
   int64_t lineBytes = choice->proving ? (LineTableBytes(count) + 15) / 16 * 16 : 0;
   int64_t bytes = lineBytes + static_cast<int64_t>(count) * sizeof(CandidateScore) +
                   static_cast<int64_t>(chunks) * (sizeof(int32_t) + sizeof(bool)) + 16;
-  if (ahead) {
-    choice->block = std::aligned_alloc(16, static_cast<size_t>((bytes + 15) / 16 * 16));
-    if (choice->block == nullptr) return false;
-  } else {
-    choice->block = AllocArrayOrDie(static_cast<int32_t>((bytes + 15) / 16), 16);
-  }
+  choice->block = AllocScratch(static_cast<int32_t>((bytes + 15) / 16), 16, ahead);
+  if (choice->block == nullptr) return false;
   uint8_t* memory = static_cast<uint8_t*>(choice->block);
   if (choice->proving) PlaceLineTable(&choice->lines, memory, count);
   choice->scores = reinterpret_cast<CandidateScore*>(memory + lineBytes);
@@ -321,7 +317,7 @@ static int32_t Choose(SegList list, bool ahead) {
       ScoreAllChunks(&choice);
       CloseForJoining();
     }
-    std::free(choice.block);
+    FreeScratch(choice.block, true);
     ReleaseSegTable(&choice.table);
     return choice.best;
   }
@@ -333,7 +329,7 @@ static int32_t Choose(SegList list, bool ahead) {
     if (chunkSeconds * (choice.chunkCount - 2) < SharedWorkMinimum) helpers = 0;
   }
   if (!IsChoiceOverNow(&choice)) RunWithHelpers(ScoreAllChunks, &choice, helpers);
-  FreeBlock(choice.block);
+  FreeScratch(choice.block, false);
   ReleaseSegTable(&choice.table);
   return choice.best;
 }

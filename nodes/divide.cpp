@@ -1,10 +1,10 @@
 // The division of a seg list at a partition line: every seg goes to the
 // right (front) or the left (back) list, and a seg that crosses the line is
 // cut in two at the cut point, which becomes a new vertex of the level.
-#include <cstdlib>
 
 #include "console/services.h"
 #include "nodes/partition.h"
+#include "nodes/scratch.h"
 #include "wad/level.h"
 
 // Where a seg of the list goes.
@@ -51,22 +51,6 @@ static Destination DestinationOf(const DivisionTest& test, const BuildSeg* parti
   return l < 0 || m < 0 ? GoLeft : GoRight;
 }
 
-// A foreseen division runs beside the recursion and may not end the run:
-// its memory comes from the C library, and running out of it gives it up.
-static void* AllocBlock(int32_t count, int32_t entrySize, bool foreseen) {
-  if (count == 0) return nullptr;
-  if (!foreseen) return AllocArrayOrDie(count, entrySize);
-  return std::malloc(static_cast<size_t>(count) * static_cast<size_t>(entrySize));
-}
-
-static void ReleaseBlock(void* block, bool foreseen) {
-  if (foreseen) {
-    std::free(block);
-  } else if (block != nullptr) {
-    FreeBlock(block);
-  }
-}
-
 // Cuts `seg` at its crossing with the line: `seg` keeps the first piece and
 // `piece` receives the second, which starts at the cut point. The cut point
 // becomes a new vertex of the level, unless the division is one foreseen
@@ -106,7 +90,7 @@ static bool Divide(SegList list, const PartitionLine& line, int32_t partition, S
   const DivisionTest test = MakeDivisionTest(line);
 
   // First pass: decide every seg once and size the two lists exactly.
-  Destination* where = static_cast<Destination*>(AllocBlock(list.count, 1, foreseen));
+  Destination* where = static_cast<Destination*>(AllocScratch(list.count, 1, foreseen));
   if (list.count > 0 && where == nullptr) return false;
   int32_t rightCount = 0, leftCount = 0;
   for (int32_t i = 0; i < list.count; i++) {
@@ -115,7 +99,7 @@ static bool Divide(SegList list, const PartitionLine& line, int32_t partition, S
     if (where[i] != GoRight) leftCount++;
   }
   if (partitionSeg == nullptr && (rightCount == 0 || leftCount == 0)) {
-    ReleaseBlock(where, foreseen);
+    FreeScratch(where, foreseen);
     return false;
   }
   // A division that leaves nothing behind the partition seg puts that seg
@@ -126,14 +110,14 @@ static bool Divide(SegList list, const PartitionLine& line, int32_t partition, S
     leftCount = 1;
   }
 
-  right->segs = static_cast<BuildSeg*>(AllocBlock(rightCount, sizeof(BuildSeg), foreseen));
+  right->segs = static_cast<BuildSeg*>(AllocScratch(rightCount, sizeof(BuildSeg), foreseen));
   right->count = 0;
-  left->segs = static_cast<BuildSeg*>(AllocBlock(leftCount, sizeof(BuildSeg), foreseen));
+  left->segs = static_cast<BuildSeg*>(AllocScratch(leftCount, sizeof(BuildSeg), foreseen));
   left->count = 0;
   if ((rightCount > 0 && right->segs == nullptr) || (leftCount > 0 && left->segs == nullptr)) {
-    ReleaseBlock(right->segs, foreseen);
-    ReleaseBlock(left->segs, foreseen);
-    ReleaseBlock(where, foreseen);
+    FreeScratch(right->segs, foreseen);
+    FreeScratch(left->segs, foreseen);
+    FreeScratch(where, foreseen);
     return false;
   }
 
@@ -168,7 +152,7 @@ static bool Divide(SegList list, const PartitionLine& line, int32_t partition, S
     }
   }
 
-  ReleaseBlock(where, foreseen);
+  FreeScratch(where, foreseen);
   return true;
 }
 
@@ -183,7 +167,7 @@ bool ForeseeDivision(SegList list, int32_t partition, SegList* right, SegList* l
 }
 
 void ReleaseForeseenList(SegList* list) {
-  std::free(list->segs);
+  FreeScratch(list->segs, true);
   list->segs = nullptr;
   list->count = 0;
 }

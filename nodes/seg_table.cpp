@@ -2,9 +2,7 @@
 // for the side test, and the boxes and direction counts of its blocks.
 #include "nodes/seg_table.h"
 
-#include <cstdlib>
-
-#include "console/services.h"
+#include "nodes/scratch.h"
 
 struct Extent {
   int32_t minX, maxX, minY, maxY;
@@ -65,12 +63,8 @@ static bool Fill(SegTable* table, SegList list, bool mayFail) {
   int64_t bytes = static_cast<int64_t>(padded) * 4 * 8 +
                   static_cast<int64_t>(boxCount) * (sizeof(SegBox) + 4) + leaves + 16;
   table->fromLibrary = mayFail;
-  if (mayFail) {
-    table->block = std::aligned_alloc(16, static_cast<size_t>((bytes + 15) / 16 * 16));
-    if (table->block == nullptr) return false;
-  } else {
-    table->block = AllocArrayOrDie(static_cast<int32_t>((bytes + 15) / 16), 16);
-  }
+  table->block = AllocScratch(static_cast<int32_t>((bytes + 15) / 16), 16, mayFail);
+  if (table->block == nullptr) return false;
   double* doubles = static_cast<double*>(table->block);
   table->x1 = doubles;
   table->y1 = doubles + padded;
@@ -133,10 +127,6 @@ void FillSegTable(SegTable* table, SegList list) { Fill(table, list, false); }
 bool FillSegTableOrFail(SegTable* table, SegList list) { return Fill(table, list, true); }
 
 void ReleaseSegTable(SegTable* table) {
-  if (table->fromLibrary) {
-    std::free(table->block);
-  } else if (table->block != nullptr) {
-    FreeBlock(table->block);
-  }
+  FreeScratch(table->block, table->fromLibrary);
   table->block = nullptr;
 }
