@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "console/services.h"
+#include "nodes/brief_lock.h"
 #include "nodes/helpers.h"
 #include "nodes/line_proofs.h"
 #include "nodes/partition.h"
@@ -182,18 +183,19 @@ static bool IsChoiceOver(const Choice& choice) {
 }
 
 static bool IsChoiceOverNow(Choice* choice) {
-  std::lock_guard<std::mutex> hold(choice->lock);
+  std::unique_lock<std::mutex> hold = HoldBriefly(choice->lock);
   return IsChoiceOver(*choice);
 }
 
 // Scores and settles chunks until none is left or the next is `stopBefore`.
-static void ScoreChunks(Choice* choice, int32_t stopBefore) {
-  for (;;) {
+// Returns the number of chunks it scored.
+static int32_t ScoreChunks(Choice* choice, int32_t stopBefore) {
+  for (int32_t scored = 0;; scored++) {
     int32_t chunk, bound;
     bool exact;
     {
-      std::lock_guard<std::mutex> hold(choice->lock);
-      if (IsChoiceOver(*choice) || choice->nextChunk >= stopBefore) return;
+      std::unique_lock<std::mutex> hold = HoldBriefly(choice->lock);
+      if (IsChoiceOver(*choice) || choice->nextChunk >= stopBefore) return scored;
       chunk = choice->nextChunk++;
       if (choice->proving) {
         NumberLines(&choice->lines, choice->table, ChunkStart(*choice, chunk),
@@ -203,7 +205,7 @@ static void ScoreChunks(Choice* choice, int32_t stopBefore) {
       exact = choice->settledChunks == chunk;
     }
     int32_t peak = ScoreChunk(choice, chunk, bound, exact);
-    std::lock_guard<std::mutex> hold(choice->lock);
+    std::unique_lock<std::mutex> hold = HoldBriefly(choice->lock);
     choice->chunkDone[chunk] = true;
     choice->chunkPeak[chunk] = peak;
     while (choice->settledChunks < choice->chunkCount && choice->chunkDone[choice->settledChunks]) {
@@ -230,10 +232,13 @@ struct OpenChoice {
 static OpenChoice* openChoice = nullptr;
 static std::once_flag openChoiceMade;
 
+std::atomic<int64_t> ChoicesAheadOpened{0};
+
 static void OpenForJoining(Choice* choice) {
   std::call_once(openChoiceMade, [] { openChoice = new OpenChoice; });
   std::lock_guard<std::mutex> hold(openChoice->lock);
   openChoice->choice = choice;
+  ChoicesAheadOpened.fetch_add(1, std::memory_order_release);
 }
 
 // Returns once every joiner has left: the choice may then be freed.
@@ -252,10 +257,10 @@ bool JoinChoiceAhead() {
     if (choice == nullptr) return false;
     openChoice->joiners++;
   }
-  ScoreAllChunks(choice);
+  bool scored = ScoreChunks(choice, choice->chunkCount) > 0;
   std::lock_guard<std::mutex> hold(openChoice->lock);
   if (--openChoice->joiners == 0) openChoice->left.notify_all();
-  return true;
+  return scored;
 }
 
 static int32_t ThreadCount(int32_t count) {

@@ -2,6 +2,8 @@
 // to foresee, the verdicts, and the hand-over between the two threads.
 #include "nodes/lookahead.h"
 
+#include <immintrin.h>
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -11,6 +13,7 @@
 #include <system_error>
 #include <thread>
 
+#include "nodes/brief_lock.h"
 #include "nodes/partition.h"
 #include "nodes/score.h"
 
@@ -41,6 +44,8 @@ const int32_t BlockOutlooks = 1000;
 // How long the waiting recursion sleeps before it looks again for a choice
 // to join.
 const std::chrono::microseconds JoinRetry(50);
+// How long it first waits awake, in pause instructions.
+const int32_t WaitSpins = 2000;
 
 // Outlooks live in blocks until the tree is finished.
 struct OutlookBlock {
@@ -74,9 +79,12 @@ struct Lookahead {
   bool threaded;                    // the helper thread serves this tree
   bool open;                        // a tree is being built
   bool helperBusy;
+  bool helperSleeps;  // waits on `work`: an offer must wake it
   bool recursionWaits;
-  TaskStack foreseen;  // the helper's own lists, a front child on top
-  TaskStack offered;   // lists waiting on the recursion's stack
+  std::atomic<int64_t> offers{0};    // lists offered so far
+  std::atomic<int64_t> verdicts{0};  // verdicts published or given up
+  TaskStack foreseen;                // the helper's own lists, a front child on top
+  TaskStack offered;                 // lists waiting on the recursion's stack
   OutlookBlock* blocks;
 };
 
@@ -179,6 +187,7 @@ void PublishVerdict(Outlook* outlook, const Foresight& sight) {
     outlook->front = NewOutlook();
   }
   outlook->state = Known;
+  state->verdicts.fetch_add(1, std::memory_order_release);
   if (state->recursionWaits) state->verdict.notify_all();
 }
 
@@ -188,6 +197,7 @@ void SettleTask(Task* task, Foresight* sight) {
   Outlook* outlook = task->outlook;
   if (!sight->made) {
     outlook->state = Open;
+    state->verdicts.fetch_add(1, std::memory_order_release);
     if (state->recursionWaits) state->verdict.notify_all();
   } else if (outlook->state == Foreseeing) {
     PublishVerdict(outlook, *sight);
@@ -214,28 +224,46 @@ void ServeTasks(std::unique_lock<std::mutex>* hold) {
     hold->unlock();
     Foresight sight = DecideList(task.list);
     if (sight.made && task.foreseenCopy) {
-      hold->lock();
+      LockBriefly(hold);
       PublishVerdict(task.outlook, sight);
       hold->unlock();
     }
     if (sight.made && sight.needsPartition) {
       sight.divided = ForeseeDivision(task.list, sight.partition, &sight.front, &sight.back);
     }
-    hold->lock();
+    LockBriefly(hold);
     SettleTask(&task, &sight);
   }
 }
 
+const std::chrono::microseconds IdleSpin(200);
+
+// Waits a while for an offer without sleeping: waking a sleeping thread
+// costs the offering recursion more than a short choice.
+void WaitForOffer(std::unique_lock<std::mutex>* hold) {
+  int64_t seen = state->offers.load(std::memory_order_acquire);
+  hold->unlock();
+  std::chrono::steady_clock::time_point end = std::chrono::steady_clock::now() + IdleSpin;
+  for (int32_t i = 0; state->offers.load(std::memory_order_acquire) == seen; i++) {
+    _mm_pause();
+    if ((i & 63) == 63 && std::chrono::steady_clock::now() > end) break;
+  }
+  LockBriefly(hold);
+}
+
 void ServeLookahead() {
-  std::unique_lock<std::mutex> hold(state->lock);
+  std::unique_lock<std::mutex> hold = HoldBriefly(state->lock);
   for (;;) {
+    state->helperSleeps = true;
     state->work.wait(hold, HasTask);
+    state->helperSleeps = false;
     state->helperBusy = true;
     CoresBusyElsewhere.store(1, std::memory_order_relaxed);
     ServeTasks(&hold);
     CoresBusyElsewhere.store(0, std::memory_order_relaxed);
     state->helperBusy = false;
     state->verdict.notify_all();
+    if (state->open) WaitForOffer(&hold);
   }
 }
 
@@ -260,10 +288,10 @@ Outlook* BeginLookahead(SegList root) {
   bool threaded = LookaheadMode == LookaheadAuto;
   if (threaded) {
     if (root.count < 2 * ForeseenListMinimum || std::thread::hardware_concurrency() < 2) return nullptr;
-    std::lock_guard<std::mutex> hold(state->lock);
+    std::unique_lock<std::mutex> hold = HoldBriefly(state->lock);
     if (!StartHelper()) return nullptr;
   }
-  std::lock_guard<std::mutex> hold(state->lock);
+  std::unique_lock<std::mutex> hold = HoldBriefly(state->lock);
   state->open = true;
   state->threaded = threaded;
   Outlook* outlook = NewOutlook();
@@ -273,7 +301,7 @@ Outlook* BeginLookahead(SegList root) {
 
 void EndLookahead() {
   if (state == nullptr) return;
-  std::unique_lock<std::mutex> hold(state->lock);
+  std::unique_lock<std::mutex> hold = HoldBriefly(state->lock);
   if (!state->open) return;
   state->open = false;
   DropTasks(&state->foreseen);
@@ -288,13 +316,24 @@ void EndLookahead() {
 
 bool TakeVerdict(Outlook* outlook, bool* needsPartition, int32_t* partition) {
   if (outlook == nullptr) return false;
-  std::unique_lock<std::mutex> hold(state->lock);
+  std::unique_lock<std::mutex> hold = HoldBriefly(state->lock);
   // Waiting, the recursion scores chunks of the choice the helper is
   // making, which is this list's.
   while (outlook->state == Foreseeing) {
+    int64_t verdicts = state->verdicts.load(std::memory_order_acquire);
+    int64_t choices = ChoicesAheadOpened.load(std::memory_order_acquire);
     hold.unlock();
     bool helped = JoinChoiceAhead();
-    hold.lock();
+    // With nothing to score, a verdict or a choice opened to joining is
+    // waited for awake for a while: a sleeping thread wakes late.
+    for (int32_t i = 0; !helped && i < WaitSpins; i++) {
+      if (state->verdicts.load(std::memory_order_acquire) != verdicts ||
+          ChoicesAheadOpened.load(std::memory_order_acquire) != choices) {
+        break;
+      }
+      _mm_pause();
+    }
+    LockBriefly(&hold);
     if (helped || outlook->state != Foreseeing) continue;
     state->recursionWaits = true;
     state->verdict.wait_for(hold, JoinRetry);
@@ -311,7 +350,7 @@ bool TakeVerdict(Outlook* outlook, bool* needsPartition, int32_t* partition) {
 
 void RecordDivision(Outlook* outlook, int32_t partition) {
   if (outlook == nullptr) return;
-  std::lock_guard<std::mutex> hold(state->lock);
+  std::unique_lock<std::mutex> hold = HoldBriefly(state->lock);
   outlook->needsPartition = true;
   outlook->partition = partition;
   outlook->back = NewOutlook();
@@ -324,7 +363,9 @@ Outlook* BackOutlook(const Outlook* outlook) { return outlook != nullptr ? outlo
 
 void OfferList(Outlook* outlook, SegList list) {
   if (outlook == nullptr || list.count < ForeseenListMinimum) return;
-  std::unique_lock<std::mutex> hold(state->lock);
+  std::unique_lock<std::mutex> hold = HoldBriefly(state->lock);
+  // A list the helper has foreseen, or is foreseeing, needs no offer.
+  if (outlook->state != Open) return;
   if (LookaheadMode == LookaheadInline) {
     PushTask(&state->offered, Task{list, outlook, false});
     ServeTasks(&hold);
@@ -332,5 +373,8 @@ void OfferList(Outlook* outlook, SegList list) {
   }
   if (!state->threaded) return;
   PushTask(&state->offered, Task{list, outlook, false});
-  if (!state->helperBusy) state->work.notify_one();
+  state->offers.fetch_add(1, std::memory_order_release);
+  bool wake = state->helperSleeps;
+  hold.unlock();
+  if (wake) state->work.notify_one();
 }

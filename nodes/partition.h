@@ -2,6 +2,7 @@
 // division of a seg list.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "nodes/seg.h"
@@ -64,6 +65,9 @@ int32_t ChoosePartitionAhead(SegList list);
 // returns true once it is scored whole; false at once when there is none.
 // For the recursion while it waits for that choice.
 bool JoinChoiceAhead();
+// How many choices made ahead have been opened to a joiner so far: the
+// waiting recursion watches it for the next.
+extern std::atomic<int64_t> ChoicesAheadOpened;
 
 // True while the list holds more than one sector or some seg has an end
 // point strictly behind another seg's line.

@@ -1,0 +1,23 @@
+// Locks held only briefly by the node builder's threads. A thread that
+// finds one held tries again for a while before it sleeps: putting a thread
+// to sleep and waking it costs far more than the wait.
+#pragma once
+
+#include <immintrin.h>
+
+#include <cstdint>
+#include <mutex>
+
+inline void LockBriefly(std::unique_lock<std::mutex>* hold) {
+  for (int32_t i = 0; i < 200; i++) {
+    if (hold->try_lock()) return;
+    _mm_pause();
+  }
+  hold->lock();
+}
+
+inline std::unique_lock<std::mutex> HoldBriefly(std::mutex& lock) {
+  std::unique_lock<std::mutex> hold(lock, std::defer_lock);
+  LockBriefly(&hold);
+  return hold;
+}
