@@ -260,10 +260,11 @@ void ServeLookahead() {
     state->helperBusy = true;
     CoresBusyElsewhere.store(1, std::memory_order_relaxed);
     ServeTasks(&hold);
-    CoresBusyElsewhere.store(0, std::memory_order_relaxed);
     state->helperBusy = false;
     state->verdict.notify_all();
+    // Waiting awake, it keeps its core.
     if (state->open) WaitForOffer(&hold);
+    CoresBusyElsewhere.store(0, std::memory_order_relaxed);
   }
 }
 
