@@ -14,7 +14,6 @@
 // the same whatever the timing and the thread count.
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -219,49 +218,60 @@ static void ScoreAllChunks(void* choice) {
   ScoreChunks(static_cast<Choice*>(choice), static_cast<Choice*>(choice)->chunkCount);
 }
 
-// A choice made ahead of the recursion is open to the recursion itself
-// while it has nothing to do but wait for it: it scores chunks too. Made on
-// first use and never destroyed, since the lookahead thread may use it
-// until the process ends.
+// A choice may be open to one other thread that has nothing else to do:
+// the choice the lookahead makes ahead of the recursion, to the recursion
+// while it waits for that choice; the recursion's own choice, to the
+// lookahead thread while it waits awake for work. The slots are made
+// before any thread starts and never destroyed, since the lookahead thread
+// may use them until the process ends.
 struct OpenChoice {
   std::mutex lock;
-  std::condition_variable left;  // the last joiner has left
-  Choice* choice = nullptr;
-  int32_t joiners = 0;
+  Choice* choice = nullptr;  // under the lock
+  std::atomic<bool> open{false};
+  std::atomic<int32_t> joiners{0};
 };
-static OpenChoice* openChoice = nullptr;
-static std::once_flag openChoiceMade;
+enum { AheadSlot, RecursionSlot };
+static OpenChoice* const openChoices = new OpenChoice[2];
 
 std::atomic<int64_t> ChoicesAheadOpened{0};
+std::atomic<bool> ChoiceJoinerStandsBy{false};
 
-static void OpenForJoining(Choice* choice) {
-  std::call_once(openChoiceMade, [] { openChoice = new OpenChoice; });
-  std::lock_guard<std::mutex> hold(openChoice->lock);
-  openChoice->choice = choice;
-  ChoicesAheadOpened.fetch_add(1, std::memory_order_release);
+static void OpenForJoining(OpenChoice* slot, Choice* choice) {
+  std::lock_guard<std::mutex> hold(slot->lock);
+  slot->choice = choice;
+  slot->open.store(true, std::memory_order_release);
 }
 
-// Returns once every joiner has left: the choice may then be freed.
-static void CloseForJoining() {
-  std::unique_lock<std::mutex> hold(openChoice->lock);
-  openChoice->choice = nullptr;
-  openChoice->left.wait(hold, [] { return openChoice->joiners == 0; });
+// Returns once every joiner has left: the choice may then be freed. A
+// joiner is scoring a chunk at most, so it is waited for awake.
+static void CloseForJoining(OpenChoice* slot) {
+  {
+    std::lock_guard<std::mutex> hold(slot->lock);
+    slot->choice = nullptr;
+    slot->open.store(false, std::memory_order_relaxed);
+  }
+  while (slot->joiners.load(std::memory_order_acquire) != 0) _mm_pause();
 }
 
-bool JoinChoiceAhead() {
-  if (openChoice == nullptr) return false;
+// Scores chunks of the slot's choice, if one is open: true when it scored
+// any.
+static bool JoinOpenChoice(OpenChoice* slot) {
+  if (!slot->open.load(std::memory_order_acquire)) return false;
   Choice* choice;
   {
-    std::lock_guard<std::mutex> hold(openChoice->lock);
-    choice = openChoice->choice;
+    std::lock_guard<std::mutex> hold(slot->lock);
+    choice = slot->choice;
     if (choice == nullptr) return false;
-    openChoice->joiners++;
+    slot->joiners.fetch_add(1, std::memory_order_relaxed);
   }
   bool scored = ScoreChunks(choice, choice->chunkCount) > 0;
-  std::lock_guard<std::mutex> hold(openChoice->lock);
-  if (--openChoice->joiners == 0) openChoice->left.notify_all();
+  slot->joiners.fetch_sub(1, std::memory_order_release);
   return scored;
 }
+
+bool JoinChoiceAhead() { return JoinOpenChoice(&openChoices[AheadSlot]); }
+
+bool JoinRecursionChoice() { return JoinOpenChoice(&openChoices[RecursionSlot]); }
 
 static int32_t ThreadCount(int32_t count) {
   int32_t threads = ChoiceThreads;
@@ -316,17 +326,23 @@ static int32_t Choose(SegList list, bool ahead) {
   // on: helpers join in only when the rest would take longer than waking
   // them. (Only the sharing of the work depends on the clock.)
   ScoreChunks(&choice, 1);
+  // A long choice of the recursion goes to the lookahead thread while it
+  // waits awake, rather than to helpers woken for it.
+  bool joined = ahead || (ChoiceThreads == 0 && list.count >= ThreadedListMinimum &&
+                          ChoiceJoinerStandsBy.load(std::memory_order_acquire));
+  if (joined && !IsChoiceOverNow(&choice)) {
+    OpenChoice* slot = &openChoices[ahead ? AheadSlot : RecursionSlot];
+    if (ahead) ChoicesAheadOpened.fetch_add(1, std::memory_order_release);
+    OpenForJoining(slot, &choice);
+    ScoreAllChunks(&choice);
+    CloseForJoining(slot);
+  }
   if (ahead) {
-    if (!IsChoiceOverNow(&choice)) {
-      OpenForJoining(&choice);
-      ScoreAllChunks(&choice);
-      CloseForJoining();
-    }
     FreeScratch(choice.block, true);
     ReleaseSegTable(&choice.table);
     return choice.best;
   }
-  int32_t helpers = ThreadCount(list.count) - 1;
+  int32_t helpers = IsChoiceOverNow(&choice) ? 0 : ThreadCount(list.count) - 1;
   if (helpers > 0 && ChoiceThreads == 0) {
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
     ScoreChunks(&choice, 2);

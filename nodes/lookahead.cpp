@@ -243,11 +243,17 @@ const std::chrono::microseconds IdleSpin(200);
 void WaitForOffer(std::unique_lock<std::mutex>* hold) {
   int64_t seen = state->offers.load(std::memory_order_acquire);
   hold->unlock();
+  ChoiceJoinerStandsBy.store(true, std::memory_order_release);
   std::chrono::steady_clock::time_point end = std::chrono::steady_clock::now() + IdleSpin;
   for (int32_t i = 0; state->offers.load(std::memory_order_acquire) == seen; i++) {
+    if (JoinRecursionChoice()) {
+      end = std::chrono::steady_clock::now() + IdleSpin;
+      continue;
+    }
     _mm_pause();
     if ((i & 63) == 63 && std::chrono::steady_clock::now() > end) break;
   }
+  ChoiceJoinerStandsBy.store(false, std::memory_order_release);
   LockBriefly(hold);
 }
 

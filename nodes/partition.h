@@ -68,6 +68,10 @@ bool JoinChoiceAhead();
 // How many choices made ahead have been opened to a joiner so far: the
 // waiting recursion watches it for the next.
 extern std::atomic<int64_t> ChoicesAheadOpened;
+// Set while the lookahead thread waits awake for work: a long choice of the
+// recursion is then opened to it, and it calls JoinRecursionChoice.
+extern std::atomic<bool> ChoiceJoinerStandsBy;
+bool JoinRecursionChoice();
 
 // True while the list holds more than one sector or some seg has an end
 // point strictly behind another seg's line.

@@ -20,6 +20,7 @@ class ChoiceLevelsTest : public NodesTest {
  protected:
   void TearDown() override {
     ChoiceThreads = 0;
+    ChoiceJoinerStandsBy = false;
     LookaheadMode = LookaheadAuto;
     NodesTest::TearDown();
   }
@@ -173,6 +174,41 @@ TEST_F(ChoiceLevelsTest, AChoiceMadeAheadWithAJoinerChoosesAsTheRecursion) {
     }
   }
   ReleaseSegList(&list);
+}
+
+// The recursion's own choice, opened to a thread standing by that joins in
+// whenever it finds it open, picks the seg it picks on one thread.
+TEST_F(ChoiceLevelsTest, AChoiceJoinedByAThreadStandingByChoosesAsOnOneThread) {
+  WadImage wad;
+  if (!LoadWad(FreedoomPath, &wad).empty()) GTEST_SKIP() << "no " << FreedoomPath;
+  for (const char* level : {"MAP12", "MAP13", "MAP28"}) {
+    PutWadLevel(wad, level);
+    SegList list = CreateSegs();
+    // The whole list, and its back half, whose choice runs longer.
+    for (SegList part : {list, SegList{list.segs + list.count / 2, list.count - list.count / 2}}) {
+      for (int16_t weight : {0, 8, 48}) {
+        for (bool final : {false, true}) {
+          ModeNumber = weight;
+          FinalMode = final;
+          ChoiceThreads = 1;
+          int32_t expected = ChoosePartition(part);
+          ChoiceThreads = 0;
+          std::atomic<bool> done{false};
+          std::thread joiner([&] {
+            while (!done) JoinRecursionChoice();
+          });
+          ChoiceJoinerStandsBy = true;
+          int32_t joined = ChoosePartition(part);
+          ChoiceJoinerStandsBy = false;
+          done = true;
+          joiner.join();
+          EXPECT_EQ(joined, expected) << level << " of " << part.count << " segs, weight " << weight
+                                      << (final ? ", Final" : ", Turbo");
+        }
+      }
+    }
+    ReleaseSegList(&list);
+  }
 }
 
 }  // namespace
