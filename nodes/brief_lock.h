@@ -8,8 +8,11 @@
 #include <cstdint>
 #include <mutex>
 
+// Tries before sleeping: a few microseconds of pause instructions.
+const int32_t BriefLockTries = 200;
+
 inline void LockBriefly(std::unique_lock<std::mutex>* hold) {
-  for (int32_t i = 0; i < 200; i++) {
+  for (int32_t i = 0; i < BriefLockTries; i++) {
     if (hold->try_lock()) return;
     _mm_pause();
   }

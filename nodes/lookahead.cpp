@@ -236,10 +236,12 @@ void ServeTasks(std::unique_lock<std::mutex>* hold) {
   }
 }
 
+// How long the helper waits awake after its last list before it sleeps.
 const std::chrono::microseconds IdleSpin(200);
 
-// Waits a while for an offer without sleeping: waking a sleeping thread
-// costs the offering recursion more than a short choice.
+// Waits a while for an offer without sleeping, since waking a sleeping
+// thread costs the offering recursion more than a short choice, and
+// meanwhile scores chunks of the recursion's long choices.
 void WaitForOffer(std::unique_lock<std::mutex>* hold) {
   int64_t seen = state->offers.load(std::memory_order_acquire);
   hold->unlock();

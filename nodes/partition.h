@@ -61,8 +61,8 @@ int32_t ChoosePartition(SegList list);
 // memory comes from the C library, ChoiceOutOfMemory when there is none.
 enum { ChoiceOutOfMemory = -2 };
 int32_t ChoosePartitionAhead(SegList list);
-// Scores chunks of the choice being made ahead, if one is under way, and
-// returns true once it is scored whole; false at once when there is none.
+// Scores chunks of the choice being made ahead, if one is under way: true
+// when it scored any, false at once when there is none or no chunk is left.
 // For the recursion while it waits for that choice.
 bool JoinChoiceAhead();
 // How many choices made ahead have been opened to a joiner so far: the
