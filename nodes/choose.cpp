@@ -342,7 +342,7 @@ static int32_t Choose(SegList list, bool ahead) {
     ReleaseSegTable(&choice.table);
     return choice.best;
   }
-  int32_t helpers = IsChoiceOverNow(&choice) ? 0 : ThreadCount(list.count) - 1;
+  int32_t helpers = ThreadCount(list.count) - 1;
   if (helpers > 0 && ChoiceThreads == 0) {
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
     ScoreChunks(&choice, 2);
