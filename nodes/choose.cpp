@@ -15,7 +15,6 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
-#include <thread>
 
 #include "console/services.h"
 #include "nodes/brief_lock.h"
@@ -277,8 +276,7 @@ static int32_t ThreadCount(int32_t count) {
   int32_t threads = ChoiceThreads;
   if (threads <= 0) {
     if (count < ThreadedListMinimum) return 1;
-    threads = static_cast<int32_t>(std::thread::hardware_concurrency()) -
-              CoresBusyElsewhere.load(std::memory_order_relaxed);
+    threads = CountCores() - CoresBusyElsewhere.load(std::memory_order_relaxed);
   }
   return threads < 1 ? 1 : threads > MostThreads ? MostThreads : threads;
 }

@@ -78,3 +78,8 @@ void RunWithHelpers(void (*job)(void*), void* data, int32_t helpers) {
   pool->open = false;
   pool->done.wait(hold, [] { return pool->running == 0; });
 }
+
+int32_t CountCores() {
+  static const int32_t cores = static_cast<int32_t>(std::thread::hardware_concurrency());
+  return cores;
+}

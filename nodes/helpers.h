@@ -10,3 +10,8 @@
 // run when the system refuses to start more. The job must not end the
 // process.
 void RunWithHelpers(void (*job)(void*), void* data, int32_t helpers);
+
+// The processors of the machine, counted once: the count reads a file of
+// the system every time it is asked, and the choice asks it at every long
+// list.
+int32_t CountCores();

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "nodes/brief_lock.h"
+#include "nodes/helpers.h"
 #include "nodes/partition.h"
 #include "nodes/score.h"
 
@@ -296,7 +297,7 @@ Outlook* BeginLookahead(SegList root) {
   EndLookahead();
   bool threaded = LookaheadMode == LookaheadAuto;
   if (threaded) {
-    if (root.count < 2 * ForeseenListMinimum || std::thread::hardware_concurrency() < 2) return nullptr;
+    if (root.count < 2 * ForeseenListMinimum || CountCores() < 2) return nullptr;
     std::unique_lock<std::mutex> hold = HoldBriefly(state->lock);
     if (!StartHelper()) return nullptr;
   }
