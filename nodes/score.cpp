@@ -196,13 +196,14 @@ __attribute__((noinline)) static bool AddOnLine(const SegTable& table, const Sca
   return true;
 }
 
-bool IsTwinPair(const SegTable& table, int32_t first) {
-  int32_t next = first + 1;
-  if (next >= table.count) return false;
-  const BuildSeg &a = table.segs[first], &b = table.segs[next];
+bool AreTwins(const BuildSeg& a, const BuildSeg& b) {
   bool reversed = b.x1 == a.x2 && b.y1 == a.y2 && b.x2 == a.x1 && b.y2 == a.y1;
   bool opposite = (a.direction == 0 && b.direction == 1) || (a.direction == 1 && b.direction == 0);
   return reversed && opposite;
+}
+
+bool IsTwinPair(const SegTable& table, int32_t first) {
+  return first + 1 < table.count && AreTwins(table.segs[first], table.segs[first + 1]);
 }
 
 // The candidates' own positions. A single candidate counts itself on the

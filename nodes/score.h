@@ -26,8 +26,10 @@ struct CandidateScore {
   int32_t left, right;
 };
 
-// True when seg first + 1 is seg first reversed, with the other direction
-// flag: the two sides of one linedef, as the list keeps them.
+// True when seg b is seg a reversed, with the other direction flag: the
+// two sides of one linedef, as the list keeps them.
+bool AreTwins(const BuildSeg& a, const BuildSeg& b);
+// True when seg first + 1 of the table is the twin of seg first.
 bool IsTwinPair(const SegTable& table, int32_t first);
 
 // What stopped candidates show of every other seg on their line: its

@@ -271,6 +271,29 @@ TEST_F(ChoiceTest, ShortListsChooseAsThePlainScan) {
   EXPECT_GT(shortLists, 800);
 }
 
+// A seg followed by its twin decides the twin too, unless it stops at the
+// pair or the pair ends the list: tiny lists of walls on a small grid,
+// mostly two-sided, where those cases come up often.
+TEST_F(ChoiceTest, TwinsChooseAsThePlainScanInShortLists) {
+  std::mt19937 random(5);
+  std::uniform_int_distribution<int32_t> coordinate(0, 6);
+  for (int round = 0; round < 20000; round++) {
+    std::vector<BuildSeg> segs;
+    for (int32_t walls = 2 + static_cast<int32_t>(random() % 6); walls > 0; walls--) {
+      int32_t x1 = coordinate(random), y1 = coordinate(random), x2 = coordinate(random), y2 = coordinate(random);
+      if (x1 == x2 && y1 == y2) continue;
+      int16_t direction = static_cast<int16_t>(random() % 2);
+      segs.push_back(Wall(x1, y1, x2, y2, direction));
+      if (random() % 4 != 0) segs.push_back(Wall(x2, y2, x1, y1, static_cast<int16_t>(1 - direction)));
+    }
+    if (segs.size() < 2) continue;
+    FinalMode = round % 2 != 0;
+    ModeNumber = static_cast<int16_t>(random() % 3 == 0 ? 0 : random() % 49);
+    ASSERT_EQ(Choose(segs), PlainChoose(segs, {ModeNumber, FinalMode}))
+        << "round " << round << ", " << segs.size() << " segs";
+  }
+}
+
 // Many chunks scored on several threads against stale bounds, settled in
 // order: the plain scan's choice on every thread count.
 TEST_F(ChoiceTest, ChoiceIsTheSameOnAnyThreadCount) {
