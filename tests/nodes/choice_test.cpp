@@ -280,7 +280,8 @@ TEST_F(ChoiceTest, TwinsChooseAsThePlainScanInShortLists) {
   for (int round = 0; round < 20000; round++) {
     std::vector<BuildSeg> segs;
     for (int32_t walls = 2 + static_cast<int32_t>(random() % 6); walls > 0; walls--) {
-      int32_t x1 = coordinate(random), y1 = coordinate(random), x2 = coordinate(random), y2 = coordinate(random);
+      int32_t x1 = coordinate(random), y1 = coordinate(random), x2 = coordinate(random),
+              y2 = coordinate(random);
       if (x1 == x2 && y1 == y2) continue;
       int16_t direction = static_cast<int16_t>(random() % 2);
       segs.push_back(Wall(x1, y1, x2, y2, direction));
