@@ -99,10 +99,10 @@ struct Lookahead {
   OutlookBlock* blocks;
 };
 
-// Made on first use and never destroyed: the helper waits on it until the
-// process ends.
+// Made on first use and never destroyed: a helper may still wait on it
+// when the process ends.
 Lookahead* state = nullptr;
-bool helperStarted = false;
+bool helperStarted = false;  // under the lock: a helper thread runs
 
 // Under the lock; null when memory runs out, and that list is then not
 // foreseen.

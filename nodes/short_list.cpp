@@ -7,7 +7,9 @@
 namespace {
 
 struct ShortRun {
-  int32_t stoppedAt;  // the tested seg whose running cost reached the bound, 0 for none
+  // How many segs were tested when the running cost reached the bound; 0
+  // when it never did.
+  int32_t stoppedAt;
   int32_t cost, left, right;
 };
 
@@ -64,12 +66,12 @@ ShortRun ScanCandidate(SegList list, int32_t p, int32_t bound, CostRule rule) {
 
 }  // namespace
 
-// A seg followed by its twin (the other side of its linedef) is scored
+// A seg p followed by its twin (the other side of its linedef) is scored
 // once for both. The twin's line is the seg's reversed: every other seg
 // lies on the mirror side of it, so the twin's running costs are the
-// seg's, but for the one after the pair's first tested seg, where the
-// twin's is no higher. So the twin loses whenever the seg stops at another
-// seg (the twin's bound is the same and it stops there too), or completes
+// seg's, but at the pair itself (after p + 1 tested segs), where the
+// twin's is no higher. So the twin loses whenever the seg stops elsewhere
+// (the twin's bound is the same and it stops there too), or completes
 // with segs after the pair (it then ends on the seg's final cost, which is
 // the best cost if the seg won, and otherwise with one side empty, as the
 // seg's was). Only else is the twin scored.
