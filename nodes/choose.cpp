@@ -19,6 +19,7 @@
 #include "console/services.h"
 #include "nodes/brief_lock.h"
 #include "nodes/helpers.h"
+#include "nodes/inherited_proofs.h"
 #include "nodes/line_proofs.h"
 #include "nodes/partition.h"
 #include "nodes/score.h"
@@ -39,6 +40,17 @@ static const int32_t MostThreads = 8;
 // Freedoom levels: below them numbering costs more than the proofs save.
 static const int32_t ProvingWeightFinal = 8;
 static const int32_t ProvingWeightTurbo = 40;
+// Shorter lists neither inherit proofs nor leave them: their choice takes
+// less time than matching the lists.
+static const int32_t InheritingListMinimum = 65;
+// The least weight at which proofs are handed on, in Final mode only:
+// measured on the Freedoom levels, below it and in Turbo mode the matching
+// costs more than the proofs save.
+static const int32_t InheritingWeight = 24;
+// Longer lists are not kept: near the root the lists divide about evenly
+// and leave little to inherit, and the kept copy would add to the peak
+// memory.
+static const int32_t InheritingListMaximum = 4096;
 
 struct Choice {
   void* block;  // holds the scores and the chunk arrays
@@ -49,6 +61,7 @@ struct Choice {
   int32_t chunkCount;
   bool proving;     // whether proofs are kept at all
   LineTable lines;  // numbered a chunk at a time as the chunks are taken
+  InheritedProofs inherited;
 
   // The true best cost at some point of the scan so far, lowered as soon as
   // a winner is known: a bound for every candidate not yet settled.
@@ -126,6 +139,15 @@ static bool WinsAgainst(const Choice& choice, int32_t p, const CandidateScore& s
   return !again[0].stopped;
 }
 
+// The least running cost that the earlier list proves for seg p and its
+// twin with `twin`, if it reaches the bound; INT32_MIN otherwise.
+static int32_t InheritedStop(const Choice& choice, int32_t p, bool twin, int32_t bound) {
+  int32_t least = InheritedLeast(choice.inherited, choice.table, p, bound, choice.rule);
+  if (least == INT32_MIN || !twin) return least;
+  int32_t twinLeast = InheritedLeast(choice.inherited, choice.table, p + 1, bound, choice.rule);
+  return twinLeast < least ? twinLeast : least;
+}
+
 // Scores one chunk against `bound`, lowered as its own candidates complete.
 // When the bound is the true best cost (`exact`: every earlier chunk is
 // settled), a winner's final cost becomes the bound, as in the plain scan,
@@ -140,9 +162,13 @@ static int32_t ScoreChunk(Choice* choice, int32_t chunk, int32_t bound, bool exa
     }
     bool twin = StartsPair(choice->table, p);
     CandidateScore scores[2];
+    int32_t inherited = INT32_MIN;
     if (bound <= choice->lowestFirstCost ||
         (choice->proving && IsProvenStopped(choice->lines, p, twin, bound))) {
-      scores[0] = scores[1] = {true, bound, bound, 0, 0};
+      scores[0] = scores[1] = {true, bound, bound, 0, 0, 0, choice->table.count - 1};
+    } else if (choice->inherited.block != nullptr &&
+               (inherited = InheritedStop(*choice, p, twin, bound)) != INT32_MIN) {
+      scores[0] = scores[1] = {true, inherited, inherited, 0, 0, 0, choice->table.count - 1};
     } else {
       LineProof proof;
       ScoreCandidates(choice->table, p, twin, bound, choice->rule, scores, &proof);
@@ -272,6 +298,19 @@ bool JoinChoiceAhead() { return JoinOpenChoice(&openChoices[AheadSlot]); }
 
 bool JoinRecursionChoice() { return JoinOpenChoice(&openChoices[RecursionSlot]); }
 
+static bool IsInheriting(const Choice& choice) {
+  return choice.rule.final && choice.rule.weight >= InheritingWeight &&
+         choice.table.count >= InheritingListMinimum && choice.table.count <= InheritingListMaximum;
+}
+
+// What the finished choice found is kept for the thread's next one.
+static void KeepLegacy(Choice* choice) {
+  ReleaseInheritedProofs(&choice->inherited);
+  if (IsInheriting(*choice)) {
+    KeepChoiceLegacy(choice->table, choice->scores, ChunkStart(*choice, choice->nextChunk));
+  }
+}
+
 static int32_t ThreadCount(int32_t count) {
   int32_t threads = ChoiceThreads;
   if (threads <= 0) {
@@ -312,6 +351,8 @@ static int32_t Choose(SegList list, bool ahead) {
     PlaceChoiceArrays(&choice, list.count, false);
   }
   choice.lowestFirstCost = LowestFirstCost(choice.rule);
+  choice.inherited = InheritedProofs();
+  if (IsInheriting(choice)) InheritProofs(&choice.inherited, choice.table, choice.rule);
   for (int32_t c = 0; c < choice.chunkCount; c++) choice.chunkDone[c] = false;
   choice.nextChunk = 0;
   choice.settledChunks = 0;
@@ -336,6 +377,7 @@ static int32_t Choose(SegList list, bool ahead) {
     CloseForJoining(slot);
   }
   if (ahead) {
+    KeepLegacy(&choice);
     FreeScratch(choice.block, true);
     ReleaseSegTable(&choice.table);
     return choice.best;
@@ -348,6 +390,7 @@ static int32_t Choose(SegList list, bool ahead) {
     if (chunkSeconds * (choice.chunkCount - 2) < SharedWorkMinimum) helpers = 0;
   }
   if (!IsChoiceOverNow(&choice)) RunWithHelpers(ScoreAllChunks, &choice, helpers);
+  KeepLegacy(&choice);
   FreeScratch(choice.block, false);
   ReleaseSegTable(&choice.table);
   return choice.best;

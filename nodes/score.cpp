@@ -325,7 +325,10 @@ void ScoreCandidates(const SegTable& table, int32_t first, bool twin, int32_t bo
     // have.
     int32_t lower = run.peak > own.twinCost ? run.peak : own.twinCost;
     if (lower >= bound) {
-      scores[0] = scores[1] = {true, lower, run.cost, run.left, run.right};
+      // The first of a pair has its cost at the pair after its twin, which
+      // may stand in the next block.
+      int32_t stopTo = twin && first + 1 >= to ? first + 1 : to - 1;
+      scores[0] = scores[1] = {true, lower, run.cost, run.left, run.right, from, stopTo};
       if (proof != nullptr) {
         // Another seg on the line sees every other seg as these candidates
         // do, up to a swap of the sides, but for the segs counted in
@@ -342,9 +345,11 @@ void ScoreCandidates(const SegTable& table, int32_t first, bool twin, int32_t bo
   }
   bool pairLast = run.tested == own.testedAtPair;
   int32_t firstPeak = run.peak > own.firstCost ? run.peak : own.firstCost;
-  scores[0] = {firstPeak >= bound, firstPeak, pairLast ? own.firstCost : run.cost, run.left, run.right};
+  scores[0] = {firstPeak >= bound, firstPeak, pairLast ? own.firstCost : run.cost, run.left, run.right, 0,
+               table.count - 1};
   if (twin) {
     int32_t twinPeak = run.peak > own.twinCost ? run.peak : own.twinCost;
-    scores[1] = {false, twinPeak, pairLast ? own.twinCost : run.cost, run.right, run.left};
+    scores[1] = {false, twinPeak,       pairLast ? own.twinCost : run.cost, run.right, run.left,
+                 0,     table.count - 1};
   }
 }

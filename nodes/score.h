@@ -24,6 +24,9 @@ struct CandidateScore {
   int32_t peak;  // at least the largest running cost, and below the bound
   int32_t cost;  // running cost after the last tested seg
   int32_t left, right;
+  // Stopped: the running cost that reached the bound (peak) was reached
+  // after a seg from stopFrom to stopTo.
+  int32_t stopFrom, stopTo;
 };
 
 // True when seg b is seg a reversed, with the other direction flag: the

@@ -4,6 +4,7 @@
 #include <climits>
 #include <random>
 
+#include "nodes/inherited_proofs.h"
 #include "nodes/score.h"
 #include "tests/nodes/node_fixture.h"
 
@@ -251,6 +252,141 @@ TEST_F(ChoiceTest, ChoiceAgreesWithThePlainScanOnLevelLikeLists) {
     if (expected != 0) differentFromHead++;
   }
   EXPECT_GT(differentFromHead, 20);
+}
+
+// A list made from another one as divisions make them: segs taken away one
+// by one and in runs (a room peeled off), segs cut in two with either piece
+// kept, and walls from elsewhere put in, the order kept.
+std::vector<BuildSeg> DeriveList(std::mt19937& random, const std::vector<BuildSeg>& earlier) {
+  std::vector<BuildSeg> later;
+  std::uniform_int_distribution<int32_t> roll(0, 99);
+  for (size_t i = 0; i < earlier.size(); i++) {
+    BuildSeg seg = earlier[i];
+    int32_t r = roll(random);
+    if (r < 3) {
+      i += static_cast<size_t>(random() % 12);  // a run taken away
+    } else if (r < 8) {
+      continue;
+    } else if (r < 11 && (seg.x1 != seg.x2 || seg.y1 != seg.y2)) {
+      int32_t mx = (seg.x1 + seg.x2 + 1) / 2, my = (seg.y1 + seg.y2) / 2;
+      if (random() % 2) {
+        seg.x2 = mx;
+        seg.y2 = my;
+      } else {
+        seg.x1 = mx;
+        seg.y1 = my;
+      }
+      later.push_back(seg);
+    } else if (r < 13) {
+      later.push_back(
+          Wall(seg.x1 + 7, seg.y2 - 5, seg.x2 - 3, seg.y1 + 9, static_cast<int16_t>(random() % 2)));
+      later.push_back(seg);
+    } else {
+      later.push_back(seg);
+    }
+  }
+  return later;
+}
+
+// What stopped scans of one list prove for a list derived from it holds
+// for every candidate, plainly: its peak over the derived list is at least
+// the inherited least. Scans stopped against bounds below their peaks, twin
+// pairs scored together as the choice scores them.
+TEST_F(ChoiceTest, InheritedProofsHoldOnDerivedLists) {
+  std::mt19937 random(4242);
+  int checked = 0;
+  for (int round = 0; round < 240; round++) {
+    std::vector<BuildSeg> earlier = RandomLevel(random, 2 + round % 9, round % 2 ? 2000 : 300);
+    if (earlier.size() < 8) continue;
+    CostRule rule = {static_cast<int32_t>(random() % 49), round % 4 != 0};
+    SegList list = ListOf(earlier);
+    SegTable table;
+    FillSegTable(&table, list);
+    std::vector<CandidateScore> scores(earlier.size());
+    for (int32_t p = 0; p < list.count; p++) {
+      bool twin = IsTwinPair(table, p) && !(p > 0 && IsTwinPair(table, p - 1));
+      int32_t peak = PlainScore(earlier, static_cast<size_t>(p + twin), rule).peak;
+      CandidateScore pair[2];
+      ScoreCandidates(table, p, twin, peak - static_cast<int32_t>(random() % 60), rule, pair);
+      scores[p] = pair[0];
+      if (twin) scores[++p] = pair[1];
+    }
+    KeepChoiceLegacy(table, scores.data(), list.count);
+    ReleaseSegTable(&table);
+    ReleaseSegList(&list);
+
+    std::vector<BuildSeg> later = DeriveList(random, earlier);
+    if (later.size() < 2) continue;
+    list = ListOf(later);
+    FillSegTable(&table, list);
+    InheritedProofs proofs;
+    InheritProofs(&proofs, table, rule);
+    for (int32_t c = 0; proofs.block != nullptr && c < list.count; c++) {
+      int32_t least = InheritedLeast(proofs, table, c, INT32_MIN + 1, rule);
+      if (least == INT32_MIN) continue;
+      ASSERT_GE(PlainScore(later, static_cast<size_t>(c), rule).peak, least)
+          << "round " << round << " seg " << c;
+      checked++;
+    }
+    ReleaseInheritedProofs(&proofs);
+    ReleaseSegTable(&table);
+    ReleaseSegList(&list);
+  }
+  DropChoiceLegacy();
+  EXPECT_GT(checked, 10000);
+
+  // Cuts taken away: a wall stopped by the walls it cuts, which the later
+  // list no longer holds, proves nothing there.
+  std::vector<BuildSeg> earlier;
+  for (int32_t x = 20; x <= 60; x += 10) earlier.push_back(Wall(x, -50, x, 50));
+  earlier.push_back(Wall(0, 0, 10, 0));
+  for (int32_t k = 0; k < 80; k++) earlier.push_back(Wall(k * 8, 100 + k, k * 8 + 5, 100 + k));
+  CostRule rule = {48, true};
+  SegList list = ListOf(earlier);
+  SegTable table;
+  FillSegTable(&table, list);
+  std::vector<CandidateScore> scores(earlier.size());
+  CandidateScore pair[2];
+  ScoreCandidates(table, 5, false, 100, rule, pair);
+  ASSERT_TRUE(pair[0].stopped);
+  scores[5] = pair[0];
+  KeepChoiceLegacy(table, scores.data(), 6);
+  ReleaseSegTable(&table);
+  ReleaseSegList(&list);
+  std::vector<BuildSeg> later(earlier.begin() + 5, earlier.end());
+  list = ListOf(later);
+  FillSegTable(&table, list);
+  InheritedProofs proofs;
+  InheritProofs(&proofs, table, rule);
+  ASSERT_NE(proofs.block, nullptr);
+  EXPECT_LE(InheritedLeast(proofs, table, 0, INT32_MIN + 1, rule), PlainScore(later, 0, rule).peak);
+  ReleaseInheritedProofs(&proofs);
+  ReleaseSegTable(&table);
+  ReleaseSegList(&list);
+  DropChoiceLegacy();
+}
+
+// Choices down a chain of lists, each the last with a few segs peeled off
+// or cut, in Final mode at the weights that hand proofs on: the plain
+// scan's choice every time.
+TEST_F(ChoiceTest, PeeledListsChooseAsThePlainScan) {
+  std::mt19937 random(1509);
+  FinalMode = true;
+  int steps = 0;
+  for (int round = 0; round < 6; round++) {
+    ModeNumber = static_cast<int16_t>(24 + random() % 25);
+    std::vector<BuildSeg> segs = RandomLevel(random, 3 + round, 2000);
+    for (int step = 0; step < 10 && segs.size() > 70; step++) {
+      ASSERT_EQ(Choose(segs), PlainChoose(segs, {ModeNumber, true})) << "round " << round << " step " << step;
+      std::vector<BuildSeg> peeled;
+      for (const BuildSeg& seg : segs) {
+        if (random() % 40 != 0) peeled.push_back(seg);
+      }
+      segs = peeled;
+      steps++;
+    }
+  }
+  EXPECT_GT(steps, 40);
 }
 
 // Lists of up to 64 segs are scored seg by seg without the seg table: the

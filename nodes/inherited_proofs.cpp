@@ -1,0 +1,242 @@
+// The list a thread's last long choice was made on, what its scans found,
+// and what a later list inherits from it.
+#include "nodes/inherited_proofs.h"
+
+#include <climits>
+#include <cstdlib>
+
+namespace {
+
+// A seg as the scan sees it: two segs alike in these are classified alike
+// by every candidate.
+struct SegKey {
+  int32_t x1, y1, x2, y2;
+  int32_t direction;
+};
+
+SegKey KeyOf(const BuildSeg& seg) { return {seg.x1, seg.y1, seg.x2, seg.y2, seg.direction}; }
+
+bool SameKey(const SegKey& a, const SegKey& b) {
+  return a.x1 == b.x1 && a.y1 == b.y1 && a.x2 == b.x2 && a.y2 == b.y2 && a.direction == b.direction;
+}
+
+uint32_t HashKey(const SegKey& key) {
+  uint64_t h = static_cast<uint64_t>(static_cast<uint32_t>(key.x1)) * 0x9E3779B97F4A7C15ull ^
+               static_cast<uint64_t>(static_cast<uint32_t>(key.y1)) * 0xC2B2AE3D27D4EB4Full ^
+               static_cast<uint64_t>(static_cast<uint32_t>(key.x2)) * 0x165667B19E3779F9ull ^
+               static_cast<uint64_t>(static_cast<uint32_t>(key.y2)) * 0x27D4EB2F165667C5ull ^
+               static_cast<uint64_t>(key.direction);
+  return static_cast<uint32_t>(h ^ h >> 31);
+}
+
+// The earlier list: its segs, where each one's scan stopped, and a hash
+// table of its segs by key.
+struct Legacy {
+  void* block = nullptr;
+  int32_t count = 0;
+  SegKey* keys = nullptr;
+  int32_t* least = nullptr;  // INT32_MIN: the scan did not stop, or was not made
+  int32_t* stopFrom = nullptr;
+  int32_t* stopTo = nullptr;
+  int32_t* slots = nullptr;  // seg indexes, -1 where free
+  int32_t slotCount = 0;
+
+  ~Legacy() { std::free(block); }
+};
+
+thread_local Legacy legacy;
+
+int32_t SlotsFor(int32_t count) {
+  int32_t slots = 16;
+  while (slots < 2 * count) slots *= 2;
+  return slots;
+}
+
+int32_t FindSeg(const Legacy& kept, const SegKey& key) {
+  int32_t mask = kept.slotCount - 1;
+  for (int32_t slot = static_cast<int32_t>(HashKey(key) & static_cast<uint32_t>(mask));;
+       slot = (slot + 1) & mask) {
+    int32_t index = kept.slots[slot];
+    if (index < 0 || SameKey(kept.keys[index], key)) return index;
+  }
+}
+
+// More changes than this and too little is inherited to pay for the search.
+int32_t MostChanges(int32_t count) { return count / 4 + 16; }
+
+}  // namespace
+
+void DropChoiceLegacy() {
+  std::free(legacy.block);
+  legacy = Legacy();
+}
+
+void KeepChoiceLegacy(const SegTable& table, const CandidateScore* scores, int32_t scored) {
+  int32_t count = table.count, slotCount = SlotsFor(count);
+  int64_t bytes = static_cast<int64_t>(count) * (sizeof(SegKey) + 3 * sizeof(int32_t)) +
+                  static_cast<int64_t>(slotCount) * sizeof(int32_t);
+  if (bytes > INT32_MAX) {
+    DropChoiceLegacy();
+    return;
+  }
+  void* block = count > legacy.count ? std::malloc(static_cast<size_t>(bytes)) : legacy.block;
+  if (block == nullptr) {
+    DropChoiceLegacy();
+    return;
+  }
+  if (block != legacy.block) std::free(legacy.block);
+  legacy.block = block;
+  legacy.count = count;
+  legacy.keys = static_cast<SegKey*>(block);
+  legacy.least = reinterpret_cast<int32_t*>(legacy.keys + count);
+  legacy.stopFrom = legacy.least + count;
+  legacy.stopTo = legacy.stopFrom + count;
+  legacy.slots = legacy.stopTo + count;
+  legacy.slotCount = slotCount;
+  for (int32_t i = 0; i < slotCount; i++) legacy.slots[i] = -1;
+  int32_t mask = slotCount - 1;
+  for (int32_t i = 0; i < count; i++) {
+    SegKey key = KeyOf(table.segs[i]);
+    legacy.keys[i] = key;
+    bool stopped = i < scored && scores[i].stopped;
+    legacy.least[i] = stopped ? scores[i].peak : INT32_MIN;
+    legacy.stopFrom[i] = stopped ? scores[i].stopFrom : 0;
+    legacy.stopTo[i] = stopped ? scores[i].stopTo : count - 1;
+    int32_t slot = static_cast<int32_t>(HashKey(key) & static_cast<uint32_t>(mask));
+    while (legacy.slots[slot] >= 0 && !SameKey(legacy.keys[legacy.slots[slot]], key))
+      slot = (slot + 1) & mask;
+    // A seg that appears twice keeps its first place.
+    if (legacy.slots[slot] < 0) legacy.slots[slot] = i;
+  }
+}
+
+void ReleaseInheritedProofs(InheritedProofs* proofs) {
+  std::free(proofs->block);
+  *proofs = InheritedProofs();
+}
+
+// What `removed` segs taken away, `added` segs put in and cuts worth
+// `cutWeight` among the taken away can take off a running cost. The larger
+// side loses at most one a seg taken away, and the penalty drops with the
+// segs tested: by at least 2r/3 rounded down for r segs in Final, by r in
+// Turbo. Each seg put in adds to a side, and to the penalty at most 2/3 of
+// a point rounded up in Final, one in Turbo.
+static int64_t MostLoss(int32_t removed, int32_t added, int64_t cutWeight, bool final) {
+  if (!final) return added + cutWeight;
+  return removed - 2 * removed / 3 + (2 * added + 2) / 3 + cutWeight;
+}
+
+// The segs of the list are matched with the earlier list's in order: a seg
+// found further on passes over the earlier segs between, which were taken
+// away; a seg not found, or found behind, was put in.
+void InheritProofs(InheritedProofs* proofs, const SegTable& table, CostRule rule) {
+  *proofs = InheritedProofs();
+  int32_t count = table.count, most = MostChanges(count);
+  // A list much shorter than this one comes from a subtree beside it: the
+  // thread chose there after this list's parent.
+  if (legacy.count == 0 || legacy.count < count - count / 8) return;
+  int64_t bytes = static_cast<int64_t>(most) * (sizeof(InheritedProofs::Ends) + 3 * sizeof(int32_t)) +
+                  static_cast<int64_t>(count) * 3 * sizeof(int32_t) +
+                  static_cast<int64_t>(legacy.count) * 2 * sizeof(int32_t);
+  if (bytes > INT32_MAX) return;
+  void* block = std::malloc(static_cast<size_t>(bytes));
+  if (block == nullptr) return;
+  InheritedProofs::Ends* removedEnds = static_cast<InheritedProofs::Ends*>(block);
+  // By change, in list order: the last earlier seg it comes after or is,
+  // and the segs taken away and put in up to it.
+  int32_t* changeAfter = reinterpret_cast<int32_t*>(removedEnds + most);
+  int32_t* removedSoFar = changeAfter + most;
+  int32_t* addedSoFar = removedSoFar + most;
+  int32_t* least = addedSoFar + most;
+  int32_t* removedTo = least + count;
+  int32_t* parentOf = removedTo + count;
+  // By earlier seg: how many segs of this list come at or before it.
+  int32_t* before = parentOf + count;
+
+  int32_t changes = 0, removed = 0, added = 0, next = 0;
+  bool matched = false;
+  auto removeUpTo = [&](int32_t end, int32_t segsBefore) {
+    if (changes + (end - next) > most) return false;
+    for (int32_t k = next; k < end; k++) {
+      const SegKey& gone = legacy.keys[k];
+      removedEnds[removed++] = {gone.x1, gone.y1, gone.x2, gone.y2};
+      changeAfter[changes] = k;
+      removedSoFar[changes] = removed;
+      addedSoFar[changes++] = added;
+      before[k] = segsBefore;
+    }
+    next = end;
+    return true;
+  };
+  for (int32_t j = 0; j < count; j++) {
+    int32_t i = FindSeg(legacy, KeyOf(table.segs[j]));
+    if (i >= next) {
+      if (!removeUpTo(i, j)) break;
+      before[i] = j + 1;
+      parentOf[j] = i;
+      next = i + 1;
+    } else {
+      if (changes == most) break;
+      added++;
+      changeAfter[changes] = next;
+      removedSoFar[changes] = removed;
+      addedSoFar[changes++] = added;
+      parentOf[j] = -1;
+    }
+    if (j == count - 1) matched = removeUpTo(legacy.count, count);
+  }
+  if (!matched) {
+    std::free(block);
+    return;
+  }
+  // By earlier seg: how many changes come at or before it.
+  int32_t* changesTo = parentOf + count + legacy.count;
+  for (int32_t k = 0, c = 0; k < legacy.count; k++) {
+    while (c < changes && changeAfter[c] <= k) c++;
+    changesTo[k] = c;
+  }
+  for (int32_t j = 0; j < count; j++) {
+    int32_t i = parentOf[j];
+    least[j] = INT32_MIN;
+    removedTo[j] = 0;
+    // The stopped cost was reached at an earlier seg from stopFrom on. The
+    // list must hold a seg at or before that one, or the cost was never
+    // reached here; when the last of them is the candidate itself, whose
+    // place adds to a side without a cost, the cost is reached at the next
+    // seg less at most one for the penalty, and there must be a next seg.
+    if (i < 0 || legacy.least[i] == INT32_MIN || before[legacy.stopFrom[i]] == 0 || j == count - 1) continue;
+    // The changes up to the last earlier seg it may have been reached at.
+    int32_t upTo = changesTo[legacy.stopTo[i]];  // changes [0, upTo) count
+    int32_t gone = upTo > 0 ? removedSoFar[upTo - 1] : 0, put = upTo > 0 ? addedSoFar[upTo - 1] : 0;
+    int64_t value = static_cast<int64_t>(legacy.least[i]) - 1 - MostLoss(gone, put, 0, rule.final);
+    if (value <= INT32_MIN) continue;
+    least[j] = static_cast<int32_t>(value);
+    removedTo[j] = gone;
+  }
+  proofs->block = block;
+  proofs->least = least;
+  proofs->removedTo = removedTo;
+  proofs->removedEnds = removedEnds;
+}
+
+int32_t InheritedLeast(const InheritedProofs& proofs, const SegTable& table, int32_t p, int32_t bound,
+                       CostRule rule) {
+  int32_t least = proofs.least[p];
+  if (least < bound) return INT32_MIN;
+  if (rule.weight == 0) return least;
+  const BuildSeg& seg = table.segs[p];
+  const int64_t dx = seg.x1 - seg.x2, dy = seg.y1 - seg.y2;
+  const int64_t base = seg.x1 * dy - seg.y1 * dx;
+  int64_t value = least;
+  for (int32_t r = 0, end = proofs.removedTo[p]; r < end; r++) {
+    // A seg taken away that the line crosses may have been a cut.
+    const InheritedProofs::Ends& gone = proofs.removedEnds[r];
+    int64_t l = base - gone.x1 * dy + gone.y1 * dx;
+    int64_t m = base - gone.x2 * dy + gone.y2 * dx;
+    if ((l < 0 && m > 0) || (l > 0 && m < 0)) {
+      value -= rule.weight;
+      if (value < bound) return INT32_MIN;
+    }
+  }
+  return static_cast<int32_t>(value);
+}
