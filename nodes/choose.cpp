@@ -168,7 +168,13 @@ static int32_t ScoreChunk(Choice* choice, int32_t chunk, int32_t bound, bool exa
       scores[0] = scores[1] = {true, bound, bound, 0, 0, 0, choice->table.count - 1};
     } else if (choice->inherited.block != nullptr &&
                (inherited = InheritedStop(*choice, p, twin, bound)) != INT32_MIN) {
-      scores[0] = scores[1] = {true, inherited, inherited, 0, 0, 0, choice->table.count - 1};
+      const InheritedProofs& proofs = choice->inherited;
+      int32_t from = proofs.reachedFrom[p], to = proofs.reachedTo[p];
+      if (twin) {
+        from = from < proofs.reachedFrom[p + 1] ? from : proofs.reachedFrom[p + 1];
+        to = to > proofs.reachedTo[p + 1] ? to : proofs.reachedTo[p + 1];
+      }
+      scores[0] = scores[1] = {true, inherited, inherited, 0, 0, from, to};
     } else {
       LineProof proof;
       ScoreCandidates(choice->table, p, twin, bound, choice->rule, scores, &proof);

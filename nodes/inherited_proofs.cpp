@@ -136,7 +136,7 @@ void InheritProofs(InheritedProofs* proofs, const SegTable& table, CostRule rule
   // thread chose there after this list's parent.
   if (legacy.count == 0 || legacy.count < count - count / 8) return;
   int64_t bytes = static_cast<int64_t>(most) * (sizeof(InheritedProofs::Ends) + 3 * sizeof(int32_t)) +
-                  static_cast<int64_t>(count) * 3 * sizeof(int32_t) +
+                  static_cast<int64_t>(count) * 5 * sizeof(int32_t) +
                   static_cast<int64_t>(legacy.count) * 2 * sizeof(int32_t);
   if (bytes > INT32_MAX) return;
   void* block = std::malloc(static_cast<size_t>(bytes));
@@ -149,7 +149,9 @@ void InheritProofs(InheritedProofs* proofs, const SegTable& table, CostRule rule
   int32_t* addedSoFar = removedSoFar + most;
   int32_t* least = addedSoFar + most;
   int32_t* removedTo = least + count;
-  int32_t* parentOf = removedTo + count;
+  int32_t* reachedFrom = removedTo + count;
+  int32_t* reachedTo = reachedFrom + count;
+  int32_t* parentOf = reachedTo + count;
   // By earlier seg: how many segs of this list come at or before it.
   int32_t* before = parentOf + count;
 
@@ -212,10 +214,18 @@ void InheritProofs(InheritedProofs* proofs, const SegTable& table, CostRule rule
     if (value <= INT32_MIN) continue;
     least[j] = static_cast<int32_t>(value);
     removedTo[j] = gone;
+    // Where in this list the cost is reached: after the last seg at or
+    // before the earlier stopFrom seg at the earliest, after the seg that
+    // follows the last one at or before the earlier stopTo seg at the
+    // latest (the next seg when that one is the candidate itself).
+    reachedFrom[j] = before[legacy.stopFrom[i]] - 1;
+    reachedTo[j] = before[legacy.stopTo[i]] < count ? before[legacy.stopTo[i]] : count - 1;
   }
   proofs->block = block;
   proofs->least = least;
   proofs->removedTo = removedTo;
+  proofs->reachedFrom = reachedFrom;
+  proofs->reachedTo = reachedTo;
   proofs->removedEnds = removedEnds;
 }
 

@@ -30,6 +30,10 @@ struct InheritedProofs {
   // with them.
   int32_t* least = nullptr;
   int32_t* removedTo = nullptr;
+  // By seg index: the segs of this list after one of which that least is
+  // reached, for the proofs this choice hands on in turn.
+  int32_t* reachedFrom = nullptr;
+  int32_t* reachedTo = nullptr;
   struct Ends {
     int32_t x1, y1, x2, y2;
   };

@@ -288,52 +288,79 @@ std::vector<BuildSeg> DeriveList(std::mt19937& random, const std::vector<BuildSe
   return later;
 }
 
+// The running cost of candidate p after each seg of the list, plainly;
+// INT32_MIN at the candidate's own place, where none is taken.
+std::vector<int32_t> PlainCosts(const std::vector<BuildSeg>& segs, size_t p, CostRule rule) {
+  std::vector<int32_t> costs;
+  for (size_t last = 0; last < segs.size(); last++) {
+    costs.push_back(last == p ? INT32_MIN : PlainCostAfter(segs, p, last, rule));
+  }
+  return costs;
+}
+
 // What stopped scans of one list prove for a list derived from it holds
-// for every candidate, plainly: its peak over the derived list is at least
-// the inherited least. Scans stopped against bounds below their peaks, twin
-// pairs scored together as the choice scores them.
+// for every candidate, plainly: its running cost after one of the segs the
+// proof names is at least the inherited least. Scans stopped against bounds
+// below their peaks, twin pairs scored together as the choice scores them;
+// then the derived list's own scores, proven or scanned, handed on to a
+// list derived from it in turn.
 TEST_F(ChoiceTest, InheritedProofsHoldOnDerivedLists) {
   std::mt19937 random(4242);
-  int checked = 0;
-  for (int round = 0; round < 240; round++) {
-    std::vector<BuildSeg> earlier = RandomLevel(random, 2 + round % 9, round % 2 ? 2000 : 300);
-    if (earlier.size() < 8) continue;
+  int checked = 0, handedOn = 0;
+  for (int round = 0; round < 160; round++) {
+    std::vector<BuildSeg> segs = RandomLevel(random, 2 + round % 9, round % 2 ? 600 : 300);
+    if (segs.size() < 8 || segs.size() > 300) continue;
     CostRule rule = {static_cast<int32_t>(random() % 49), round % 4 != 0};
-    SegList list = ListOf(earlier);
+    std::vector<CandidateScore> scores(segs.size());
+    SegList list = ListOf(segs);
     SegTable table;
     FillSegTable(&table, list);
-    std::vector<CandidateScore> scores(earlier.size());
     for (int32_t p = 0; p < list.count; p++) {
       bool twin = IsTwinPair(table, p) && !(p > 0 && IsTwinPair(table, p - 1));
-      int32_t peak = PlainScore(earlier, static_cast<size_t>(p + twin), rule).peak;
+      int32_t peak = PlainScore(segs, static_cast<size_t>(p + twin), rule).peak;
       CandidateScore pair[2];
       ScoreCandidates(table, p, twin, peak - static_cast<int32_t>(random() % 60), rule, pair);
       scores[p] = pair[0];
       if (twin) scores[++p] = pair[1];
     }
-    KeepChoiceLegacy(table, scores.data(), list.count);
-    ReleaseSegTable(&table);
-    ReleaseSegList(&list);
-
-    std::vector<BuildSeg> later = DeriveList(random, earlier);
-    if (later.size() < 2) continue;
-    list = ListOf(later);
-    FillSegTable(&table, list);
-    InheritedProofs proofs;
-    InheritProofs(&proofs, table, rule);
-    for (int32_t c = 0; proofs.block != nullptr && c < list.count; c++) {
-      int32_t least = InheritedLeast(proofs, table, c, INT32_MIN + 1, rule);
-      if (least == INT32_MIN) continue;
-      ASSERT_GE(PlainScore(later, static_cast<size_t>(c), rule).peak, least)
-          << "round " << round << " seg " << c;
-      checked++;
+    for (int generation = 0; generation < 2; generation++) {
+      KeepChoiceLegacy(table, scores.data(), list.count);
+      ReleaseSegTable(&table);
+      ReleaseSegList(&list);
+      segs = DeriveList(random, segs);
+      scores.assign(segs.size(), CandidateScore{});
+      list = ListOf(segs);
+      FillSegTable(&table, list);
+      InheritedProofs proofs;
+      InheritProofs(&proofs, table, rule);
+      for (int32_t c = 0; c < list.count; c++) {
+        int32_t least =
+            proofs.block != nullptr ? InheritedLeast(proofs, table, c, INT32_MIN + 1, rule) : INT32_MIN;
+        if (least != INT32_MIN) {
+          std::vector<int32_t> costs = PlainCosts(segs, static_cast<size_t>(c), rule);
+          int32_t from = proofs.reachedFrom[c], to = proofs.reachedTo[c];
+          ASSERT_GE(*std::max_element(costs.begin() + from, costs.begin() + to + 1), least)
+              << "round " << round << " generation " << generation << " seg " << c;
+          checked++;
+          handedOn += generation;
+          if (random() % 2) {
+            scores[c] = {true, least, least, 0, 0, from, to};
+            continue;
+          }
+        }
+        CandidateScore single[2];
+        int32_t peak = PlainScore(segs, static_cast<size_t>(c), rule).peak;
+        ScoreCandidates(table, c, false, peak - static_cast<int32_t>(random() % 60), rule, single);
+        scores[c] = single[0];
+      }
+      ReleaseInheritedProofs(&proofs);
     }
-    ReleaseInheritedProofs(&proofs);
     ReleaseSegTable(&table);
     ReleaseSegList(&list);
   }
   DropChoiceLegacy();
   EXPECT_GT(checked, 10000);
+  EXPECT_GT(handedOn, 3000);
 
   // Cuts taken away: a wall stopped by the walls it cuts, which the later
   // list no longer holds, proves nothing there.
