@@ -3,6 +3,7 @@
 // panels are the only places that know about the terminal.
 #include "console/console.h"
 
+#include <fcntl.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -67,8 +68,20 @@ void WindowSize(int* columns, int* rows) {
 
 bool StartLog(const char* path) {
   LogMode = true;
-  LogFile = std::fopen(path, "w");
-  if (LogFile == nullptr) return false;
+  // An earlier log is cut to one byte, which the first line overwrites,
+  // rather than emptied: a file emptied and written again is flushed to
+  // disk when it is closed (ext4 does so, to keep the new contents across
+  // a crash), which cost about 0.2 ms a run here.
+  int fd = open(path, O_WRONLY | O_CREAT, 0666);
+  if (fd < 0) return false;
+  if (ftruncate(fd, 1) != 0) {
+    // Not a regular file (a pipe, a terminal): nothing to cut.
+  }
+  LogFile = fdopen(fd, "w");
+  if (LogFile == nullptr) {
+    close(fd);
+    return false;
+  }
   std::setvbuf(LogFile, nullptr, _IONBF, 0);
   LogDescriptor = fileno(LogFile);
   return true;
