@@ -20,17 +20,7 @@ bool SameKey(const SegKey& a, const SegKey& b) {
   return a.x1 == b.x1 && a.y1 == b.y1 && a.x2 == b.x2 && a.y2 == b.y2 && a.direction == b.direction;
 }
 
-uint32_t HashKey(const SegKey& key) {
-  uint64_t h = static_cast<uint64_t>(static_cast<uint32_t>(key.x1)) * 0x9E3779B97F4A7C15ull ^
-               static_cast<uint64_t>(static_cast<uint32_t>(key.y1)) * 0xC2B2AE3D27D4EB4Full ^
-               static_cast<uint64_t>(static_cast<uint32_t>(key.x2)) * 0x165667B19E3779F9ull ^
-               static_cast<uint64_t>(static_cast<uint32_t>(key.y2)) * 0x27D4EB2F165667C5ull ^
-               static_cast<uint64_t>(key.direction);
-  return static_cast<uint32_t>(h ^ h >> 31);
-}
-
-// The earlier list: its segs, where each one's scan stopped, and a hash
-// table of its segs by key.
+// The earlier list: its segs and where each one's scan stopped.
 struct Legacy {
   void* block = nullptr;
   int32_t count = 0;
@@ -38,27 +28,25 @@ struct Legacy {
   int32_t* least = nullptr;  // INT32_MIN: the scan did not stop, or was not made
   int32_t* stopFrom = nullptr;
   int32_t* stopTo = nullptr;
-  int32_t* slots = nullptr;  // seg indexes, -1 where free
-  int32_t slotCount = 0;
 
   ~Legacy() { std::free(block); }
 };
 
 thread_local Legacy legacy;
 
-int32_t SlotsFor(int32_t count) {
-  int32_t slots = 16;
-  while (slots < 2 * count) slots *= 2;
-  return slots;
-}
+// How far ahead of the next unmatched earlier seg a seg is looked for: a
+// run of segs taken away (a room peeled off) is rarely longer, and a seg
+// not found within it counts as put in.
+const int32_t MatchReach = 64;
 
-int32_t FindSeg(const Legacy& kept, const SegKey& key) {
-  int32_t mask = kept.slotCount - 1;
-  for (int32_t slot = static_cast<int32_t>(HashKey(key) & static_cast<uint32_t>(mask));;
-       slot = (slot + 1) & mask) {
-    int32_t index = kept.slots[slot];
-    if (index < 0 || SameKey(kept.keys[index], key)) return index;
+// The earlier seg at or after `from`, within reach, that is the same as
+// `key`; -1 when there is none.
+int32_t FindSeg(const Legacy& kept, const SegKey& key, int32_t from) {
+  int32_t end = from + MatchReach < kept.count ? from + MatchReach : kept.count;
+  for (int32_t i = from; i < end; i++) {
+    if (SameKey(kept.keys[i], key)) return i;
   }
+  return -1;
 }
 
 // More changes than this and too little is inherited to pay for the search.
@@ -72,9 +60,8 @@ void DropChoiceLegacy() {
 }
 
 void KeepChoiceLegacy(const SegTable& table, const CandidateScore* scores, int32_t scored) {
-  int32_t count = table.count, slotCount = SlotsFor(count);
-  int64_t bytes = static_cast<int64_t>(count) * (sizeof(SegKey) + 3 * sizeof(int32_t)) +
-                  static_cast<int64_t>(slotCount) * sizeof(int32_t);
+  int32_t count = table.count;
+  int64_t bytes = static_cast<int64_t>(count) * (sizeof(SegKey) + 3 * sizeof(int32_t));
   if (bytes > INT32_MAX) {
     DropChoiceLegacy();
     return;
@@ -91,10 +78,6 @@ void KeepChoiceLegacy(const SegTable& table, const CandidateScore* scores, int32
   legacy.least = reinterpret_cast<int32_t*>(legacy.keys + count);
   legacy.stopFrom = legacy.least + count;
   legacy.stopTo = legacy.stopFrom + count;
-  legacy.slots = legacy.stopTo + count;
-  legacy.slotCount = slotCount;
-  for (int32_t i = 0; i < slotCount; i++) legacy.slots[i] = -1;
-  int32_t mask = slotCount - 1;
   for (int32_t i = 0; i < count; i++) {
     SegKey key = KeyOf(table.segs[i]);
     legacy.keys[i] = key;
@@ -102,11 +85,6 @@ void KeepChoiceLegacy(const SegTable& table, const CandidateScore* scores, int32
     legacy.least[i] = stopped ? scores[i].peak : INT32_MIN;
     legacy.stopFrom[i] = stopped ? scores[i].stopFrom : 0;
     legacy.stopTo[i] = stopped ? scores[i].stopTo : count - 1;
-    int32_t slot = static_cast<int32_t>(HashKey(key) & static_cast<uint32_t>(mask));
-    while (legacy.slots[slot] >= 0 && !SameKey(legacy.keys[legacy.slots[slot]], key))
-      slot = (slot + 1) & mask;
-    // A seg that appears twice keeps its first place.
-    if (legacy.slots[slot] < 0) legacy.slots[slot] = i;
   }
 }
 
@@ -128,13 +106,15 @@ static int64_t MostLoss(int32_t removed, int32_t added, int64_t cutWeight, bool 
 
 // The segs of the list are matched with the earlier list's in order: a seg
 // found further on passes over the earlier segs between, which were taken
-// away; a seg not found, or found behind, was put in.
+// away; a seg not found was put in.
 void InheritProofs(InheritedProofs* proofs, const SegTable& table, CostRule rule) {
   *proofs = InheritedProofs();
   int32_t count = table.count, most = MostChanges(count);
   // A list much shorter than this one comes from a subtree beside it: the
   // thread chose there after this list's parent.
   if (legacy.count == 0 || legacy.count < count - count / 8) return;
+  // At least the difference in length was taken away.
+  if (legacy.count - count > most) return;
   int64_t bytes = static_cast<int64_t>(most) * (sizeof(InheritedProofs::Ends) + 3 * sizeof(int32_t)) +
                   static_cast<int64_t>(count) * 5 * sizeof(int32_t) +
                   static_cast<int64_t>(legacy.count) * 2 * sizeof(int32_t);
@@ -171,7 +151,7 @@ void InheritProofs(InheritedProofs* proofs, const SegTable& table, CostRule rule
     return true;
   };
   for (int32_t j = 0; j < count; j++) {
-    int32_t i = FindSeg(legacy, KeyOf(table.segs[j]));
+    int32_t i = FindSeg(legacy, KeyOf(table.segs[j]), next);
     if (i >= next) {
       if (!removeUpTo(i, j)) break;
       before[i] = j + 1;
