@@ -43,10 +43,11 @@ static const int32_t ProvingWeightTurbo = 40;
 // Shorter lists neither inherit proofs nor leave them: their choice takes
 // less time than matching the lists.
 static const int32_t InheritingListMinimum = 65;
-// The least weight at which proofs are handed on, in Final mode only:
-// measured on the Freedoom levels, below it and in Turbo mode the matching
-// costs more than the proofs save.
-static const int32_t InheritingWeight = 24;
+// The least weights at which proofs are handed on, measured on the
+// Freedoom levels: below them matching the lists costs more than the
+// proofs save.
+static const int32_t InheritingWeightFinal = 12;
+static const int32_t InheritingWeightTurbo = 24;
 // Longer lists are not kept: near the root the lists divide about evenly
 // and leave little to inherit, and the kept copy would add to the peak
 // memory.
@@ -305,7 +306,7 @@ bool JoinChoiceAhead() { return JoinOpenChoice(&openChoices[AheadSlot]); }
 bool JoinRecursionChoice() { return JoinOpenChoice(&openChoices[RecursionSlot]); }
 
 static bool IsInheriting(const Choice& choice) {
-  return choice.rule.final && choice.rule.weight >= InheritingWeight &&
+  return choice.rule.weight >= (choice.rule.final ? InheritingWeightFinal : InheritingWeightTurbo) &&
          choice.table.count >= InheritingListMinimum && choice.table.count <= InheritingListMaximum;
 }
 

@@ -393,18 +393,19 @@ TEST_F(ChoiceTest, InheritedProofsHoldOnDerivedLists) {
   DropChoiceLegacy();
 }
 
-// Choices down a chain of lists, each the last with a few segs peeled off
-// or cut, in Final mode at the weights that hand proofs on: the plain
-// scan's choice every time.
+// Choices down a chain of lists, each the last with a few segs peeled
+// off, in both modes at the weights that hand proofs on: the plain scan's
+// choice every time.
 TEST_F(ChoiceTest, PeeledListsChooseAsThePlainScan) {
   std::mt19937 random(1509);
-  FinalMode = true;
   int steps = 0;
-  for (int round = 0; round < 6; round++) {
+  for (int round = 0; round < 8; round++) {
+    FinalMode = round % 2 == 0;
     ModeNumber = static_cast<int16_t>(24 + random() % 25);
     std::vector<BuildSeg> segs = RandomLevel(random, 3 + round, 2000);
     for (int step = 0; step < 10 && segs.size() > 70; step++) {
-      ASSERT_EQ(Choose(segs), PlainChoose(segs, {ModeNumber, true})) << "round " << round << " step " << step;
+      ASSERT_EQ(Choose(segs), PlainChoose(segs, {ModeNumber, FinalMode}))
+          << "round " << round << " step " << step;
       std::vector<BuildSeg> peeled;
       for (const BuildSeg& seg : segs) {
         if (random() % 40 != 0) peeled.push_back(seg);
