@@ -196,16 +196,6 @@ __attribute__((noinline)) static bool AddOnLine(const SegTable& table, const Sca
   return true;
 }
 
-bool AreTwins(const BuildSeg& a, const BuildSeg& b) {
-  bool reversed = b.x1 == a.x2 && b.y1 == a.y2 && b.x2 == a.x1 && b.y2 == a.y1;
-  bool opposite = (a.direction == 0 && b.direction == 1) || (a.direction == 1 && b.direction == 0);
-  return reversed && opposite;
-}
-
-bool IsTwinPair(const SegTable& table, int32_t first) {
-  return first + 1 < table.count && AreTwins(table.segs[first], table.segs[first + 1]);
-}
-
 // The candidates' own positions. A single candidate counts itself on the
 // right without a cost update. For a twin pair (first, first + 1), each
 // tests the other as a collinear seg of the other direction, on its left:

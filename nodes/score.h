@@ -29,11 +29,8 @@ struct CandidateScore {
   int32_t stopFrom, stopTo;
 };
 
-// True when seg b is seg a reversed, with the other direction flag: the
-// two sides of one linedef, as the list keeps them.
-bool AreTwins(const BuildSeg& a, const BuildSeg& b);
 // True when seg first + 1 of the table is the twin of seg first.
-bool IsTwinPair(const SegTable& table, int32_t first);
+inline bool IsTwinPair(const SegTable& table, int32_t first) { return table.twinNext[first] != 0; }
 
 // What stopped candidates show of every other seg on their line: its
 // running cost after the seg at `position` (unless that seg is itself) is

@@ -22,6 +22,14 @@ struct BuildSeg {
   int16_t offset;     // distance from the start of the linedef side
 };
 
+// True when seg b is seg a reversed, with the other direction flag: the
+// two sides of one linedef, as the list keeps them.
+inline bool AreTwins(const BuildSeg& a, const BuildSeg& b) {
+  bool reversed = b.x1 == a.x2 && b.y1 == a.y2 && b.x2 == a.x1 && b.y2 == a.y1;
+  bool opposite = (a.direction == 0 && b.direction == 1) || (a.direction == 1 && b.direction == 0);
+  return reversed && opposite;
+}
+
 // A seg list is a block of segs in list order. It belongs to whoever holds
 // it; a division copies its segs into two new lists and releases it.
 struct SegList {

@@ -61,7 +61,7 @@ static bool Fill(SegTable* table, SegList list, bool mayFail) {
   int32_t leaves = BlocksOfLevel(list.count, table->span[0]);
   int32_t padded = list.count + 1;
   int64_t bytes = static_cast<int64_t>(padded) * 4 * 8 +
-                  static_cast<int64_t>(boxCount) * (sizeof(SegBox) + 4) + leaves + 16;
+                  static_cast<int64_t>(boxCount) * (sizeof(SegBox) + 4) + leaves + list.count + 16;
   table->fromLibrary = mayFail;
   table->block = AllocScratch(static_cast<int32_t>((bytes + 15) / 16), 16, mayFail);
   if (table->block == nullptr) return false;
@@ -81,6 +81,7 @@ static bool Fill(SegTable* table, SegList list, bool mayFail) {
     counts += BlocksOfLevel(list.count, table->span[level]);
   }
   table->leafDirections = reinterpret_cast<uint8_t*>(counts);
+  table->twinNext = table->leafDirections + leaves;
   table->segs = list.segs;
   table->count = list.count;
 
@@ -90,6 +91,7 @@ static bool Fill(SegTable* table, SegList list, bool mayFail) {
     table->y1[i] = seg.y1;
     table->x2[i] = seg.x2;
     table->y2[i] = seg.y2;
+    table->twinNext[i] = i + 1 < list.count && AreTwins(seg, list.segs[i + 1]) ? 1 : 0;
   }
   table->x1[list.count] = table->y1[list.count] = table->x2[list.count] = table->y2[list.count] = 0;
   for (int32_t b = 0; b < leaves; b++) {

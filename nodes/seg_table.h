@@ -32,6 +32,7 @@ struct SegTable {
   double* x2;
   double* y2;
   uint8_t* leafDirections;  // bit i: seg i of the leaf runs against its linedef
+  uint8_t* twinNext;        // by seg: 1 when the next seg is its twin (AreTwins)
   int32_t levelCount;
   int32_t shift[ScanMaxLevels];  // a block of each level holds 1 << shift segs
   int32_t span[ScanMaxLevels];
