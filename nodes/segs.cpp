@@ -13,12 +13,26 @@
 // unit low (south is 49151, not 49152); the output depends on exactly this.
 static const long double AngleScale = 10430.378350470453131748627129L;
 
-uint16_t ComputeAngle(int32_t dx, int32_t dy) {
-  // A seg of zero length has no direction; nothing downstream reads it.
-  if (dx == 0 && dy == 0) return 0;
+static uint16_t AngleOfDirection(int32_t dx, int32_t dy) {
   long double a = atan2l(static_cast<long double>(dy), static_cast<long double>(dx)) * AngleScale;
   if (a < 0) a += 65536.0L;
   return static_cast<uint16_t>(static_cast<int32_t>(a));
+}
+
+// Along an axis the arc tangent is 0, pi/2, pi or -pi/2 whatever the length
+// (atan2l(0, x) is +0 or pi for x > 0 or x < 0, atan2l(y, 0) is pi/2 or
+// -pi/2 for y > 0 or y < 0), so those angles are worked out once.
+static const uint16_t EastAngle = AngleOfDirection(1, 0);
+static const uint16_t NorthAngle = AngleOfDirection(0, 1);
+static const uint16_t WestAngle = AngleOfDirection(-1, 0);
+static const uint16_t SouthAngle = AngleOfDirection(0, -1);
+
+uint16_t ComputeAngle(int32_t dx, int32_t dy) {
+  // A seg of zero length has no direction; nothing downstream reads it.
+  if (dx == 0 && dy == 0) return 0;
+  if (dy == 0) return dx > 0 ? EastAngle : WestAngle;
+  if (dx == 0) return dy > 0 ? NorthAngle : SouthAngle;
+  return AngleOfDirection(dx, dy);
 }
 
 // Fills one seg from the linedef, running from vertex `from` to vertex `to`.
