@@ -88,7 +88,7 @@ static int32_t CountBits(uint32_t bits) { return bitCounts.of[bits]; }
 // them. While that stays below the bound, that is all the scan needs: the
 // peak it keeps may lie above the true largest running cost, never above
 // the bound. Only otherwise are the running costs followed seg by seg.
-static inline void ScanSegs(const SegTable& table, const ScanLine& scan, int32_t from, int32_t to,
+__attribute__((always_inline)) static inline void ScanSegs(const SegTable& table, const ScanLine& scan, int32_t from, int32_t to,
                             CostRule rule, RunningCost* run) {
   if (from >= to) return;
   SideBits sides = SidesOfSegs(table, scan, from, to);
