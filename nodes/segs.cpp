@@ -1,5 +1,7 @@
 // Segs creation: one seg per used side of every linedef, and the binary
 // angle of a direction.
+#include <emmintrin.h>
+
 #include <cmath>
 
 #include "console/console.h"
@@ -91,22 +93,36 @@ SegList CreateSegs() {
   return list;
 }
 
+// The four end point coordinates of every seg side by side, x1 y1 x2 y2,
+// compared four at a time.
+static __m128i MinOf(__m128i a, __m128i b) {
+  __m128i aLarger = _mm_cmpgt_epi32(a, b);
+  return _mm_or_si128(_mm_and_si128(aLarger, b), _mm_andnot_si128(aLarger, a));
+}
+
+static __m128i MaxOf(__m128i a, __m128i b) {
+  __m128i aLarger = _mm_cmpgt_epi32(a, b);
+  return _mm_or_si128(_mm_and_si128(aLarger, a), _mm_andnot_si128(aLarger, b));
+}
+
 Bounds ComputeBounds(SegList list) {
   Bounds box = {0, 0, 0, 0};
   if (list.count == 0) return box;
-  box.MinX = box.MaxX = list.segs[0].x1;
-  box.MinY = box.MaxY = list.segs[0].y1;
-  for (int32_t i = 0; i < list.count; i++) {
+  const BuildSeg& first = list.segs[0];
+  __m128i low = _mm_set_epi32(first.y2, first.x2, first.y1, first.x1), high = low;
+  for (int32_t i = 1; i < list.count; i++) {
     const BuildSeg& seg = list.segs[i];
-    if (seg.x1 < box.MinX) box.MinX = seg.x1;
-    if (seg.x1 > box.MaxX) box.MaxX = seg.x1;
-    if (seg.y1 < box.MinY) box.MinY = seg.y1;
-    if (seg.y1 > box.MaxY) box.MaxY = seg.y1;
-    if (seg.x2 < box.MinX) box.MinX = seg.x2;
-    if (seg.x2 > box.MaxX) box.MaxX = seg.x2;
-    if (seg.y2 < box.MinY) box.MinY = seg.y2;
-    if (seg.y2 > box.MaxY) box.MaxY = seg.y2;
+    __m128i ends = _mm_set_epi32(seg.y2, seg.x2, seg.y1, seg.x1);
+    low = MinOf(low, ends);
+    high = MaxOf(high, ends);
   }
+  // Start and end points together: lanes 0 and 2 hold x, 1 and 3 hold y.
+  low = MinOf(low, _mm_shuffle_epi32(low, _MM_SHUFFLE(1, 0, 3, 2)));
+  high = MaxOf(high, _mm_shuffle_epi32(high, _MM_SHUFFLE(1, 0, 3, 2)));
+  box.MinX = _mm_cvtsi128_si32(low);
+  box.MinY = _mm_cvtsi128_si32(_mm_shuffle_epi32(low, _MM_SHUFFLE(1, 1, 1, 1)));
+  box.MaxX = _mm_cvtsi128_si32(high);
+  box.MaxY = _mm_cvtsi128_si32(_mm_shuffle_epi32(high, _MM_SHUFFLE(1, 1, 1, 1)));
   return box;
 }
 

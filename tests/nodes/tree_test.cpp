@@ -1,6 +1,8 @@
 // The tree recursion, the leaf test, subsectors and the flattened NODES.
+#include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <random>
 #include <string>
 
 #include "nodes/axis.h"
@@ -233,6 +235,30 @@ TEST_F(TreeTest, BoundsCoverStartAndEndPoints) {
   EXPECT_EQ(box.MaxX, 30);
   EXPECT_EQ(box.MinY, -9);
   EXPECT_EQ(box.MaxY, 7);
+
+  // Against the plain loop, on lists of one seg and more across the whole
+  // coordinate range.
+  std::mt19937 random(99);
+  std::uniform_int_distribution<int32_t> coordinate(-32768, 32767);
+  for (int round = 0; round < 500; round++) {
+    std::vector<BuildSeg> many;
+    for (int i = 0, n = 1 + round % 37; i < n; i++) {
+      many.push_back(
+          SegBetween(coordinate(random), coordinate(random), coordinate(random), coordinate(random)));
+    }
+    Bounds plain = {many[0].x1, many[0].x1, many[0].y1, many[0].y1};
+    for (const BuildSeg& seg : many) {
+      plain.MinX = std::min({plain.MinX, seg.x1, seg.x2});
+      plain.MaxX = std::max({plain.MaxX, seg.x1, seg.x2});
+      plain.MinY = std::min({plain.MinY, seg.y1, seg.y2});
+      plain.MaxY = std::max({plain.MaxY, seg.y1, seg.y2});
+    }
+    Bounds fast = ComputeBounds(SegList{many.data(), static_cast<int32_t>(many.size())});
+    ASSERT_EQ(fast.MinX, plain.MinX) << "round " << round;
+    ASSERT_EQ(fast.MaxX, plain.MaxX) << "round " << round;
+    ASSERT_EQ(fast.MinY, plain.MinY) << "round " << round;
+    ASSERT_EQ(fast.MaxY, plain.MaxY) << "round " << round;
+  }
 }
 
 BuildNode* NodeWith(BuildNode* right, BuildNode* left, uint16_t rightSub, uint16_t leftSub, int16_t x) {
