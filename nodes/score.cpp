@@ -34,7 +34,11 @@ struct RunningCost {
   int32_t along, near;
 };
 
-static int32_t Penalty(int32_t tested, bool final) { return final ? 2 * tested / 3 : tested; }
+// Counts of tested segs are never negative: the division is unsigned, a
+// shorter instruction sequence.
+static int32_t Penalty(int32_t tested, bool final) {
+  return final ? static_cast<int32_t>(2 * static_cast<uint32_t>(tested) / 3) : tested;
+}
 
 // Side bits of the segs from..to-1 (at most one leaf block), bit i for seg
 // from + i: an end point strictly left of the line, or strictly right. Two
@@ -88,8 +92,9 @@ static int32_t CountBits(uint32_t bits) { return bitCounts.of[bits]; }
 // them. While that stays below the bound, that is all the scan needs: the
 // peak it keeps may lie above the true largest running cost, never above
 // the bound. Only otherwise are the running costs followed seg by seg.
-__attribute__((always_inline)) static inline void ScanSegs(const SegTable& table, const ScanLine& scan, int32_t from, int32_t to,
-                            CostRule rule, RunningCost* run) {
+__attribute__((always_inline)) static inline void ScanSegs(const SegTable& table, const ScanLine& scan,
+                                                           int32_t from, int32_t to, CostRule rule,
+                                                           RunningCost* run) {
   if (from >= to) return;
   SideBits sides = SidesOfSegs(table, scan, from, to);
   for (uint32_t cuts = sides.left & sides.right; cuts != 0; cuts &= cuts - 1) {
