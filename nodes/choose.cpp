@@ -314,7 +314,7 @@ static bool IsInheriting(const Choice& choice) {
 static void KeepLegacy(Choice* choice) {
   ReleaseInheritedProofs(&choice->inherited);
   if (IsInheriting(*choice)) {
-    KeepChoiceLegacy(choice->table, choice->scores, ChunkStart(*choice, choice->nextChunk));
+    KeepChoiceLegacy(choice->table, choice->scores, ChunkStart(*choice, choice->nextChunk), choice->rule);
   }
 }
 

@@ -24,6 +24,7 @@ bool SameKey(const SegKey& a, const SegKey& b) {
 struct Legacy {
   void* block = nullptr;
   int32_t count = 0;
+  CostRule rule = {0, false};  // the costs below are running costs under it
   SegKey* keys = nullptr;
   int32_t* least = nullptr;  // INT32_MIN: the scan did not stop, or was not made
   int32_t* stopFrom = nullptr;
@@ -59,7 +60,7 @@ void DropChoiceLegacy() {
   legacy = Legacy();
 }
 
-void KeepChoiceLegacy(const SegTable& table, const CandidateScore* scores, int32_t scored) {
+void KeepChoiceLegacy(const SegTable& table, const CandidateScore* scores, int32_t scored, CostRule rule) {
   int32_t count = table.count;
   int64_t bytes = static_cast<int64_t>(count) * (sizeof(SegKey) + 3 * sizeof(int32_t));
   if (bytes > INT32_MAX) {
@@ -74,6 +75,7 @@ void KeepChoiceLegacy(const SegTable& table, const CandidateScore* scores, int32
   if (block != legacy.block) std::free(legacy.block);
   legacy.block = block;
   legacy.count = count;
+  legacy.rule = rule;
   legacy.keys = static_cast<SegKey*>(block);
   legacy.least = reinterpret_cast<int32_t*>(legacy.keys + count);
   legacy.stopFrom = legacy.least + count;
@@ -113,6 +115,8 @@ void InheritProofs(InheritedProofs* proofs, const SegTable& table, CostRule rule
   // A list much shorter than this one comes from a subtree beside it: the
   // thread chose there after this list's parent.
   if (legacy.count == 0 || legacy.count < count - count / 8) return;
+  // Costs under another rule prove nothing under this one.
+  if (legacy.rule.weight != rule.weight || legacy.rule.final != rule.final) return;
   // At least the difference in length was taken away.
   if (legacy.count - count > most) return;
   int64_t bytes = static_cast<int64_t>(most) * (sizeof(InheritedProofs::Ends) + 3 * sizeof(int32_t)) +

@@ -49,9 +49,9 @@ int32_t InheritedLeast(const InheritedProofs& proofs, const SegTable& table, int
                        CostRule rule);
 void ReleaseInheritedProofs(InheritedProofs* proofs);
 
-// Keeps what a finished choice found of its candidates for this thread's
-// next choice, in place of what it kept before. `scores` is by seg index,
-// and the first `scored` candidates were scored.
-void KeepChoiceLegacy(const SegTable& table, const CandidateScore* scores, int32_t scored);
+// Keeps what a finished choice under `rule` found of its candidates for
+// this thread's next choice, in place of what it kept before. `scores` is
+// by seg index, and the first `scored` candidates were scored.
+void KeepChoiceLegacy(const SegTable& table, const CandidateScore* scores, int32_t scored, CostRule rule);
 // Forgets this thread's kept list.
 void DropChoiceLegacy();

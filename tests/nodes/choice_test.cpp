@@ -324,7 +324,7 @@ TEST_F(ChoiceTest, InheritedProofsHoldOnDerivedLists) {
       if (twin) scores[++p] = pair[1];
     }
     for (int generation = 0; generation < 2; generation++) {
-      KeepChoiceLegacy(table, scores.data(), list.count);
+      KeepChoiceLegacy(table, scores.data(), list.count, rule);
       ReleaseSegTable(&table);
       ReleaseSegList(&list);
       segs = DeriveList(random, segs);
@@ -377,7 +377,7 @@ TEST_F(ChoiceTest, InheritedProofsHoldOnDerivedLists) {
   ScoreCandidates(table, 5, false, 100, rule, pair);
   ASSERT_TRUE(pair[0].stopped);
   scores[5] = pair[0];
-  KeepChoiceLegacy(table, scores.data(), 6);
+  KeepChoiceLegacy(table, scores.data(), 6, rule);
   ReleaseSegTable(&table);
   ReleaseSegList(&list);
   std::vector<BuildSeg> later(earlier.begin() + 5, earlier.end());
@@ -388,6 +388,9 @@ TEST_F(ChoiceTest, InheritedProofsHoldOnDerivedLists) {
   ASSERT_NE(proofs.block, nullptr);
   EXPECT_LE(InheritedLeast(proofs, table, 0, INT32_MIN + 1, rule), PlainScore(later, 0, rule).peak);
   ReleaseInheritedProofs(&proofs);
+  // Costs kept under one rule are not handed on under another.
+  InheritProofs(&proofs, table, CostRule{8, true});
+  EXPECT_EQ(proofs.block, nullptr);
   ReleaseSegTable(&table);
   ReleaseSegList(&list);
   DropChoiceLegacy();
