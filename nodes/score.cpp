@@ -340,11 +340,13 @@ void ScoreCandidates(const SegTable& table, int32_t first, bool twin, int32_t bo
   }
   bool pairLast = run.tested == own.testedAtPair;
   int32_t firstPeak = run.peak > own.firstCost ? run.peak : own.firstCost;
-  scores[0] = {firstPeak >= bound, firstPeak, pairLast ? own.firstCost : run.cost, run.left, run.right, 0,
-               table.count - 1};
+  // A first seg stopped here was stopped by its cost at the pair: where
+  // that stands is not kept.
+  const int32_t last = table.count - 1;
+  scores[0] = {
+      firstPeak >= bound, firstPeak, pairLast ? own.firstCost : run.cost, run.left, run.right, 0, last};
   if (twin) {
     int32_t twinPeak = run.peak > own.twinCost ? run.peak : own.twinCost;
-    scores[1] = {false, twinPeak,       pairLast ? own.twinCost : run.cost, run.right, run.left,
-                 0,     table.count - 1};
+    scores[1] = {false, twinPeak, pairLast ? own.twinCost : run.cost, run.right, run.left, 0, last};
   }
 }
