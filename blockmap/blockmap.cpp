@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The blockmap builder: lays a grid of 128-unit blocks over the level,
 // collects for every block the linedefs that pass through it and packs the
 // lists into the BLOCKMAP lump.

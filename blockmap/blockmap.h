@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The BLOCKMAP lump: a grid of 128-unit blocks, each with the linedefs that
 // pass through it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // BLOCKMAP soundness: format first, then coverage of every linedef with
 // exact integer geometry and a one-unit margin at block edges.
 #include "check/blockmap_check.h"

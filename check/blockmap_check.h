@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Checks a BLOCKMAP lump against the linedefs it was built for: the lump's
 // format, and that every linedef is listed in the blocks it passes through.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The BLOCKMAP of a level: its lists against the level's linedefs, and its
 // grid around them.
 #include <algorithm>

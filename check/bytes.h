@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Little-endian access to the records of stored lumps, for the level
 // checker: every field is read through these, never through pointer casts.
 #pragma once

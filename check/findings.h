@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What the level checker finds: one finding per problem or warning, each
 // tied to a lump and a record of it, and the way they are printed.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The level checker: reads the stored lumps of a level and tells whether
 // its BSP (SEGS, SSECTORS, NODES), VERTEXES and BLOCKMAP are sound, whatever
 // program built them; and, for this program's tests, whether a rebuilt

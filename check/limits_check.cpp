@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The original engine's limits: it reads vertex, linedef, sidedef, sector,
 // seg, subsector and node numbers, and the block list offsets of BLOCKMAP,
 // as signed 16-bit numbers, so a level past them is sound as data but

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // vortane-check: tells whether the nodes of the levels of a WAD are sound,
 // whichever program built them.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // One level of a WAD as the checker sees it: the ten lumps after the
 // marker, as stored, and their records decoded. Independent of the node
 // builder: nothing here reads or touches the builder's level in memory.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The checks of one decoded level, each on its own lumps; every problem
 // goes to the findings with its lump and record.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A rebuilt level against the WAD it was built from: everything the node
 // builder must keep is kept, the file is packed as this program writes it,
 // and then the partition is checked like any other.

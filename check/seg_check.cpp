@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // SEGS against LINEDEFS and SIDEDEFS: each seg along its side, and each
 // used side covered once.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // SSECTORS: each subsector a run of existing segs of one sector around a
 // convex area, and each seg in one subsector.
 #include <cmath>

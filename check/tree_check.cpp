@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // NODES: the tree from the root reaches every node and subsector once,
 // every seg lies on its side of the partition lines above it, and the
 // boxes hold what lies under them. The walk keeps its own stack, so that

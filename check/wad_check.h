@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The checker's whole entry on one WAD: the levels asked for, or every
 // level, each checked for soundness and reported line by line.
 #pragma once

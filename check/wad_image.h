@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A WAD file read whole into memory, for the level checker: the header, the
 // directory and the bytes, with every entry's data known to lie inside the
 // file. Nothing here ever writes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The screen: an ANSI/VT100 terminal driven by escape sequences on standard
 // output, with code page 437 characters written as UTF-8. This file and the
 // panels are the only places that know about the terminal.

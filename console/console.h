@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Screen, log and progress output. In screen mode the program owns an
 // 80x25 text screen; in log mode nothing is drawn and the messages meant for
 // the log go to VORTANE.LOG. Nothing outside console/ writes an escape

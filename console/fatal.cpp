@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The one way the program fails: report the message in its error frame and
 // end the process with exit code 10.
 #include <cstdarg>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // SIGINT, SIGTERM and SIGHUP end the run cleanly: the unfinished output is
 // removed (an earlier output stays), the terminal gets its mode, colours
 // and cursor back, a log ends with an error line, and the process then

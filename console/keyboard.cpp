@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // One key press, without echo. Nothing is awaited when standard input is
 // not a terminal (a pipe, a file, a map editor calling the program).
 #include <signal.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Allocation services that never return null: running out of memory ends
 // the run, so no caller checks a result.
 #include <sys/sysinfo.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The title panel drawn at start and the help screen shown when the program
 // is called without its arguments. Every row is first built as the 80 code
 // page 437 bytes it leaves on the screen; the drawing routines then write

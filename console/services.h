@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Fatal errors, memory and timing services. No routine of the program
 // returns an error: whatever cannot go on calls FatalError, which reports
 // the message and ends the process with exit code 10.

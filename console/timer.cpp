@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Phase timer in hundredths of a second. A monotonic clock keeps a phase
 // that spans midnight or a clock change from coming out negative.
 #include <ctime>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The pass over one level: loading, segs, tree and blockmap, each timed,
 // then the level's place in the output, with the screen and log lines in
 // their fixed order. A whole-file run makes this pass for every level.

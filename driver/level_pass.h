@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // One level from its loading line to its saved line: the stages in their
 // fixed order, their screen and log lines, and the phase times. A run
 // rebuilds one level, or every level of the file in directory order.

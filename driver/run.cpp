@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The run driver: reads the command line, draws the title panel or the help
 // screen (or writes plain lines where standard output is no terminal), opens
 // the files and rebuilds one level or every level of the input.

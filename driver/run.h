@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The run sequence: one pass from the command line to the output WAD.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Run settings and the parsing of the mode number and axis arguments.
 #include "driver/settings.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Run settings, fixed from the command line before the first stage runs.
 // The node builder's own settings (mode number, Turbo or Final, axis mode)
 // live with the node builder; the driver writes them from here.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Arbitrary bytes as the file of `vortane-check FILE`: the WAD read from
 // the bytes and every level checked, with the settings for any builder and
 // with this program's exact settings, and the first level compared with

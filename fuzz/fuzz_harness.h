@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Shared by the fuzz targets: one whole vortane run in log mode on bytes
 // given as the input file, the checks of its outcome, and the reset of
 // every subsystem between inputs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A valid directory around fuzzed LINEDEFS, SIDEDEFS, VERTEXES and SECTORS
 // (format in fuzz/level_input.h), so that inputs get past the WAD checks
 // into loading, the node builder and the blockmap. The first byte also

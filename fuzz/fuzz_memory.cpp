@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Every block that the allocation services hand out during a fuzz run is
 // recorded through their hooks, so that whatever is still held when a run
 // ends -- the level's arrays, the tree nodes, and the temporary lists that a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Arbitrary bytes as the input WAD of a whole run:
 //   vortane in.wad out.wad MAP01 -8 - L
 // A finding reproduces with exactly that command on the crash file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The input format of the fuzz_level target: a fixed directory around four
 // level lumps, so that every mutation lands in level data.
 //

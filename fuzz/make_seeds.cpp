@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Writes the seed corpora of the fuzz targets into two folders, made at fuzz
 // time so that no binary corpus is kept in the repository:
 //

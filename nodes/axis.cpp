@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Root partition by axis mode: instead of scoring every seg, a cut along one
 // axis is moved until about as many segs start on either side of it, and the
 // axis-parallel wall nearest that cut becomes the root partition.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Root partition placed from the level's shape (axis modes A, V and H).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Locks held only briefly by the node builder's threads. A thread that
 // finds one held tries again for a while before it sleeps: putting a thread
 // to sleep and waking it costs far more than the wait.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The choice of the partition seg: every seg of the list is tried as the
 // partition line against every other seg, and the one that balances the two
 // sides best with the fewest cuts wins.

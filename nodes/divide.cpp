@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The division of a seg list at a partition line: every seg goes to the
 // right (front) or the left (back) list, and a seg that crosses the line is
 // cut in two at the cut point, which becomes a new vertex of the level.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Seg angles, cut points and offsets go into the output lumps, and they are
 // computed in the x87 80-bit extended format: a 64-bit mantissa, rounded to
 // nearest. A long double of any other width (a plain double, or a 113-bit

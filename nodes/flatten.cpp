@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The finished tree written as the NODES records: numbered in post-order,
 // front subtree first, so that every node comes after both of its subtrees
 // and the root is the last record.

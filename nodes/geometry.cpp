@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The side test of a seg against the partition line, the cut point where a
 // seg crosses it, and the offset of a piece cut off a seg.
 #include <cmath>

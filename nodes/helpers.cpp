@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Helper threads kept waiting between jobs. The pool is made on first use
 // and never destroyed: its threads wait on its lock until the process ends,
 // so no destructor may run under them.

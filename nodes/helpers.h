@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Helper threads for the partition choice, started once and kept waiting
 // between choices, since a choice of a few hundred segs takes less time
 // than starting a thread.

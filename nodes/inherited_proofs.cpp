@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The list a thread's last long choice was made on, what its scans found,
 // and what a later list inherits from it.
 #include "nodes/inherited_proofs.h"

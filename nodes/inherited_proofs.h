@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Proofs handed from one partition choice to the next. A division keeps the
 // order of the segs, so the larger side of a node that peels a few segs off
 // its list is nearly the list itself: the same segs in the same order, with

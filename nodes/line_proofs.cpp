@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The line table of a seg list and the proofs kept by line.
 #include "nodes/line_proofs.h"
 

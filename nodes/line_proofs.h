@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Proofs shared between the candidates on one line. Segs on one line see
 // every other seg the same way, up to a swap of the sides, so what stopped
 // one candidate's scan shows a lower bound on the running cost of every

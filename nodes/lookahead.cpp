@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Choices made ahead of the tree recursion on a helper thread: the lists
 // to foresee, the verdicts, and the hand-over between the two threads.
 #include "nodes/lookahead.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Choices made ahead of the tree recursion, on a second core.
 //
 // The partition choice and the test for a convex list read nothing but the

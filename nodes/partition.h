@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Side test, cut points, offsets, the choice of a partition seg and the
 // division of a seg list.
 #pragma once

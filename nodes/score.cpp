@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Scoring a candidate partition line: the segs are tested in list order and
 // the running cost is followed, a whole block of segs at a time where the
 // block's box lies on one side of the line or along it, and otherwise the

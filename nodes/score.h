@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Scoring one candidate partition line against a seg list, as the choice of
 // the partition seg does it, laid out for speed.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Scratch blocks from the run's services or from the C library.
 #include "nodes/scratch.h"
 

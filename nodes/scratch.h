@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Memory for the node builder's own lists and tables. The lookahead thread
 // may not end the run: its blocks come from the C library, and a null block
 // gives its work up. The recursion's blocks come from the run's services,

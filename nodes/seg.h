@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The build seg: one directed piece of wall while the tree is built.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The seg table of the partition choice: a list's coordinates as doubles
 // for the side test, and the boxes and direction counts of its blocks.
 #include "nodes/seg_table.h"

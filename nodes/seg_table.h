@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What the partition choice reads of a seg list, laid out for its scan.
 #pragma once
 

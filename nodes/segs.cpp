@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Segs creation: one seg per used side of every linedef, and the binary
 // angle of a direction.
 #include <emmintrin.h>

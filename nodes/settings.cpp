@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The node builder's settings, at their start-up values.
 #include "nodes/settings.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // How the node builder chooses its partition lines. The run driver sets
 // these from the command line before the first stage runs; the node builder
 // only reads them.

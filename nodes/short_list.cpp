@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The choice on a short list: every candidate scored seg by seg in list
 // order, plainly, with the stop test after every seg. The blocks of the seg
 // table and their boxes cost more than they save on so few segs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The tree recursion: a seg list is divided until every piece is a convex
 // piece of one sector, which is written out as a subsector with its segs;
 // the finished tree is then numbered and written as the NODES records.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Tree recursion, subsectors and the flattened node tree: the seg list is
 // divided until every piece is a convex piece of one sector, each piece is
 // written out as a subsector with its segs, and the finished tree becomes

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-2.0-or-later
 """Writes samples/sample.wad: a small Doom-format level, MAP01, made for
 trying vortane out. Three sectors: a main room with a square pillar, a side
 room through a wide opening, and a raised triangular platform."""

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Output WAD assembly: the lumps before a level copied, the level's ten
 // lumps from memory, and so on for every level rebuilt; then the lumps after
 // the last one copied, and the directory. Every entry keeps its input name

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Little-endian record access. Every lump record is read and written
 // through these, never through pointer casts.
 #pragma once

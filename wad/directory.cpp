@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The input WAD: opening it, checking its header and directory against the
 // file's real size, and finding lumps by name.
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The level in memory and the helpers that grow and read it.
 #include "wad/level.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The level in memory: process-wide arrays with their counts and
 // capacities, filled by the loaders and extended by the builders.
 #pragma once

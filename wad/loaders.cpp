@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Level loading: the lumps of one level, read into Level. The old SEGS,
 // SSECTORS and NODES lumps are only measured, never read.
 #include <cstring>

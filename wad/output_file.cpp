@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Creating the output file: a temporary file beside the output path, so
 // that a run that fails never destroys an earlier output there.
 #include "wad/output_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The output file. It is written as a temporary file beside the output path
 // and renamed onto it only when the whole file is written, so a failed run
 // never destroys an earlier output.

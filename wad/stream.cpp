@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Checked stream primitives: every seek, read and write either succeeds in
 // full or ends the run with a message saying where it stopped.
 #include "wad/stream.h"

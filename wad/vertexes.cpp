@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Loading VERTEXES: only the vertexes that some linedef uses are kept, in
 // their input order, and the linedefs are renumbered to match.
 #include "console/console.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The input WAD: header, directory, lump lookup, and the checked stream
 // primitives that loading and output assembly use.
 #pragma once

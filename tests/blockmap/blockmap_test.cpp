@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The blockmap builder: exact lumps for small levels, the block count and
 // offset limits, edge placement on block boundaries, linedefs outside the
 // grid, and the row walk on random levels.

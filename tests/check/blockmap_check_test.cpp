@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The BLOCKMAP checker used by the real-level tests: sound lumps pass,
 // every kind of damage is named.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The level checker that the Freedoom sweeps rely on: it must accept a
 // sound hand-built level and catch each kind of damage on its own.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A sound hand-built level with its nodes and blockmap, as this program
 // writes it, for the tests of the level checker: each test damages a copy
 // and looks for the problem.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // vortane-check's settings: the layouts of other builders that are sound
 // pass, and what the game would trip on is still a problem; warnings for
 // the original engine's limits; nodes in other formats; deep trees.

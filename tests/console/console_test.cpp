@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Screen, log and progress output: what reaches the terminal, cell by cell,
 // and what reaches the log, byte by byte.
 #include "console/console.h"

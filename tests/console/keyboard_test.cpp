@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Waiting for a key: on a terminal one press is read without echo and the
 // terminal settings are restored; without a terminal nothing is awaited.
 #include <fcntl.h>

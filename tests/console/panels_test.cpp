@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The title panel and the help screen: the bytes of every row, and what the
 // drawing leaves on the terminal, characters and colours.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Fatal errors, memory and timing services.
 #include "console/services.h"
 

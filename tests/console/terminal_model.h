@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Test helpers for the console: capture what a piece of code writes to
 // standard output, and play those bytes on a model of an 80x25 ANSI terminal
 // to see which character and which colours end up in each cell.

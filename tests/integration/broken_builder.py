@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-2.0-or-later
 """A stand-in for vortane that writes a level the engine cannot play.
 
 Called like vortane (input.wad output.wad LEVEL mode axis L), it copies the

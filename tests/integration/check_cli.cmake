@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # vortane-check from the command line: help and version, unreadable files,
 # the Freedoom IWADs as shipped and rebuilt by other builders and by
 # vortane. Label: check.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-2.0-or-later
 """vortane-check as a user and a script meet it.
 
 Its command line, help and version; the exit status and the messages for

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-2.0-or-later
 """check_level catches damage to a real rebuilt level.
 
 Rebuilds one Freedoom level with vortane, checks that check_level passes it,

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Command-line tests: exit codes, the contents of VORTANE.LOG in log mode and
 # the files left behind, for completed and failed runs.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)

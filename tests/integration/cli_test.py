@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-2.0-or-later
 """Command-line tests: exit codes, the exact contents of VORTANE.LOG in log
 mode, and what is left in the working directory, for completed and failed
 runs.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-2.0-or-later
 """Plays a demo of the game on a level rebuilt by vortane.
 
 Extracts LEVEL from the IWAD, rebuilds it with vortane in log mode, checks it

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Engine demos: each demo of freedoom1.wad and freedoom2.wad is played by
 # chocolate-doom, headless, on its level as vortane rebuilt it. Label: demos.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)

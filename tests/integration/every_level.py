@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-2.0-or-later
 """Rebuilds every level of a whole WAD (turned into a PWAD) in one call, with
 the level argument *, and compares the output level by level with one-level
 runs of the same file: each level's marker and ten lumps byte for byte, every

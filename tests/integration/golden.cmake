@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The golden table: every output byte of the Freedoom levels in the sweep
 # modes, the Hexen conversions and the sample level, compared with the SHA-256
 # hashes in golden_outputs.txt. One test per source and mode, so that ctest -j

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-2.0-or-later
 """The golden table: the exact bytes vortane writes, held still.
 
 Every level of freedoom1.wad and freedoom2.wad in the eleven sweep modes,

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # `cmake --install` into a temporary prefix, the installed programs run on
 # the sample level, and the Debian package of the same files. Label: install.
 add_test(NAME install.prefix_and_package

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Interrupted runs: a signal during a long build (log mode, and screen mode
 # in tmux) or during the key wait after a fatal error leaves no temporary
 # output, keeps an earlier output and gives the terminal back; so does a

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-2.0-or-later
 """Interrupted runs leave nothing broken. SIGINT, SIGTERM or SIGHUP during a
 long build (log mode, and screen mode in a tmux pane) and during the key wait
 after a fatal error (screen mode) remove the temporary output, keep an

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-2.0-or-later
 """Rebuilds every level of a WAD with vortane in log mode and checks each one.
 
 For each level: extract it into a PWAD of its own, run

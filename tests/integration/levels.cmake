@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Freedoom level sweeps: every level of freedoom1.wad and freedoom2.wad is
 # extracted, rebuilt by vortane in log mode and checked with check_level,
 # once per building mode. One test per WAD and mode, so that ctest -j runs

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Hostile inputs: one test per case, each made by make_nasty and run by
 # nasty_run.sh, which checks the exit code, the exact log line, the input
 # and any earlier output kept, and no temporary file left behind.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Runs vortane in log mode on one hostile input made by make_nasty and checks
 # the whole outcome: exit code, the expected line in VORTANE.LOG, the input
 # untouched, an earlier output kept by a fatal error and replaced by a

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Terminal tests: vortane in a tmux pane of 80 x 25 cells; the screen it
 # leaves is read back and checked row by row, characters and colours.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)

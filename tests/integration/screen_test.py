@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-2.0-or-later
 """Terminal tests: vortane runs in a tmux pane of 80 x 25 cells, and the
 screen it leaves is read back with capture-pane, characters and colours, and
 checked row by row and column by column.

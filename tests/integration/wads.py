@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 """WAD files for the integration tests: written from (name, bytes) lumps and
 read back as such."""
 

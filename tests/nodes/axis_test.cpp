@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Root partition by axis mode: orientation, balancing of the cut, the
 // nearest-wall search and the division of the root list.
 

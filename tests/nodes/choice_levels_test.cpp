@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The partition choice on real levels: at every node of a few Freedoom
 // levels, built as the run builds them, the fast choice on one thread and
 // on several picks the plain scan's seg.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The fast scan of the partition choice against the plain one: block
 // counting, twin pairs and the early exits must not change a single choice.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Angles, the side test with its cut-point tolerance, cut points and the
 // offsets of cut-off pieces.
 #include <random>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Shared set-up of the node builder tests: a small level put straight into
 // Level, seg lists built by hand, and a check for fatal endings.
 #pragma once

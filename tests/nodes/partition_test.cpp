@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The choice of the partition seg in its two modes, and the division of a
 // list with its cuts.
 #include <random>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Segs creation: one seg per used side, in linedef order, with the sectors
 // and the angles of both directions.
 #include <cctype>

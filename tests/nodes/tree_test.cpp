@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The tree recursion, the leaf test, subsectors and the flattened NODES.
 #include <algorithm>
 #include <cctype>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "tests/support/check_report.h"
 
 std::vector<std::string> ReportLines(const std::string& level, const LevelReport& report) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The checker's findings as text lines, for tests that look for a message:
 // each line as vortane-check prints it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Builds small WAD files for tests: lumps in directory order, written as a
 // PWAD (or any identification) with the directory at the end.
 #pragma once

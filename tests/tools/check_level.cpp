@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Checks a rebuilt level against the WAD it was built from and prints every
 // problem found, in vortane-check's format; exits 0 when the level is
 // sound, 1 when it is not, 2 on a usage or file error.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Copies one level out of an IWAD or PWAD into a new PWAD: the marker, its
 // ten lumps and BEHAVIOR when it follows them. With --list, prints the level
 // names of a WAD, one a line; with --all, writes every level to a folder as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Makes the hostile inputs of the nasty-level tests and checks what a
 // completed run wrote for them.
 //

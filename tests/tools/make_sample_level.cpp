@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Writes a small WAD for the command-line and terminal tests: one Doom-format
 // level of two rooms side by side, the first with a square pillar, and a
 // lump after the level.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Opening the input WAD, its header and directory checks, and the lookup
 // rules of FindLump.
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Level loading: marker and format, record conversion, the level layout
 // check, the size rules of every loader and their fatal messages.
 #include <cstring>

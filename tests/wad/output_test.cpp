@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Output WAD assembly: file layout, lumps copied around the level, the
 // level's lumps from memory, the output limits and the safe replacement of
 // the output file.

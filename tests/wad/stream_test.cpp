@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The checked stream primitives: seek, block write, chunked copy and the
 // transfer check behind them.
 #include <cstring>

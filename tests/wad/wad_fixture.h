@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Shared set-up of the WAD tests: a scratch folder, a clean process state,
 // and a check that a statement ends the run with one exact fatal message.
 #pragma once
