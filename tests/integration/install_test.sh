@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Installs the build into a temporary prefix and runs what was installed:
 # both programs, from another folder, on the sample level; the manual pages
-# render without a warning; the README is in place. Then makes the Debian
-# package of the same files and reads its control fields and contents.
+# render without a warning; the README, licence and changelog are in place;
+# the programs load the C library as a shared library. Then makes the Debian
+# package of the same files, reads its control fields and contents, reads a
+# manual page from it, and has Debian's package checker, lintian, pass it
+# without an error or a warning.
 #
 #   install_test.sh CMAKE CPACK BUILD_FOLDER SOURCE_FOLDER VERSION
 set -euo pipefail
@@ -19,18 +23,28 @@ package=$(mktemp -d)
 trap 'rm -rf "$prefix" "$work" "$package"' EXIT
 
 "$cmake" --install "$build" --prefix "$prefix" >/dev/null
-for file in bin/vortane bin/vortane-check share/man/man1/vortane.1 share/man/man1/vortane-check.1 \
-            share/doc/vortane/README.md; do
+for file in bin/vortane bin/vortane-check share/man/man1/vortane.1.gz share/man/man1/vortane-check.1.gz \
+            share/doc/vortane/README.md share/doc/vortane/copyright share/doc/vortane/changelog.gz; do
   [ -f "$prefix/$file" ] || fail "$file is not installed"
 done
 [ -x "$prefix/bin/vortane" ] && [ -x "$prefix/bin/vortane-check" ] || fail "the programs are not executable"
 cmp -s "$prefix/share/doc/vortane/README.md" "$source/README.md" || fail "the installed README differs"
+cmp -s "$prefix/share/doc/vortane/copyright" "$source/packaging/copyright" || fail "the installed copyright differs"
+changelog=$(zcat "$prefix/share/doc/vortane/changelog.gz")
+[[ "$changelog" == "vortane ($version) "* ]] ||
+  fail "the changelog does not start with version $version"
+for program in vortane vortane-check; do
+  # Debian policy: the C library is shared (the C++ runtime may be linked in).
+  ldd "$prefix/bin/$program" | grep -q "libc\.so\.6 => " || fail "$program does not load the shared C library"
+  file -L "$prefix/bin/$program" | grep -q "pie executable" || fail "$program is not position-independent"
+done
 
 for page in vortane vortane-check; do
-  file=$prefix/share/man/man1/$page.1
-  warnings=$(groff -man -Tutf8 -ww -z "$file" 2>&1)
+  file=$prefix/share/man/man1/$page.1.gz
+  source_text=$(zcat "$file")
+  warnings=$(groff -man -Tutf8 -ww -z <<<"$source_text" 2>&1)
   [ -z "$warnings" ] || fail "$page.1: $warnings"
-  grep -q "^\.TH .* \"vortane $version\"" "$file" || fail "$page.1 does not carry version $version"
+  grep -q "^\.TH .* \"vortane $version\"" <<<"$source_text" || fail "$page.1 does not carry version $version"
   text=$(MANWIDTH=80 man -l "$file" 2>&1)  # held whole: grep -q must not cut a pipe short
   for section in NAME SYNOPSIS DESCRIPTION "EXIT STATUS" "SEE ALSO"; do
     grep -q "^$section" <<<"$text" || fail "$page.1 shows no $section section"
@@ -66,13 +80,23 @@ for library in $libraries; do
   tr ',' '\n' <<<"$depends" | awk '{print $1}' | grep -qx -- "$owner" ||
     fail "the package does not depend on $owner ($library): $depends"
 done
-[ "$(dpkg-deb -f "$deb" Package Version Section | tr '\n' ' ')" = "Package: vortane Version: $version Section: games " ] ||
+[ "$(dpkg-deb -f "$deb" Package Version Section | tr '\n' ' ')" = "Package: vortane Version: $version Section: utils " ] ||
   fail "wrong control fields: $(dpkg-deb -f "$deb" Package Version Section)"
 description=$(dpkg-deb -f "$deb" Description)
 grep -q "vortane-check reads any WAD" <<<"$description" || fail "the description is incomplete: $description"
 contents=$(dpkg-deb -c "$deb")
-for file in usr/bin/vortane usr/bin/vortane-check usr/share/man/man1/vortane.1 usr/share/man/man1/vortane-check.1 \
-            usr/share/doc/vortane/README.md; do
+for file in usr/bin/vortane usr/bin/vortane-check usr/share/man/man1/vortane.1.gz usr/share/man/man1/vortane-check.1.gz \
+            usr/share/doc/vortane/README.md usr/share/doc/vortane/copyright usr/share/doc/vortane/changelog.gz; do
   grep -q " \./$file\$" <<<"$contents" || fail "the package does not hold /$file"
 done
+maintainer=$(dpkg-deb -f "$deb" Maintainer)
+[[ "$maintainer" =~ ^vortane\ \<[^@\>]+@[^\>]+\>$ && "$maintainer" != *.invalid\> ]] ||
+  fail "the maintainer field is not the project's: $maintainer"
+dpkg-deb -x "$deb" "$package/root"
+text=$(MANWIDTH=80 man -l "$package/root/usr/share/man/man1/vortane.1.gz" 2>&1)
+grep -q "^SYNOPSIS" <<<"$text" || fail "the packaged manual page does not render: $text"
+# Every tag of level error or warning fails; the informational ones do not.
+findings=$(lintian --fail-on error,warning "$deb" 2>&1) ||
+  fail "lintian rejects the package: $findings"
+if grep -qE '^[EW]: ' <<<"$findings"; then fail "lintian reports: $findings"; fi
 echo "install test: $(basename "$deb") depends on ${depends:-nothing}"
