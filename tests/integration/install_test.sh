@@ -35,8 +35,11 @@ changelog=$(zcat "$prefix/share/doc/vortane/changelog.gz")
   fail "the changelog does not start with version $version"
 for program in vortane vortane-check; do
   # Debian policy: the C library is shared (the C++ runtime may be linked in).
-  ldd "$prefix/bin/$program" | grep -q "libc\.so\.6 => " || fail "$program does not load the shared C library"
-  file -L "$prefix/bin/$program" | grep -q "pie executable" || fail "$program is not position-independent"
+  # Held whole: grep -q must not cut a pipe short.
+  loaded=$(ldd "$prefix/bin/$program")
+  grep -q "libc\.so\.6 => " <<<"$loaded" || fail "$program does not load the shared C library"
+  kind=$(file -L "$prefix/bin/$program")
+  grep -q "pie executable" <<<"$kind" || fail "$program is not position-independent: $kind"
 done
 
 for page in vortane vortane-check; do
