@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: GPL-2.0-or-later
-# Installing and packaging: the two programs, their manual pages and the
-# README, laid out by GNUInstallDirs; `cpack -G DEB` in the build folder
+# Installing and packaging: the two programs, their manual pages, the
+# README and the map editor configuration, laid out by GNUInstallDirs; `cpack -G DEB` in the build folder
 # makes a Debian package of the same files, its dependencies computed from
 # the binaries by dpkg-shlibdeps.
 include(GNUInstallDirs)
@@ -30,6 +30,8 @@ add_custom_target(gzipped_documents ALL DEPENDS ${VORTANE_GZIPPED})
 install(TARGETS vortane vortane-check RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${CMAKE_BINARY_DIR}/man/vortane.1.gz ${CMAKE_BINARY_DIR}/man/vortane-check.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# The Ultimate Doom Builder configuration, for users to copy into UDB.
+install(FILES ${CMAKE_SOURCE_DIR}/editors/vortane.cfg DESTINATION ${CMAKE_INSTALL_DATADIR}/vortane)
 # copyright is in Debian's machine-readable form; COPYING is the licence.
 install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/packaging/copyright
               ${CMAKE_BINARY_DIR}/packaging/changelog.gz

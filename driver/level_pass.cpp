@@ -5,6 +5,7 @@
 #include "driver/level_pass.h"
 
 #include <cstring>
+#include <vector>
 
 #include "blockmap/blockmap.h"
 #include "console/console.h"
@@ -152,15 +153,18 @@ void RunOneLevel() {
 
 void RunEveryLevel() {
   // A level is a marker and its ten lumps; the next one starts after them.
-  LevelTotal = 0;
-  for (int32_t at = FindLevelMarker(0); at >= 0; at = FindLevelMarker(at + 11)) LevelTotal++;
-  if (LevelTotal == 0) FatalError("File %s holds no level", InputPath);
+  std::vector<int32_t> markers;
+  for (int32_t at = FindLevelMarker(0); at >= 0; at = FindLevelMarker(at + 11)) markers.push_back(at);
+  if (markers.empty()) FatalError("File %s holds no level", InputPath);
+  RunLevels(markers);
+}
 
+void RunLevels(const std::vector<int32_t>& markers) {
+  LevelTotal = static_cast<int>(markers.size());
   const AxisModes axisMode = AxisMode;
   PhaseTimes total = {0, 0, 0, 0};
-  int32_t marker = FindLevelMarker(0);
-  for (LevelIndex = 0; LevelIndex < LevelTotal; LevelIndex++, marker = FindLevelMarker(marker + 11)) {
-    LevelMarkerIndex = static_cast<int16_t>(marker);
+  for (LevelIndex = 0; LevelIndex < LevelTotal; LevelIndex++) {
+    LevelMarkerIndex = static_cast<int16_t>(markers[static_cast<size_t>(LevelIndex)]);
     char name[9];
     CopyLumpName(name, &Directory[LevelMarkerIndex]);
     SetFatalContext(name);

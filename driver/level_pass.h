@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 // Hundredths of a second spent in each phase.
 struct PhaseTimes {
@@ -22,3 +23,8 @@ void RunOneLevel();
 // the level's memory is released before the next one is loaded. "File %s
 // has no level" when there is none.
 void RunEveryLevel();
+
+// Rebuilds the levels at the given markers, in directory order, into one
+// output, as RunEveryLevel does for all of them; every other entry is
+// copied unchanged.
+void RunLevels(const std::vector<int32_t>& markers);

@@ -7,6 +7,7 @@
 
 #include "console/services.h"
 #include "wad/bytes.h"
+#include "wad/level_runs.h"
 #include "wad/stream.h"
 #include "wad/wadfile.h"
 
@@ -126,7 +127,8 @@ bool IsSameFile(const char* a, const char* b) {
   return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
-// The directory is the block OpenWad allocated; it is released here.
+// The directory is the block OpenWad allocated (or ArrangeLevelRuns
+// rewrote); it is released here, and the arrangement forgotten.
 void ResetWadFile() {
   if (InputWad != nullptr) {
     NameStream(InputWad, nullptr);
@@ -137,4 +139,5 @@ void ResetWadFile() {
   Directory = nullptr;
   std::memset(&InputHeader, 0, sizeof InputHeader);
   LevelMarkerIndex = 0;
+  ResetLevelRuns();
 }

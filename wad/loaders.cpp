@@ -6,13 +6,13 @@
 #include "console/services.h"
 #include "wad/bytes.h"
 #include "wad/level.h"
+#include "wad/level_runs.h"
 #include "wad/stream.h"
 #include "wad/wadfile.h"
 
-// The ten entries that must follow the level marker, in this order; they
-// are rewritten in place, so any other layout would lose lumps.
-static const char* const LevelLumpNames[10] = {"THINGS",   "LINEDEFS", "SIDEDEFS", "VERTEXES", "SEGS",
-                                               "SSECTORS", "NODES",    "SECTORS",  "REJECT",   "BLOCKMAP"};
+// The ten entries of LevelLumpNames must follow the level marker, in that
+// order; they are rewritten in place, so any other layout would lose lumps
+// (an option call lays editors' levels out so first, ArrangeLevelRuns).
 
 // Sector numbers are signed 16-bit in SIDEDEFS.
 constexpr int32_t MaxSectorCount = 32768;
@@ -24,11 +24,24 @@ static int32_t CapacityFromOldCount(int32_t oldCount) {
   return capacity < 1000 ? 2000 : capacity;
 }
 
+// Without a previous build (an editor's level), the count is estimated
+// from the linedefs, so that a large level does not grow its arrays 200
+// entries at a time: about two segs and half a subsector a linedef.
+static int32_t EstimatedOldCount(int32_t oldCount, int32_t perTwoLineDefs) {
+  if (!LevelRunsArranged || oldCount > 0) return oldCount;
+  return static_cast<int32_t>(static_cast<int64_t>(Level.LineDefCount) * perTwoLineDefs / 2);
+}
+
 // A level is in Hexen format when its BLOCKMAP is followed directly by
 // BEHAVIOR; a BEHAVIOR lump of some other level does not count.
+// In an arranged directory BEHAVIOR counts anywhere in the level's run.
 static void SettleLevelFormat() {
   int32_t behavior = LevelMarkerIndex + 11;
   Level.Format = LevelFormat::Doom;
+  if (LevelRunsArranged && LevelMarkerIndex >= 0) {
+    if (RunHoldsBehavior(LevelMarkerIndex)) Level.Format = LevelFormat::Hexen;
+    return;
+  }
   if (LevelMarkerIndex < 0 || behavior >= InputHeader.LumpCount) return;
   char name[9];
   CopyLumpName(name, &Directory[behavior]);
@@ -59,6 +72,7 @@ void LoadThings() {
   if (Directory[things].Size <= 0) FatalError("No Things Found?");
   if (things <= 0) FatalError("No level found?");
   CheckLevelEntries();
+  CheckArrangedLevel();
   SettleLevelFormat();
   Level.Things = ReadLump(things);
   Level.ThingsSize = Directory[things].Size;
@@ -105,14 +119,15 @@ void LoadSideDefs() {
 
 void PrepareSegs() {
   int16_t index = FindLump("SEGS", true);
-  Level.SegCapacity = CapacityFromOldCount(Directory[index].Size / SegRecordSize);
+  Level.SegCapacity = CapacityFromOldCount(EstimatedOldCount(Directory[index].Size / SegRecordSize, 4));
   Level.Segs = static_cast<SegRecord*>(AllocArrayOrDie(Level.SegCapacity, sizeof(SegRecord)));
   Level.SegCount = 0;
 }
 
 void PrepareSubsectors() {
   int16_t index = FindLump("SSECTORS", true);
-  Level.SubsectorCapacity = CapacityFromOldCount(Directory[index].Size / SubsectorRecordSize);
+  Level.SubsectorCapacity =
+      CapacityFromOldCount(EstimatedOldCount(Directory[index].Size / SubsectorRecordSize, 1));
   Level.Subsectors =
       static_cast<SubsectorRecord*>(AllocArrayOrDie(Level.SubsectorCapacity, sizeof(SubsectorRecord)));
   Level.SubsectorCount = 0;

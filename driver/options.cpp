@@ -1,0 +1,183 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Reading the option command line.
+#include "driver/options.h"
+
+#include <cstring>
+
+namespace {
+
+// The positional arguments an option may stand for, from 1.
+constexpr int OutputArgument = 2;
+constexpr int LevelArgument = 3;
+constexpr int ModeArgument = 4;
+constexpr int AxisArgument = 5;
+constexpr int LogArgument = 6;
+constexpr size_t MaxPositional = 6;
+
+bool StartsWith(const char* text, const char* prefix) {
+  return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+std::string Quoted(const char* text) { return std::string("'") + text + "'"; }
+
+// Reads the whole of `text` as a weight from 0 to 48.
+bool ReadWeight(const char* text, int* weight) {
+  if (*text == '\0' || std::strlen(text) > 2) return false;
+  int value = 0;
+  for (const char* p = text; *p != '\0'; p++) {
+    if (*p < '0' || *p > '9') return false;
+    value = value * 10 + (*p - '0');
+  }
+  if (value > 48) return false;
+  *weight = value;
+  return true;
+}
+
+class Reader {
+ public:
+  Reader(int count, char** arguments, CommandLine* line, std::string* fault)
+      : count_(count), arguments_(arguments), line_(line), fault_(fault) {}
+
+  bool Read() {
+    for (index_ = 0; index_ < count_; index_++) {
+      const char* argument = arguments_[index_];
+      if (!IsOptionWord(argument)) {
+        line_->positional.push_back(argument);
+        continue;
+      }
+      if (!ReadOption(argument)) return false;
+    }
+    if (line_->help || line_->version) return true;
+    if (line_->positional.size() > MaxPositional)
+      return Fail("too many arguments: " + std::to_string(line_->positional.size()) +
+                  " (at most 6: input, output, level, mode, axis, L)");
+    if (line_->positional.empty()) return Fail("no input WAD file given");
+    return Conflict(OutputArgument, line_->output != nullptr, "-o/--output") &&
+           Conflict(LevelArgument, !line_->maps.empty(), "--map") &&
+           Conflict(ModeArgument, line_->mode != nullptr, "--mode") &&
+           Conflict(ModeArgument, line_->weight >= 0, "--weight") &&
+           Conflict(AxisArgument, line_->axis != nullptr, "--axis") &&
+           Conflict(LogArgument, line_->log, "--log");
+  }
+
+ private:
+  bool Fail(const std::string& fault) {
+    *fault_ = fault;
+    return false;
+  }
+
+  bool Conflict(int argument, bool optionGiven, const char* option) {
+    if (!optionGiven || line_->positional.size() < static_cast<size_t>(argument)) return true;
+    return Fail(std::string(option) + " and argument " + std::to_string(argument) + " (" +
+                Quoted(line_->positional[static_cast<size_t>(argument - 1)]) + ") set the same thing");
+  }
+
+  // The value of an option that takes one: after '=', else the next
+  // argument. Sets `value` to null (and the fault) when there is none.
+  bool TakeValue(const char* option, const char* inlineValue, const char** value) {
+    if (inlineValue == nullptr) {
+      if (index_ + 1 >= count_) return Fail("option " + Quoted(option) + " needs a value");
+      inlineValue = arguments_[++index_];
+    }
+    if (*inlineValue == '\0') return Fail("option " + Quoted(option) + " needs a value");
+    *value = inlineValue;
+    return true;
+  }
+
+  bool Once(bool alreadyGiven, const char* option) {
+    if (alreadyGiven) return Fail("option " + Quoted(option) + " is given twice");
+    return true;
+  }
+
+  bool ReadOption(const char* argument) {
+    if (std::strcmp(argument, "-o") == 0) {
+      return Once(line_->output != nullptr, "-o") && TakeValue("-o", nullptr, &line_->output);
+    }
+    // --name or --name=value
+    std::string name = argument;
+    const char* inlineValue = nullptr;
+    size_t equals = name.find('=');
+    if (equals != std::string::npos) {
+      inlineValue = argument + equals + 1;
+      name.resize(equals);
+    }
+    const char* option = name.c_str();
+    auto flag = [&](bool* target) {
+      if (inlineValue != nullptr) return Fail("option " + Quoted(option) + " takes no value");
+      if (!Once(*target, option)) return false;
+      *target = true;
+      return true;
+    };
+    if (name == "--help") return flag(&line_->help);
+    if (name == "--version") return flag(&line_->version);
+    if (name == "--log") return flag(&line_->log);
+    if (name == "--output") {
+      return Once(line_->output != nullptr, option) && TakeValue(option, inlineValue, &line_->output);
+    }
+    const char* value = nullptr;
+    if (name == "--map") {
+      if (!TakeValue(option, inlineValue, &value)) return false;
+      line_->maps.push_back(value);
+      return true;
+    }
+    if (name == "--mode") {
+      if (!Once(line_->mode != nullptr, option) || !TakeValue(option, inlineValue, &value)) return false;
+      if (std::strcmp(value, "turbo") != 0 && std::strcmp(value, "final") != 0)
+        return Fail("--mode must be turbo or final, not " + Quoted(value));
+      line_->mode = value;
+      return true;
+    }
+    if (name == "--weight") {
+      if (!Once(line_->weight >= 0, option) || !TakeValue(option, inlineValue, &value)) return false;
+      if (!ReadWeight(value, &line_->weight))
+        return Fail("--weight must be a whole number from 0 to 48, not " + Quoted(value));
+      return true;
+    }
+    if (name == "--axis") {
+      if (!Once(line_->axis != nullptr, option) || !TakeValue(option, inlineValue, &value)) return false;
+      if (std::strcmp(value, "A") != 0 && std::strcmp(value, "V") != 0 && std::strcmp(value, "H") != 0)
+        return Fail("--axis must be A, V or H, not " + Quoted(value));
+      line_->axis = value;
+      return true;
+    }
+    return Fail("unknown option " + Quoted(option));
+  }
+
+  int count_;
+  char** arguments_;
+  CommandLine* line_;
+  std::string* fault_;
+  int index_ = 0;
+};
+
+}  // namespace
+
+bool IsOptionWord(const char* argument) {
+  return std::strcmp(argument, "-o") == 0 || (StartsWith(argument, "--") && argument[2] != '\0');
+}
+
+bool HasOption(int argumentCount, char** arguments) {
+  for (int i = 0; i < argumentCount; i++)
+    if (IsOptionWord(arguments[i])) return true;
+  return false;
+}
+
+bool ParseCommandLine(int argumentCount, char** arguments, CommandLine* line, std::string* fault) {
+  *line = CommandLine();
+  return Reader(argumentCount, arguments, line, fault).Read();
+}
+
+const char* const OptionHelpLines[] = {
+    "With an option, vortane rebuilds every level of the input in place; the",
+    "positional arguments above keep their meaning, and options may stand",
+    "anywhere among them. Levels may be laid out as map editors write them.",
+    "  -o FILE, --output=FILE  write FILE instead of rebuilding the input",
+    "  --map=LEVEL             rebuild LEVEL (may be repeated; * is every level)",
+    "  --mode=turbo|final      how partition lines are scored (default turbo)",
+    "  --weight=N              split weight, 0 to 48 (default 8)",
+    "  --axis=A|V|H            place the root partition from the level's shape",
+    "  --log                   write VORTANE.LOG instead of the screen",
+    "  --help                  show this help",
+    "  --version               print the version",
+    nullptr,
+};
