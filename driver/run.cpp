@@ -103,7 +103,10 @@ int RunClassicCall(int argumentCount, char** arguments) {
   return FinishRun();
 }
 
+// The title line, the help of the classic call and the options, as plain
+// lines wherever standard output goes.
 void PrintOptionHelp() {
+  std::printf("%s\n\n", TitleLine);
   PrintHelpText();
   std::printf("\n");
   for (const char* const* line = OptionHelpLines; *line != nullptr; line++) std::printf("%s\n", *line);

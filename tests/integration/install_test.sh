@@ -24,12 +24,14 @@ trap 'rm -rf "$prefix" "$work" "$package"' EXIT
 
 "$cmake" --install "$build" --prefix "$prefix" >/dev/null
 for file in bin/vortane bin/vortane-check share/man/man1/vortane.1.gz share/man/man1/vortane-check.1.gz \
-            share/doc/vortane/README.md share/doc/vortane/copyright share/doc/vortane/changelog.gz; do
+            share/doc/vortane/README.md share/doc/vortane/copyright share/doc/vortane/changelog.gz \
+            share/vortane/vortane.cfg; do
   [ -f "$prefix/$file" ] || fail "$file is not installed"
 done
 [ -x "$prefix/bin/vortane" ] && [ -x "$prefix/bin/vortane-check" ] || fail "the programs are not executable"
 cmp -s "$prefix/share/doc/vortane/README.md" "$source/README.md" || fail "the installed README differs"
 cmp -s "$prefix/share/doc/vortane/copyright" "$source/packaging/copyright" || fail "the installed copyright differs"
+cmp -s "$prefix/share/vortane/vortane.cfg" "$source/editors/vortane.cfg" || fail "the installed UDB configuration differs"
 changelog=$(zcat "$prefix/share/doc/vortane/changelog.gz")
 [[ "$changelog" == "vortane ($version) "* ]] ||
   fail "the changelog does not start with version $version"
@@ -89,7 +91,8 @@ description=$(dpkg-deb -f "$deb" Description)
 grep -q "vortane-check reads any WAD" <<<"$description" || fail "the description is incomplete: $description"
 contents=$(dpkg-deb -c "$deb")
 for file in usr/bin/vortane usr/bin/vortane-check usr/share/man/man1/vortane.1.gz usr/share/man/man1/vortane-check.1.gz \
-            usr/share/doc/vortane/README.md usr/share/doc/vortane/copyright usr/share/doc/vortane/changelog.gz; do
+            usr/share/doc/vortane/README.md usr/share/doc/vortane/copyright usr/share/doc/vortane/changelog.gz \
+            usr/share/vortane/vortane.cfg; do
   grep -q " \./$file\$" <<<"$contents" || fail "the package does not hold /$file"
 done
 maintainer=$(dpkg-deb -f "$deb" Maintainer)
