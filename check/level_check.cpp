@@ -25,8 +25,7 @@ namespace {
 // The signature of node formats other than the one checked here, at the
 // start of NODES (or of SSECTORS for the GL forms), or "" when there is none.
 std::string OtherNodeFormat(const std::vector<uint8_t>& lump) {
-  static const char* const kSignatures[] = {"XNOD", "ZNOD", "XGLN", "ZGLN", "XGL2",
-                                            "ZGL2", "XGL3", "ZGL3", "xNd4"};
+  static const char* const kSignatures[] = {"XGLN", "ZGLN", "XGL2", "ZGL2", "XGL3", "ZGL3", "xNd4"};
   if (lump.size() < 4) return "";
   for (const char* signature : kSignatures)
     if (std::memcmp(lump.data(), signature, 4) == 0) return signature;
@@ -54,6 +53,7 @@ bool HasStandardNodes(const WadImage& wad, const MapLevel& level, Findings* find
       return false;
     }
   }
+  if (!level.nodeFormat.empty()) return true;
   if (level.lumps[kSegs].empty() && level.lumps[kSubsectors].empty() && level.lumps[kNodes].empty()) {
     findings->Problem("NODES", -1, "no nodes: SEGS, SSECTORS and NODES are empty%s",
                       HasGlNodes(wad, level) ? " (the GL nodes after the level are not checked)" : "");
@@ -70,6 +70,7 @@ void CheckDecodedLevel(const WadImage& wad, MapLevel& level, const LevelCheckOpt
   stats->segs = static_cast<int>(level.segs.size());
   stats->subsectors = static_cast<int>(level.subsectors.size());
   stats->nodes = static_cast<int>(level.nodes.size());
+  stats->nodeFormat = level.nodeFormat;
   if (HasStandardNodes(wad, level, findings)) {
     if (level.segs.empty()) findings->Problem("SEGS", -1, "SEGS is empty");
     if (level.subsectors.empty()) findings->Problem("SSECTORS", -1, "SSECTORS is empty");
@@ -119,9 +120,10 @@ std::string Count(int n, const char* what) { return Format("%d %s%s", n, what, n
 std::string FormatSummary(const std::string& level, const LevelReport& report) {
   std::string text = PrintableName(level) + ": ";
   if (report.problems == 0) {
-    text += Format("sound (%s, %s, %s)", Count(report.stats.segs, "seg").c_str(),
-                   Count(report.stats.subsectors, "subsector").c_str(),
-                   Count(report.stats.nodes, "node").c_str());
+    text +=
+        Format("sound (%s, %s, %s%s)", Count(report.stats.segs, "seg").c_str(),
+               Count(report.stats.subsectors, "subsector").c_str(), Count(report.stats.nodes, "node").c_str(),
+               report.stats.nodeFormat.empty() ? "" : (", " + report.stats.nodeFormat + " nodes").c_str());
   } else {
     text += Count(report.problems, "problem");
   }

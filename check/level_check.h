@@ -92,6 +92,7 @@ struct LevelCheckStats {
   double convexDepth = 0;
   double sideDepth = 0;
   int vertexes = 0, segs = 0, subsectors = 0, nodes = 0, depth = 0;
+  std::string nodeFormat;  // "" for the vanilla lumps, "XNOD" or "ZNOD"
 };
 
 struct LevelReport {

@@ -22,6 +22,9 @@ void CheckLimits(const MapLevel& level, Findings* findings) {
   for (const Count& count :
        {Count{kVertexes, 4}, Count{kLineDefs, lineRecord}, Count{kSideDefs, 30}, Count{kSectors, 26},
         Count{kSegs, 12}, Count{kSubsectors, 4}, Count{kNodes, 28}}) {
+    // Extended nodes have no such limits: their numbers are 32-bit.
+    bool extended = count.slot == kSegs || count.slot == kSubsectors || count.slot == kNodes;
+    if (extended && !level.nodeFormat.empty()) continue;
     long records = static_cast<long>(level.lumps[count.slot].size() / count.record);
     if (records > kSignedRecords) {
       findings->Warning(

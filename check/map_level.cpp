@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "check/bytes.h"
+#include "check/extended_nodes.h"
 
 void MapBox::Add(const MapPoint& p) {
   minX = std::min(minX, p.x);
@@ -89,6 +90,16 @@ void DecodeLevel(MapLevel* level, Findings* findings) {
     level->sectors.push_back({LumpS16(sectors, at), LumpS16(sectors, at + 2), LumpS16(sectors, at + 22),
                               LumpS16(sectors, at + 24)});
 
+  if (HasExtendedNodes(level)) {
+    for (LevelSlot slot : {kSegs, kSubsectors}) {
+      if (!level->lumps[slot].empty())
+        findings->Problem(kLevelLumpNames[slot - 1], -1, "%zu bytes beside %s nodes, which need it empty",
+                          level->lumps[slot].size(), level->nodeFormat.c_str());
+    }
+    DecodeExtendedNodes(level, findings);
+    return;
+  }
+
   const std::vector<uint8_t>& segs = level->lumps[kSegs];
   CheckWholeRecords(*level, kSegs, 12, findings);
   for (size_t at = 0; at + 12 <= segs.size(); at += 12) {
@@ -111,8 +122,10 @@ void DecodeLevel(MapLevel* level, Findings* findings) {
     node.dy = LumpS16(nodes, at + 6);
     for (int side = 0; side < 2; side++)
       for (int k = 0; k < 4; k++) node.box[side][k] = LumpS16(nodes, at + 8 + 8 * side + 2 * k);
-    node.child[0] = LumpU16(nodes, at + 24);
-    node.child[1] = LumpU16(nodes, at + 26);
+    for (int side = 0; side < 2; side++) {
+      int child = LumpU16(nodes, at + 24 + 2 * side);
+      node.child[side] = (child & 0x8000) != 0 ? kSubsectorChild | (child & 0x7FFF) : child;
+    }
     level->nodes.push_back(node);
   }
 }

@@ -51,10 +51,14 @@ struct MapSubsector {
   int count, first;
 };
 
+// A child that is a subsector, whichever flag the lump used (0x8000 in
+// NODES, bit 31 in extended nodes): kSubsectorChild | index.
+constexpr int kSubsectorChild = 1 << 30;
+
 struct MapNode {
   int x, y, dx, dy;
   int box[2][4];  // right, left: top, bottom, left, right
-  int child[2];   // right (front), left (back)
+  int child[2];   // right (front), left (back): a node, or kSubsectorChild | subsector
 };
 
 struct MapBox {
@@ -68,6 +72,8 @@ struct MapLevel {
   int marker = -1;
   std::string name;
   bool hexen = false;
+  std::string nodeFormat;          // "" for the vanilla lumps, "XNOD" or "ZNOD"
+  bool segAnglesStored = true;     // extended segs carry no angle and no offset
   std::vector<uint8_t> lumps[11];  // by slot, 1 to 10
   std::vector<MapPoint> vertexes;
   std::vector<MapLine> lines;

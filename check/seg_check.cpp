@@ -111,6 +111,8 @@ Piece CheckSegGeometry(const MapLevel& level, int i, const LevelCheckOptions& op
     findings->Problem("SEGS", i, "seg %d (%d,%d)-(%d,%d) runs against the %s side of linedef %d", i, p1.x,
                       p1.y, p2.x, p2.y, SideName(seg.direction), seg.line);
   }
+  // Extended segs carry no angle and no offset: the engine works them out.
+  if (!level.segAnglesStored) return {along1, along2, i};
   if (frame.length > 0) {
     int error = AngleDifference(seg.angle, BinaryAngle(frame.ux, frame.uy));
     if (options.angleFromSegVertexes && !(p1 == p2))

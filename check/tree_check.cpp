@@ -83,8 +83,8 @@ class TreeWalk {
       }
       stats_->depth = std::max(stats_->depth, static_cast<int>(path_.size()));
       int child = node.child[frame.side];
-      if (child & 0x8000) {
-        int s = child & 0x7FFF;
+      if (child & kSubsectorChild) {
+        int s = child & ~kSubsectorChild;
         if (s >= static_cast<int>(level_.subsectors.size())) {
           findings_->Problem("NODES", frame.node, "node %d %s child names subsector %d, SSECTORS has %zu",
                              frame.node, ChildName(frame.side), s, level_.subsectors.size());
@@ -190,8 +190,8 @@ class TreeWalk {
     while (!stack.empty()) {
       int child = stack.back();
       stack.pop_back();
-      if (child & 0x8000) {
-        int s = child & 0x7FFF;
+      if (child & kSubsectorChild) {
+        int s = child & ~kSubsectorChild;
         if (s < static_cast<int>(level_.subsectors.size()) && s != next) {
           findings_->Problem("SSECTORS", s,
                              "subsector %d should be number %d: subsectors are numbered back subtree "

@@ -106,6 +106,13 @@ Labels BuildLevel(PhaseTimes* times) {
 // follow, before any of its bytes is written.
 void PlanLevel(const PhaseTimes& times, const Labels& labels) {
   PlanOutputWad();
+  // Auto writes vanilla nodes where they fit and says when they do not; the
+  // row is the blockmap's warning row, unless that warning stands there.
+  if (RequestedNodeFormat == NodeFormat::Auto && PlannedNodeFormat() != NodeFormat::Vanilla) {
+    const char* text = "Nodes written as XNOD: the level passes the vanilla limits";
+    if (LogMode || ExitCode != -2) ShowMessage(1, 24, Both, "%s", text);
+    ShowMessage(-1, 0, LogOnly, "\n");
+  }
   uint32_t elapsed = times.nodes + times.blockmap;
   ShowMessage(1, StatusRow, Both, "Elapsed Time...     %3lu.%02lu   (%01lu.%02lu nodes+%01lu.%02lu blockmap)",
               Seconds(elapsed), Hundredths(elapsed), Seconds(times.nodes), Hundredths(times.nodes),

@@ -133,6 +133,16 @@ class Reader {
         return Fail("--weight must be a whole number from 0 to 48, not " + Quoted(value));
       return true;
     }
+    if (name == "--nodes") {
+      if (!Once(line_->nodes != nullptr, option) || !TakeValue(option, inlineValue, &value)) return false;
+      for (const char* format : {"vanilla", "xnod", "znod", "auto"}) {
+        if (std::strcmp(value, format) == 0) {
+          line_->nodes = value;
+          return true;
+        }
+      }
+      return Fail("--nodes must be vanilla, xnod, znod or auto, not " + Quoted(value));
+    }
     if (name == "--axis") {
       if (!Once(line_->axis != nullptr, option) || !TakeValue(option, inlineValue, &value)) return false;
       if (std::strcmp(value, "A") != 0 && std::strcmp(value, "V") != 0 && std::strcmp(value, "H") != 0)
@@ -177,6 +187,9 @@ const char* const OptionHelpLines[] = {
     "  --weight=N              split weight, 0 to 48 (default 8)",
     "  --axis=A|V|H            place the root partition from the level's shape",
     "  --log                   write VORTANE.LOG instead of the screen",
+    "  --nodes=vanilla|xnod|znod|auto",
+    "                          node format: the vanilla lumps (default), ZDoom's",
+    "                          extended nodes, compressed, or XNOD where needed",
     "  --help                  show this help",
     "  --version               print the version",
     nullptr,

@@ -18,6 +18,7 @@ struct CommandLine {
   int weight = -1;                      // --weight, 0 to 48
   const char* axis = nullptr;           // --axis: "A", "V" or "H"
   bool log = false;                     // --log
+  const char* nodes = nullptr;          // --nodes: vanilla, xnod, znod or auto
 };
 
 // True when the argument is written as an option.

@@ -17,6 +17,8 @@
 #include "driver/level_pass.h"
 #include "driver/options.h"
 #include "driver/settings.h"
+#include "wad/extended_nodes.h"
+#include "wad/level.h"
 #include "wad/level_runs.h"
 #include "wad/output_file.h"
 #include "wad/wadfile.h"
@@ -113,6 +115,13 @@ void PrintOptionHelp() {
   std::fflush(stdout);
 }
 
+NodeFormat NodeFormatNamed(const char* name) {
+  if (std::strcmp(name, "xnod") == 0) return NodeFormat::Xnod;
+  if (std::strcmp(name, "znod") == 0) return NodeFormat::Znod;
+  if (std::strcmp(name, "auto") == 0) return NodeFormat::Auto;
+  return NodeFormat::Vanilla;
+}
+
 // The markers of the named levels, in directory order, each once; empty
 // for every level.
 std::vector<int32_t> FindNamedLevels(const std::vector<const char*>& names) {
@@ -152,6 +161,9 @@ int RunOptionCall(int argumentCount, char** arguments) {
   // beside it and renamed onto it once the input has been read to its end.
   InputPath = positional[0];
   OutputPath = line.output != nullptr ? line.output : positional.size() >= 2 ? positional[1] : InputPath;
+  // Limit-removing engines read a linedef's numbers unsigned.
+  UnsignedLineDefNumbers = true;
+  if (line.nodes != nullptr) RequestedNodeFormat = NodeFormatNamed(line.nodes);
   OpenWad(InputPath);
   ArrangeLevelRuns(InputPath);
   CreateOutputWad(OutputPath);

@@ -82,8 +82,8 @@ void FitDirection(int32_t* dx, int32_t* dy) {
 
 void FlattenNodes(BuildNode* root) {
   WalkPostOrder(root, [](BuildNode* node) {
-    if (node->rightNode != nullptr) node->rightChild = static_cast<uint16_t>(node->rightNode->number);
-    if (node->leftNode != nullptr) node->leftChild = static_cast<uint16_t>(node->leftNode->number);
+    if (node->rightNode != nullptr) node->rightChild = static_cast<uint32_t>(node->rightNode->number);
+    if (node->leftNode != nullptr) node->leftChild = static_cast<uint32_t>(node->leftNode->number);
 
     NodeRecord& record = Level.Nodes[Level.NodeCount];
     int32_t dx = node->dx, dy = node->dy;
@@ -99,7 +99,7 @@ void FlattenNodes(BuildNode* root) {
     record.rightChild = node->rightChild;
     record.leftChild = node->leftChild;
 
-    node->number = static_cast<int16_t>(Level.NodeCount);
+    node->number = Level.NodeCount;
     Level.NodeCount++;
   });
 }

@@ -52,7 +52,7 @@ namespace {
 struct PendingChild {
   SegList list;
   int32_t* box;
-  uint16_t* child;
+  uint32_t* child;
   BuildNode** childNode;
   Outlook* outlook;
 };
@@ -138,7 +138,7 @@ BuildNode* MakeNode(SegList list) {
   return root;
 }
 
-uint16_t MakeSubsector(SegList list) {
+uint32_t MakeSubsector(SegList list) {
   void* block = Level.Subsectors;
   MakeRoom(&block, Level.SubsectorCount, &Level.SubsectorCapacity,
            static_cast<int32_t>(sizeof(SubsectorRecord)));
@@ -150,10 +150,10 @@ uint16_t MakeSubsector(SegList list) {
     block = Level.Segs;
     MakeRoom(&block, Level.SegCount, &Level.SegCapacity, static_cast<int32_t>(sizeof(SegRecord)));
     Level.Segs = static_cast<SegRecord*>(block);
-    // Numbers are kept whole while building and written as 16-bit words.
+    // Numbers are kept whole; the vanilla SEGS lump writes 16-bit words.
     SegRecord& record = Level.Segs[Level.SegCount];
-    record.startVertex = static_cast<uint16_t>(seg.startVertex);
-    record.endVertex = static_cast<uint16_t>(seg.endVertex);
+    record.startVertex = static_cast<uint32_t>(seg.startVertex);
+    record.endVertex = static_cast<uint32_t>(seg.endVertex);
     record.angle = seg.angle;
     record.lineDef = static_cast<uint16_t>(seg.lineDef);
     record.direction = static_cast<uint16_t>(seg.direction);
@@ -162,9 +162,9 @@ uint16_t MakeSubsector(SegList list) {
   }
 
   SubsectorRecord& subsector = Level.Subsectors[Level.SubsectorCount];
-  subsector.segCount = static_cast<uint16_t>(Level.SegCount - first);
-  subsector.firstSeg = static_cast<uint16_t>(first);
-  return static_cast<uint16_t>(Level.SubsectorCount++);
+  subsector.segCount = static_cast<uint32_t>(Level.SegCount - first);
+  subsector.firstSeg = static_cast<uint32_t>(first);
+  return static_cast<uint32_t>(Level.SubsectorCount++);
 }
 
 void BuildNodes(SegList root) {

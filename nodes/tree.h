@@ -15,11 +15,11 @@ struct BuildNode {
   int32_t dx, dy;       // end minus start; written as their low 16 bits
   int32_t rightBox[4];  // top, bottom, left, right of the front child's segs
   int32_t leftBox[4];   // the same for the back child
-  uint16_t rightChild;  // subsector | SubsectorFlag, or node number once flattened
-  uint16_t leftChild;
+  uint32_t rightChild;  // subsector | SubsectorFlag, or node number once flattened
+  uint32_t leftChild;
   BuildNode* rightNode;  // null when that child is a subsector
   BuildNode* leftNode;
-  int16_t number;  // index in Level.Nodes, given by FlattenNodes
+  int32_t number;  // index in Level.Nodes, given by FlattenNodes
 };
 
 // Nodes made so far; the last run's total once the tree is built.
@@ -39,7 +39,7 @@ void BuildNodes(SegList root);
 // the axis mode when one is set.
 BuildNode* MakeNode(SegList list);
 // Writes the list as the next subsector and its segs; returns its index.
-uint16_t MakeSubsector(SegList list);
+uint32_t MakeSubsector(SegList list);
 // Numbers the tree in post-order, front subtree first, and appends one
 // NODES record per node to Level.Nodes, which has room for all of them.
 void FlattenNodes(BuildNode* root);

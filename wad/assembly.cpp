@@ -10,6 +10,7 @@
 
 #include "console/services.h"
 #include "wad/bytes.h"
+#include "wad/extended_nodes.h"
 #include "wad/level.h"
 #include "wad/output_file.h"
 #include "wad/stream.h"
@@ -25,6 +26,15 @@ static int32_t* InputPositions = nullptr;
 static int32_t NextEntry = 0;
 // The header is written, as a placeholder, with the first lump.
 static bool HeaderWritten = false;
+// The node format of the level planned last.
+static NodeFormat PlannedFormat = NodeFormat::Vanilla;
+
+static bool PlannedExtended() { return PlannedFormat != NodeFormat::Vanilla; }
+
+// VERTEXES holds the cut points too, unless they go into extended nodes.
+static int32_t WrittenVertexCount() {
+  return PlannedExtended() ? Level.LineDefVertexCount : Level.VertexCount;
+}
 
 // Counts beyond these would wrap in the 16-bit fields that refer to them.
 static void CheckLimit(const char* what, int32_t count, int32_t limit) {
@@ -38,10 +48,10 @@ static int32_t SlotSize(int32_t slot) {
     case 0: return Level.ThingsSize;
     case 1: return Level.LineDefsSize;
     case 2: return Level.SideDefsSize;
-    case 3: return Level.VertexCount * VertexRecordSize;
-    case 4: return Level.SegCount * SegRecordSize;
-    case 5: return Level.SubsectorCount * SubsectorRecordSize;
-    case 6: return Level.NodeCount * NodeRecordSize;
+    case 3: return WrittenVertexCount() * VertexRecordSize;
+    case 4: return PlannedExtended() ? 0 : Level.SegCount * SegRecordSize;
+    case 5: return PlannedExtended() ? 0 : Level.SubsectorCount * SubsectorRecordSize;
+    case 6: return PlannedExtended() ? Level.ExtendedNodesSize : Level.NodeCount * NodeRecordSize;
     case 7: return Level.SectorsSize;
     case 8: return Level.RejectSize;
     default: return Level.BlockmapSize;
@@ -59,11 +69,17 @@ static void StartPlan() {
 }
 
 void PlanOutputWad() {
+  // A seg's linedef field is 16-bit in every format.
   CheckLimit("linedefs", Level.LineDefCount, 65535);
-  CheckLimit("vertexes", Level.VertexCount, 65536);
-  CheckLimit("segs", Level.SegCount, 65536);
-  CheckLimit("subsectors", Level.SubsectorCount, 32768);
-  CheckLimit("nodes", Level.NodeCount, 32768);
+  PlannedFormat = ChooseNodeFormat();
+  if (PlannedExtended()) {
+    EncodeExtendedNodes(PlannedFormat);
+  } else {
+    CheckLimit("vertexes", Level.VertexCount, 65536);
+    CheckLimit("segs", Level.SegCount, 65536);
+    CheckLimit("subsectors", Level.SubsectorCount, 32768);
+    CheckLimit("nodes", Level.NodeCount, 32768);
+  }
   if (InputPositions == nullptr) StartPlan();
 
   int32_t count = InputHeader.LumpCount;
@@ -125,12 +141,13 @@ static void WriteLineDefs() {
 }
 
 static void WriteVertexes() {
-  uint8_t* data = NewBlock(Level.VertexCount * VertexRecordSize);
-  for (int32_t i = 0; i < Level.VertexCount; i++) {
+  int32_t count = WrittenVertexCount();
+  uint8_t* data = NewBlock(count * VertexRecordSize);
+  for (int32_t i = 0; i < count; i++) {
     WriteInt16(data + i * VertexRecordSize, Level.Vertexes[i].X);
     WriteInt16(data + i * VertexRecordSize + 2, Level.Vertexes[i].Y);
   }
-  WriteBuiltBlock(data, Level.VertexCount * VertexRecordSize);
+  WriteBuiltBlock(data, count * VertexRecordSize);
 }
 
 static void WriteSegs() {
@@ -138,8 +155,8 @@ static void WriteSegs() {
   for (int32_t i = 0; i < Level.SegCount; i++) {
     const SegRecord* seg = &Level.Segs[i];
     uint8_t* record = data + i * SegRecordSize;
-    WriteInt16(record, seg->startVertex);
-    WriteInt16(record + 2, seg->endVertex);
+    WriteInt16(record, static_cast<uint16_t>(seg->startVertex));
+    WriteInt16(record + 2, static_cast<uint16_t>(seg->endVertex));
     WriteInt16(record + 4, seg->angle);
     WriteInt16(record + 6, seg->lineDef);
     WriteInt16(record + 8, seg->direction);
@@ -151,10 +168,18 @@ static void WriteSegs() {
 static void WriteSubsectors() {
   uint8_t* data = NewBlock(Level.SubsectorCount * SubsectorRecordSize);
   for (int32_t i = 0; i < Level.SubsectorCount; i++) {
-    WriteInt16(data + i * SubsectorRecordSize, Level.Subsectors[i].segCount);
-    WriteInt16(data + i * SubsectorRecordSize + 2, Level.Subsectors[i].firstSeg);
+    WriteInt16(data + i * SubsectorRecordSize, static_cast<uint16_t>(Level.Subsectors[i].segCount));
+    WriteInt16(data + i * SubsectorRecordSize + 2, static_cast<uint16_t>(Level.Subsectors[i].firstSeg));
   }
   WriteBuiltBlock(data, Level.SubsectorCount * SubsectorRecordSize);
+}
+
+// A child as the NODES lump writes it: a subsector index with the 16-bit
+// flag (the limits are checked before: at most 32768 of each).
+static uint16_t VanillaChild(uint32_t child) {
+  if ((child & SubsectorFlag) != 0)
+    return static_cast<uint16_t>((child & ~SubsectorFlag) | VanillaSubsectorFlag);
+  return static_cast<uint16_t>(child);
 }
 
 static void WriteNodes() {
@@ -168,8 +193,8 @@ static void WriteNodes() {
     WriteInt16(record + 6, node->dy);
     for (int k = 0; k < 4; k++) WriteInt16(record + 8 + 2 * k, node->rightBox[k]);
     for (int k = 0; k < 4; k++) WriteInt16(record + 16 + 2 * k, node->leftBox[k]);
-    WriteInt16(record + 24, node->rightChild);
-    WriteInt16(record + 26, node->leftChild);
+    WriteInt16(record + 24, VanillaChild(node->rightChild));
+    WriteInt16(record + 26, VanillaChild(node->leftChild));
   }
   WriteBuiltBlock(data, Level.NodeCount * NodeRecordSize);
 }
@@ -204,9 +229,13 @@ void WriteLevelLumps() {
   WriteLineDefs();
   WriteBlock(OutputWad, Level.SideDefs, Level.SideDefsSize);
   WriteVertexes();
-  WriteSegs();
-  WriteSubsectors();
-  WriteNodes();
+  if (PlannedExtended()) {
+    WriteBlock(OutputWad, Level.ExtendedNodes, Level.ExtendedNodesSize);
+  } else {
+    WriteSegs();
+    WriteSubsectors();
+    WriteNodes();
+  }
   WriteBlock(OutputWad, Level.Sectors, Level.SectorsSize);
   WriteBlock(OutputWad, Level.Reject, Level.RejectSize);
   WriteBlock(OutputWad, Level.BlockmapLump, Level.BlockmapSize);
@@ -238,7 +267,10 @@ void WriteOutputWad() {
 }
 
 // The plan belongs to one run; a new run starts without one.
+NodeFormat PlannedNodeFormat() { return PlannedFormat; }
+
 void ReleaseOutputPlan() {
+  PlannedFormat = NodeFormat::Vanilla;
   FreeBlock(InputPositions);
   InputPositions = nullptr;
   NextEntry = 0;

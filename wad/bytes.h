@@ -9,6 +9,8 @@ inline int32_t ReadInt16(const uint8_t* p) {
   return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
 }
 
+inline int32_t ReadUint16(const uint8_t* p) { return p[0] | (p[1] << 8); }
+
 inline int32_t ReadInt32(const uint8_t* p) {
   return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
                               (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24));

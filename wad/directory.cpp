@@ -7,6 +7,8 @@
 
 #include "console/services.h"
 #include "wad/bytes.h"
+#include "wad/extended_nodes.h"
+#include "wad/level.h"
 #include "wad/level_runs.h"
 #include "wad/stream.h"
 #include "wad/wadfile.h"
@@ -140,4 +142,6 @@ void ResetWadFile() {
   std::memset(&InputHeader, 0, sizeof InputHeader);
   LevelMarkerIndex = 0;
   ResetLevelRuns();
+  UnsignedLineDefNumbers = false;
+  ResetExtendedNodes();
 }

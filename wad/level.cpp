@@ -40,9 +40,9 @@ int16_t SectorOfSideDef(int32_t sideDef) {
 }
 
 void ReleaseLevel() {
-  void* blocks[] = {Level.Things,     Level.LineDefsRaw, Level.LineDefs,    Level.SideDefs,
-                    Level.Vertexes,   Level.Sectors,     Level.Reject,      Level.Segs,
-                    Level.Subsectors, Level.Nodes,       Level.BlockmapLump};
+  void* blocks[] = {Level.Things,     Level.LineDefsRaw, Level.LineDefs,     Level.SideDefs,
+                    Level.Vertexes,   Level.Sectors,     Level.Reject,       Level.Segs,
+                    Level.Subsectors, Level.Nodes,       Level.BlockmapLump, Level.ExtendedNodes};
   for (void* block : blocks) FreeBlock(block);
   ResetLevel();
 }

@@ -28,21 +28,26 @@ struct Bounds {
   int32_t MinX, MaxX, MinY, MaxY;
 };
 
-// The internal linedef: the Doom record, whichever format was read.
+// The internal linedef: the Doom record, whichever format was read. The
+// vertex and sidedef numbers are read as signed 16-bit words (the classic
+// call) or as unsigned ones (an option call, ReadNumbersUnsigned), so they
+// are held in 32 bits.
 struct LineDef {
-  int16_t StartVertex;
-  int16_t EndVertex;
+  int32_t StartVertex;
+  int32_t EndVertex;
   int16_t Flags;
   int16_t Special;
   int16_t Tag;
-  int16_t RightSideDef;  // -1 for none
-  int16_t LeftSideDef;   // -1 for none
+  int32_t RightSideDef;  // -1 for none
+  int32_t LeftSideDef;   // -1 for none
 };
 
-// Output records, as written (every field is a 16-bit word).
+// Output records. Numbers of vertexes, segs, subsectors and nodes are held
+// whole; the vanilla lumps write them as 16-bit words (within the limits
+// checked before), the extended nodes as 32-bit ones.
 struct SegRecord {
-  uint16_t startVertex;
-  uint16_t endVertex;
+  uint32_t startVertex;
+  uint32_t endVertex;
   uint16_t angle;
   uint16_t lineDef;
   uint16_t direction;
@@ -50,8 +55,8 @@ struct SegRecord {
 };
 
 struct SubsectorRecord {
-  uint16_t segCount;
-  uint16_t firstSeg;
+  uint32_t segCount;
+  uint32_t firstSeg;
 };
 
 struct NodeRecord {
@@ -61,11 +66,14 @@ struct NodeRecord {
   int16_t dy;
   int16_t rightBox[4];  // top, bottom, left, right
   int16_t leftBox[4];
-  uint16_t rightChild;  // node number, or subsector index | SubsectorFlag
-  uint16_t leftChild;
+  uint32_t rightChild;  // node number, or subsector index | SubsectorFlag
+  uint32_t leftChild;
 };
 
-constexpr uint16_t SubsectorFlag = 0x8000;
+// A child that is a subsector, as held; the NODES lump writes the index
+// with VanillaSubsectorFlag instead.
+constexpr uint32_t SubsectorFlag = 0x80000000u;
+constexpr uint16_t VanillaSubsectorFlag = 0x8000;
 
 struct LevelData {
   LevelFormat Format;
@@ -105,11 +113,25 @@ struct LevelData {
 
   int32_t OldNodeCount;  // records of the input NODES lump; progress denominator
 
+  int32_t LineDefVertexCount;  // the vertexes of the linedefs, before any cut point
+
+  // The NODES lump in an extended form (XNOD, ZNOD), made when the level's
+  // place in the output is planned; null for vanilla nodes.
+  uint8_t* ExtendedNodes;
+  int32_t ExtendedNodesSize;
+
   uint8_t* BlockmapLump;
   int32_t BlockmapSize;
 };
 
 extern LevelData Level;
+
+// How LINEDEFS numbers its vertexes and sidedefs: as signed 16-bit words
+// (false, the classic call: a number past 32767 is refused or reads as no
+// sidedef), or unsigned (an option call, as limit-removing engines read
+// them: up to 65535 vertexes, sidedef 0xFFFF for none). Set before the
+// first level is loaded.
+extern bool UnsignedLineDefNumbers;
 
 // The loaders, called once each in this order by the run driver.
 void DetectLevelFormat();

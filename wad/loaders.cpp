@@ -78,6 +78,18 @@ void LoadThings() {
   Level.ThingsSize = Directory[things].Size;
 }
 
+bool UnsignedLineDefNumbers = false;
+
+static int32_t ReadVertexNumber(const uint8_t* p) {
+  return UnsignedLineDefNumbers ? ReadUint16(p) : ReadInt16(p);
+}
+
+static int32_t ReadSideDefNumber(const uint8_t* p) {
+  if (!UnsignedLineDefNumbers) return ReadInt16(p);
+  int32_t number = ReadUint16(p);
+  return number == 0xFFFF ? -1 : number;
+}
+
 void LoadLineDefs() {
   int16_t index = FindLump("LINEDEFS", true);
   int32_t size = Directory[index].Size;
@@ -92,20 +104,20 @@ void LoadLineDefs() {
   for (int32_t i = 0; i < Level.LineDefCount; i++) {
     const uint8_t* raw = Level.LineDefsRaw + i * recordSize;
     LineDef* line = &Level.LineDefs[i];
-    line->StartVertex = static_cast<int16_t>(ReadInt16(raw));
-    line->EndVertex = static_cast<int16_t>(ReadInt16(raw + 2));
+    line->StartVertex = ReadVertexNumber(raw);
+    line->EndVertex = ReadVertexNumber(raw + 2);
     line->Flags = static_cast<int16_t>(ReadInt16(raw + 4));
     if (hexen) {
       // The special and its first argument are single unsigned bytes.
       line->Special = raw[6];
       line->Tag = raw[7];
-      line->RightSideDef = static_cast<int16_t>(ReadInt16(raw + 12));
-      line->LeftSideDef = static_cast<int16_t>(ReadInt16(raw + 14));
+      line->RightSideDef = ReadSideDefNumber(raw + 12);
+      line->LeftSideDef = ReadSideDefNumber(raw + 14);
     } else {
       line->Special = static_cast<int16_t>(ReadInt16(raw + 6));
       line->Tag = static_cast<int16_t>(ReadInt16(raw + 8));
-      line->RightSideDef = static_cast<int16_t>(ReadInt16(raw + 10));
-      line->LeftSideDef = static_cast<int16_t>(ReadInt16(raw + 12));
+      line->RightSideDef = ReadSideDefNumber(raw + 10);
+      line->LeftSideDef = ReadSideDefNumber(raw + 12);
     }
   }
 }

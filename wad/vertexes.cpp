@@ -14,9 +14,12 @@ static void CheckVertexNumbers(int32_t vertexCount) {
   for (int32_t i = 0; i < Level.LineDefCount; i++) {
     const LineDef* line = &Level.LineDefs[i];
     if (line->StartVertex < 0 || line->StartVertex >= vertexCount || line->EndVertex < 0 ||
-        line->EndVertex >= vertexCount)
-      FatalError("vertex in linedef %hd not valid %hd,%hd ?", static_cast<short>(i), line->StartVertex,
-                 line->EndVertex);
+        line->EndVertex >= vertexCount) {
+      if (UnsignedLineDefNumbers)
+        FatalError("vertex in linedef %d not valid %d,%d ?", i, line->StartVertex, line->EndVertex);
+      FatalError("vertex in linedef %hd not valid %hd,%hd ?", static_cast<short>(i),
+                 static_cast<short>(line->StartVertex), static_cast<short>(line->EndVertex));
+    }
   }
 }
 
@@ -62,8 +65,8 @@ void LoadVertexes() {
     if (marks[i] != 0) marks[i] = next++;
   for (int32_t i = 0; i < Level.LineDefCount; i++) {
     LineDef* line = &Level.LineDefs[i];
-    line->StartVertex = static_cast<int16_t>(marks[line->StartVertex]);
-    line->EndVertex = static_cast<int16_t>(marks[line->EndVertex]);
+    line->StartVertex = marks[line->StartVertex];
+    line->EndVertex = marks[line->EndVertex];
   }
 
   FreeBlock(marks);
@@ -71,4 +74,5 @@ void LoadVertexes() {
   ShowProgress(30, StatusRow, 100);
   StatusRow += 1;
   Level.VertexCount = used;
+  Level.LineDefVertexCount = used;
 }

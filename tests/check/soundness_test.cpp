@@ -107,8 +107,10 @@ TEST_F(SoundnessTest, OtherBuildersLayoutsAndRealFaults) {
        "seg 2 has angle 32828"},
       {"an angle 100 units off its side", [](SoundnessTest* t) { t->segs[2].angle += 100; },
        "MAP01 SEGS 2: seg 2 has angle 32868, its side of linedef 5 runs at 32768.0", "seg 2 has angle 32868"},
-      {"extended nodes", [](SoundnessTest* t) { t->nodes = {'X', 'N', 'O', 'D', 0, 0, 0, 0}; },
-       "MAP01 NODES -: the nodes are in the extended format XNOD", "extended format XNOD"},
+      {"nodes in a format not read", [](SoundnessTest* t) { t->nodes = {'x', 'N', 'd', '4', 0, 0, 0, 0}; },
+       "MAP01 NODES -: the nodes are in the extended format xNd4", "extended format xNd4"},
+      {"a short XNOD stream", [](SoundnessTest* t) { t->nodes = {'X', 'N', 'O', 'D', 0, 0, 0, 0}; },
+       "MAP01 NODES -: the XNOD stream ends inside its vertex counts", "ends inside its vertex counts"},
       {"GL nodes only",
        [](SoundnessTest* t) {
          t->segs.clear();

@@ -140,11 +140,15 @@ class FreedoomTest(unittest.TestCase):
     def test_levels_rebuilt_by_other_builders(self):
         folder = tempfile.mkdtemp()
         zd = os.path.join(folder, "zdbsp.wad")
-        subprocess.run(["zdbsp", "-o", zd, iwad("freedoom2.wad")], check=True, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL)
-        result = check(zd)
-        self.assertEqual(result.returncode, 0, result.stdout[:3000])
-        self.assertEqual(result.stdout.count(": sound ("), 32)
+        # Vanilla nodes, and zdbsp's extended ones (-X XNOD, -z ZNOD), whose
+        # cut points have fractions.
+        for switches, format_name in (([], ""), (["-X"], ", XNOD nodes"), (["-z"], ", ZNOD nodes")):
+            subprocess.run(["zdbsp"] + switches + ["-o", zd, iwad("freedoom2.wad")], check=True,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            result = check(zd)
+            self.assertEqual(result.returncode, 0, result.stdout[:3000])
+            self.assertEqual(result.stdout.count(": sound ("), 32)
+            self.assertEqual(len(re.findall(r"nodes%s\)$" % format_name, result.stdout, re.M)), 32, switches)
 
         gl = os.path.join(folder, "glbsp.wad")
         subprocess.run(["glbsp", "-normal", iwad("freedoom1.wad"), "-o", gl], check=True, stdout=subprocess.DEVNULL,
@@ -162,14 +166,15 @@ class FreedoomTest(unittest.TestCase):
         for level in ("MAP01", "MAP10", "MAP20"):
             source = os.path.join(folder, level + ".wad")
             subprocess.run([ARGS.extract, iwad("freedoom2.wad"), level, source], check=True)
-            for mode in ("-8", "24"):
+            for mode, nodes in (("-8", []), ("24", []), ("-8", ["--nodes=xnod"]), ("24", ["--nodes=znod"])):
                 built = os.path.join(folder, "built.wad")
-                run = subprocess.run([ARGS.vortane, source, built, level, mode, "-", "L"], cwd=folder,
+                run = subprocess.run([ARGS.vortane, source, built, level, mode, "-", "L"] + nodes, cwd=folder,
                                      stdout=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
                 self.assertEqual(run.returncode, 0)
                 result = check(built)
                 self.assertEqual(result.returncode, 0, result.stdout[:3000])
-                self.assertRegex(result.stdout, r"^%s: sound \(\d+ segs" % level)
+                suffix = ", %s nodes" % nodes[0][-4:].upper() if nodes else ""
+                self.assertRegex(result.stdout, r"^%s: sound \(\d+ segs.*nodes%s\)$" % (level, suffix))
         shutil.rmtree(folder)
 
 

@@ -9,6 +9,13 @@ output WAD is compared with the committed table, golden_outputs.txt. The
 table also holds a short hash of every lump, so that a mismatch names the
 first lump that differs.
 
+The same levels and modes are built with extended nodes too (--nodes=xnod
+and --nodes=znod, mode names "turbo8.xnod"). An XNOD build must decode to
+the vanilla build's tree: the same vertexes, segs, subsectors and nodes. A
+ZNOD build must inflate to the XNOD build's stream; since deflated bytes
+may differ between zlib versions, its row hashes the lumps with NODES
+inflated ("ZNOD" and the stream), never the file.
+
   golden.py --group NAME [tools]    build one group and compare (a ctest)
   golden.py --list-groups           the group names, one a line
   golden.py --write [tools]         rebuild every group and rewrite the table
@@ -26,6 +33,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 TABLE = os.path.join(HERE, "golden_outputs.txt")
@@ -43,33 +51,117 @@ SOURCES = [("freedoom1", "freedoom1.wad", False), ("freedoom2", "freedoom2.wad",
 # The Hexen conversions, each in the one mode its sweep uses.
 HEXEN_GROUPS = [("freedoom1-hexen", "freedoom1.wad", ("final8", "8", "-")),
                 ("freedoom2-hexen", "freedoom2.wad", ("turbo24V", "-24", "V"))]
+# The node formats besides the vanilla lumps.
+EXTENDED = ["xnod", "znod"]
 
 
 def groups():
-    """{group name: (source name, wad file or None, hexen, (mode, arg4, arg5))}"""
+    """{group name: (source name, wad file or None, hexen, (mode, arg4, arg5), node format)}"""
     result = {}
-    for source, wad, hexen in SOURCES:
-        for mode in MODES:
-            result["%s_%s" % (source, mode[0])] = (source, wad, hexen, mode)
-    for source, wad, mode in HEXEN_GROUPS:
-        result["%s_%s" % (source, mode[0])] = (source, wad, True, mode)
+    for nodes in [None] + EXTENDED:
+        suffix = "" if nodes is None else "." + nodes
+        for source, wad, hexen in SOURCES:
+            for mode in MODES:
+                result["%s_%s%s" % (source, mode[0], suffix)] = (source, wad, hexen, mode, nodes)
+        for source, wad, mode in HEXEN_GROUPS:
+            result["%s_%s%s" % (source, mode[0], suffix)] = (source, wad, True, mode, nodes)
     return result
 
 
-def lump_hashes(data):
-    """[(name, short hash)] of every directory entry of a WAD, in order."""
+def read_wad(data):
+    """[(name, bytes)] of every directory entry of a WAD, in order."""
     _, count, offset = struct.unpack_from("<4sii", data, 0)
     lumps = []
     for i in range(count):
         pos, size, name = struct.unpack_from("<ii8s", data, offset + 16 * i)
-        name = name.split(b"\0", 1)[0].decode("latin-1")
-        lumps.append((name, hashlib.sha256(data[pos:pos + size]).hexdigest()[:12]))
+        lumps.append((name.split(b"\0", 1)[0].decode("latin-1"), data[pos:pos + size]))
     return lumps
+
+
+def inflated(lumps):
+    """The lumps with a ZNOD NODES lump inflated to "ZNOD" and its stream."""
+    return [(n, b[:4] + zlib.decompress(b[4:]) if n == "NODES" and b[:4] == b"ZNOD" else b) for n, b in lumps]
+
+
+def decode_xnod(lump):
+    """(original vertex count, new vertexes, subsectors, segs, nodes) of an
+    XNOD lump; subsectors as (count, first), children with bit 31 for a
+    subsector."""
+    assert lump[:4] == b"XNOD", "NODES does not start with XNOD"
+    at = 4
+
+    def take(fmt):
+        nonlocal at
+        values = struct.unpack_from(fmt, lump, at)
+        at += struct.calcsize(fmt)
+        return values
+
+    original, added = take("<II")
+    vertexes = [take("<ii") for _ in range(added)]
+    subsectors, first = [], 0
+    for _ in range(take("<I")[0]):
+        count = take("<I")[0]
+        subsectors.append((count, first))
+        first += count
+    segs = [take("<IIHB") for _ in range(take("<I")[0])]
+    nodes = [take("<12h2I") for _ in range(take("<I")[0])]
+    assert at == len(lump), "XNOD has %d bytes after its nodes" % (len(lump) - at)
+    return original, vertexes, subsectors, segs, nodes
+
+
+def extended_problems(vanilla, xnod):
+    """How an XNOD build's lumps differ from the vanilla build's tree."""
+    plain, extended = dict(vanilla), dict(xnod)
+    try:
+        original, added, subsectors, segs, nodes = decode_xnod(extended["NODES"])
+    except (AssertionError, struct.error) as e:
+        return [str(e)]
+    problems = []
+    vertexes = [struct.unpack_from("<hh", plain["VERTEXES"], at) for at in range(0, len(plain["VERTEXES"]), 4)]
+    if extended["VERTEXES"] != plain["VERTEXES"][:4 * original] or original + len(added) != len(vertexes):
+        problems.append("VERTEXES or the vertex counts differ")
+    if [(x, y) for x, y in vertexes[original:]] != [(x >> 16, y >> 16) for x, y in added] or \
+            any(x & 0xFFFF or y & 0xFFFF for x, y in added):
+        problems.append("the cut points differ")
+    if extended["SEGS"] or extended["SSECTORS"]:
+        problems.append("SEGS or SSECTORS is not empty")
+    want_segs = [struct.unpack_from("<6H", plain["SEGS"], at) for at in range(0, len(plain["SEGS"]), 12)]
+    if [(a, b, line, side) for a, b, line, side in segs] != [(s[0], s[1], s[3], s[4]) for s in want_segs]:
+        problems.append("the segs differ")
+    want_subsectors = [struct.unpack_from("<2H", plain["SSECTORS"], at) for at in range(0, len(plain["SSECTORS"]), 4)]
+    if subsectors != want_subsectors:
+        problems.append("the subsectors differ")
+    want_nodes = [struct.unpack_from("<12h2H", plain["NODES"], at) for at in range(0, len(plain["NODES"]), 28)]
+
+    def child(value, flag):
+        return ("subsector", value & (flag - 1)) if value & flag else ("node", value)
+
+    if [(n[:12], child(n[12], 1 << 31), child(n[13], 1 << 31)) for n in nodes] != \
+            [(n[:12], child(n[12], 1 << 15), child(n[13], 1 << 15)) for n in want_nodes]:
+        problems.append("the nodes differ")
+    for name in plain:
+        if name not in ("VERTEXES", "SEGS", "SSECTORS", "NODES") and plain[name] != extended.get(name):
+            problems.append("%s differs" % name)
+    return problems
+
+
+def lump_hashes(lumps):
+    """[(name, short hash)] of every lump, in order."""
+    return [(name, hashlib.sha256(body).hexdigest()[:12]) for name, body in lumps]
+
+
+def lumps_digest(lumps):
+    """A SHA-256 of the lumps alone, names and bytes, for rows whose file
+    holds deflated bytes."""
+    digest = hashlib.sha256()
+    for name, body in lumps:
+        digest.update(name.encode("latin-1").ljust(8, b"\0") + struct.pack("<I", len(body)) + body)
+    return digest.hexdigest()
 
 
 def build_group(name, args):
     """Builds every level of one group; returns ({(source, level, mode): row}, problems)."""
-    source, wad, hexen, (mode, arg4, arg5) = groups()[name]
+    source, wad, hexen, (mode, arg4, arg5), nodes = groups()[name]
     wad_path = args.sample if wad is None else os.path.join(args.freedoom_dir, wad)
     if not os.path.exists(wad_path):
         return {}, ["%s is missing (scripts/install-test-deps installs it)" % wad_path]
@@ -84,18 +176,44 @@ def build_group(name, args):
             return {}, ["extract_level found no level in %s: %s" % (wad_path, listed.stdout.strip())]
         run_dir = os.path.join(work, "run")
         os.makedirs(run_dir)
-        for level in listed.stdout.split():
+        def build(level, format_option):
+            """The output of one run, or None (with the problem noted)."""
             shutil.copyfile(os.path.join(levels_dir, level + ".wad"), os.path.join(run_dir, "in.wad"))
-            run = subprocess.run([args.vortane, "in.wad", "out.wad", level, arg4, arg5, "L"], cwd=run_dir,
+            extra = [] if format_option is None else ["--nodes=" + format_option]
+            run = subprocess.run([args.vortane, "in.wad", "out.wad", level, arg4, arg5, "L"] + extra, cwd=run_dir,
                                  stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                  timeout=600)
             if run.returncode != 0:
-                problems.append("%s %s %s: vortane exited with %d" % (source, level, mode, run.returncode))
-                continue
+                problems.append("%s %s %s: vortane %s exited with %d" % (source, level, mode, " ".join(extra),
+                                                                         run.returncode))
+                return None
             with open(os.path.join(run_dir, "out.wad"), "rb") as f:
                 data = f.read()
             os.remove(os.path.join(run_dir, "out.wad"))
-            rows[(source, level, mode)] = (hashlib.sha256(data).hexdigest(), lump_hashes(data))
+            return data
+
+        key_mode = mode if nodes is None else mode + "." + nodes
+        for level in listed.stdout.split():
+            data = build(level, nodes)
+            if data is None:
+                continue
+            lumps = read_wad(data)
+            if nodes is None:
+                rows[(source, level, key_mode)] = (hashlib.sha256(data).hexdigest(), lump_hashes(lumps))
+                continue
+            # The tree the extended nodes encode: the vanilla build's.
+            reference = build(level, None if nodes == "xnod" else "xnod")
+            if reference is None:
+                continue
+            if nodes == "xnod":
+                found = extended_problems(read_wad(reference), lumps)
+                rows[(source, level, key_mode)] = (hashlib.sha256(data).hexdigest(), lump_hashes(lumps))
+            else:
+                unpacked = inflated(lumps)
+                xnod = dict(read_wad(reference))["NODES"]
+                found = [] if dict(unpacked)["NODES"][4:] == xnod[4:] else ["ZNOD does not inflate to XNOD's stream"]
+                rows[(source, level, key_mode)] = (lumps_digest(unpacked), lump_hashes(unpacked))
+            problems += ["%s %s %s: %s" % (source, level, key_mode, p) for p in found]
     finally:
         shutil.rmtree(work, ignore_errors=True)
     return rows, problems
@@ -120,7 +238,8 @@ def read_table(path):
 
 def compare(name, built, table):
     """The problems of one group's outputs against the table."""
-    source, _, _, (mode, _, _) = groups()[name]
+    source, _, _, (mode, _, _), nodes = groups()[name]
+    mode = mode if nodes is None else mode + "." + nodes
     problems = []
     expected = {key: value for key, value in table.items() if key[0] == source and key[2] == mode}
     for key in sorted(set(expected) - set(built)):
@@ -192,7 +311,9 @@ def main():
             print("\n".join(problems))
             print("the table was not written")
             return 1
-        mode_order = {mode[0]: i for i, mode in enumerate(MODES + [g[2] for g in HEXEN_GROUPS])}
+        base_modes = [mode[0] for mode in MODES + [g[2] for g in HEXEN_GROUPS]]
+        all_modes = base_modes + ["%s.%s" % (mode, nodes) for nodes in EXTENDED for mode in base_modes]
+        mode_order = {mode: i for i, mode in enumerate(all_modes)}
         source_order = [s[0] for s in SOURCES] + [g[0] for g in HEXEN_GROUPS]
         keys = sorted(rows, key=lambda k: (source_order.index(k[0]), mode_order[k[2]], k[1]))
         with open(args.table, "w") as f:

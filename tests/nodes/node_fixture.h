@@ -47,7 +47,8 @@ inline void PutLevel(const std::vector<std::pair<int, int>>& vertexes, const std
     Level.Vertexes[i].Y = static_cast<int16_t>(vertexes[i].second);
   }
   Level.LineDefCount = static_cast<int32_t>(lines.size());
-  Level.LineDefs = static_cast<LineDef*>(AllocOrDie(static_cast<int32_t>(lines.size() + 1) * 14));
+  Level.LineDefs =
+      static_cast<LineDef*>(AllocOrDie(static_cast<int32_t>((lines.size() + 1) * sizeof(LineDef))));
   for (size_t i = 0; i < lines.size(); i++) {
     LineDef& line = Level.LineDefs[i];
     std::memset(&line, 0, sizeof line);
@@ -63,9 +64,11 @@ inline void PutLevel(const std::vector<std::pair<int, int>>& vertexes, const std
     WriteInt16(Level.SideDefs + i * 30 + 28, sideSectors[i]);
   }
   Level.SegCapacity = 2000;
-  Level.Segs = static_cast<SegRecord*>(AllocOrDie(Level.SegCapacity * 12));
+  Level.Segs =
+      static_cast<SegRecord*>(AllocOrDie(Level.SegCapacity * static_cast<int32_t>(sizeof(SegRecord))));
   Level.SubsectorCapacity = 2000;
-  Level.Subsectors = static_cast<SubsectorRecord*>(AllocOrDie(Level.SubsectorCapacity * 4));
+  Level.Subsectors = static_cast<SubsectorRecord*>(
+      AllocOrDie(Level.SubsectorCapacity * static_cast<int32_t>(sizeof(SubsectorRecord))));
 }
 
 // The screen text without its escape sequences.

@@ -73,8 +73,8 @@ TEST_F(TreeTest, ConvexRoomIsOneNodeWithTwoSubsectors) {
   EXPECT_EQ(node.y, 0);
   EXPECT_EQ(node.dx, 0);
   EXPECT_EQ(node.dy, 64);
-  EXPECT_EQ(node.rightChild, 0x8001);
-  EXPECT_EQ(node.leftChild, 0x8000);
+  EXPECT_EQ(node.rightChild, SubsectorFlag | 1);
+  EXPECT_EQ(node.leftChild, SubsectorFlag | 0);
   // Boxes: top, bottom, left, right.
   EXPECT_EQ(node.rightBox[0], 64);
   EXPECT_EQ(node.rightBox[1], 0);
@@ -114,10 +114,10 @@ void ExpectWellFormedTree() {
   std::vector<int> parents(Level.NodeCount, 0);
   std::vector<int> subsectorParents(Level.SubsectorCount, 0);
   for (int32_t i = 0; i < Level.NodeCount; i++) {
-    for (uint16_t child : {Level.Nodes[i].rightChild, Level.Nodes[i].leftChild}) {
-      if (child & 0x8000) {
-        ASSERT_LT(child & 0x7FFF, Level.SubsectorCount);
-        subsectorParents[child & 0x7FFF]++;
+    for (uint32_t child : {Level.Nodes[i].rightChild, Level.Nodes[i].leftChild}) {
+      if (child & SubsectorFlag) {
+        ASSERT_LT(child & ~SubsectorFlag, static_cast<uint32_t>(Level.SubsectorCount));
+        subsectorParents[child & ~SubsectorFlag]++;
       } else {
         ASSERT_LT(child, i);
         parents[child]++;
@@ -145,7 +145,7 @@ TEST_F(TreeTest, TwoRoomsBuildAWellFormedTreeInEveryMode) {
       for (int32_t s = 0; s < Level.SubsectorCount; s++) {
         const SubsectorRecord& sub = Level.Subsectors[s];
         bool roomB = false, roomA = false;
-        for (int32_t i = sub.firstSeg; i < sub.firstSeg + sub.segCount; i++) {
+        for (uint32_t i = sub.firstSeg; i < sub.firstSeg + sub.segCount; i++) {
           const SegRecord& seg = Level.Segs[i];
           const LineDef& line = Level.LineDefs[seg.lineDef];
           int side = seg.direction == 0 ? line.RightSideDef : line.LeftSideDef;
@@ -202,7 +202,7 @@ TEST_F(TreeTest, SubsectorsAndSegsGrowByTwoHundred) {
   Level.SegCapacity = 0;
   Level.SubsectorCapacity = 0;
   BuildSeg s = SegBetween(0, 0, 1, 1);
-  s.startVertex = 70000;  // kept whole while building, written as 16 bits
+  s.startVertex = 70000;  // kept whole; only the vanilla SEGS lump writes 16 bits
   s.endVertex = 65535;
   s.lineDef = 65536 + 3;
   s.angle = 40959;
@@ -213,7 +213,7 @@ TEST_F(TreeTest, SubsectorsAndSegsGrowByTwoHundred) {
   EXPECT_EQ(Level.SubsectorCapacity, 200);
   EXPECT_EQ(Level.SegCapacity, 200);
   EXPECT_EQ(Level.SegCount, 3);
-  EXPECT_EQ(Level.Segs[2].startVertex, 70000 - 65536);
+  EXPECT_EQ(Level.Segs[2].startVertex, 70000u);
   EXPECT_EQ(Level.Segs[2].endVertex, 65535);
   EXPECT_EQ(Level.Segs[2].lineDef, 3);
   EXPECT_EQ(Level.Segs[2].angle, 40959);
@@ -262,14 +262,14 @@ TEST_F(TreeTest, BoundsCoverStartAndEndPoints) {
   }
 }
 
-BuildNode* NodeWith(BuildNode* right, BuildNode* left, uint16_t rightSub, uint16_t leftSub, int16_t x) {
+BuildNode* NodeWith(BuildNode* right, BuildNode* left, uint32_t rightSub, uint32_t leftSub, int16_t x) {
   BuildNode* node = static_cast<BuildNode*>(AllocOrDie(sizeof(BuildNode)));
   std::memset(node, 0, sizeof *node);
   node->x = x;
   node->rightNode = right;
   node->leftNode = left;
-  node->rightChild = right != nullptr ? 0 : static_cast<uint16_t>(0x8000 | rightSub);
-  node->leftChild = left != nullptr ? 0 : static_cast<uint16_t>(0x8000 | leftSub);
+  node->rightChild = right != nullptr ? 0 : SubsectorFlag | rightSub;
+  node->leftChild = left != nullptr ? 0 : SubsectorFlag | leftSub;
   return node;
 }
 
@@ -293,10 +293,10 @@ TEST_F(TreeTest, FlattenNumbersFrontSubtreeFirstAndRootLast) {
   EXPECT_EQ(l->number, 2);
   EXPECT_EQ(root->number, 3);
   EXPECT_EQ(Level.Nodes[0].x, 3);
-  EXPECT_EQ(Level.Nodes[0].rightChild, 0x8000);
-  EXPECT_EQ(Level.Nodes[0].leftChild, 0x8001);
+  EXPECT_EQ(Level.Nodes[0].rightChild, SubsectorFlag | 0);
+  EXPECT_EQ(Level.Nodes[0].leftChild, SubsectorFlag | 1);
   EXPECT_EQ(Level.Nodes[1].x, 2);
-  EXPECT_EQ(Level.Nodes[1].rightChild, 0x8002);
+  EXPECT_EQ(Level.Nodes[1].rightChild, SubsectorFlag | 2);
   EXPECT_EQ(Level.Nodes[1].leftChild, 0);
   EXPECT_EQ(Level.Nodes[2].x, 4);
   EXPECT_EQ(Level.Nodes[3].x, 1);

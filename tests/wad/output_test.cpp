@@ -27,8 +27,9 @@ class OutputTest : public WadTest {
     Level.SegCount = 2;
     Level.Subsectors[0] = SubsectorRecord{2, 0};
     Level.SubsectorCount = 1;
-    Level.Nodes = static_cast<NodeRecord*>(AllocOrDie(28));
-    Level.Nodes[0] = NodeRecord{-1, 2, -3, 4, {5, 6, 7, 8}, {9, 10, 11, 12}, 0x8000, 0x8001};
+    Level.Nodes = static_cast<NodeRecord*>(AllocOrDie(sizeof(NodeRecord)));
+    Level.Nodes[0] =
+        NodeRecord{-1, 2, -3, 4, {5, 6, 7, 8}, {9, 10, 11, 12}, SubsectorFlag | 0, SubsectorFlag | 1};
     Level.NodeCount = 1;
     Level.BlockmapLump = static_cast<uint8_t*>(AllocOrDie(8));
     for (int i = 0; i < 8; i++) Level.BlockmapLump[i] = static_cast<uint8_t>(0xB0 + i);
