@@ -32,6 +32,7 @@ std::string Describe(const CommandLine& line) {
   if (line.weight >= 0) text += " weight=" + std::to_string(line.weight);
   if (line.axis != nullptr) text += std::string(" axis=") + line.axis;
   if (line.log) text += " log";
+  if (line.nodes != nullptr) text += std::string(" nodes=") + line.nodes;
   if (line.help) text += " help";
   if (line.version) text += " version";
   return text;
@@ -70,6 +71,8 @@ TEST(OptionsTest, GoodCallsSetWhatTheyName) {
       {"in.wad out.wad --weight 0 --axis=V", "in.wad|out.wad weight=0 axis=V"},
       {"in.wad --weight=48 --mode turbo", "in.wad mode=turbo weight=48"},
       {"in.wad --map=*", "in.wad map=*"},
+      {"in.wad --nodes=znod -o out.wad", "in.wad out=out.wad nodes=znod"},
+      {"in.wad out.wad MAP01 -8 - L --nodes auto", "in.wad|out.wad|MAP01|-8|-|L nodes=auto"},
       // All six positional arguments with a seventh thing given as an option.
       {"in.wad out.wad MAP01 -8 A L --map=MAP02", ""},
       // A lone dash and negative mode numbers are positional, as they were.
@@ -106,6 +109,8 @@ TEST(OptionsTest, BadUsageNamesItsFault) {
       {"in.wad --weight=008", "--weight must be a whole number from 0 to 48, not '008'"},
       {"in.wad --mode=fast", "--mode must be turbo or final, not 'fast'"},
       {"in.wad --axis=a", "--axis must be A, V or H, not 'a'"},
+      {"in.wad --nodes=gl", "--nodes must be vanilla, xnod, znod or auto, not 'gl'"},
+      {"in.wad --nodes=xnod --nodes=xnod", "option '--nodes' is given twice"},
       {"in.wad --log=yes", "option '--log' takes no value"},
       {"in.wad --log --log", "option '--log' is given twice"},
       {"in.wad -o a.wad --output=b.wad", "option '--output' is given twice"},
