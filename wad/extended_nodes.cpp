@@ -4,6 +4,7 @@
 
 #include <zlib.h>
 
+#include <cassert>
 #include <cstring>
 
 #include "console/services.h"
@@ -24,46 +25,38 @@ constexpr int32_t VanillaMaxNodes = 32768;
 constexpr uint32_t XnodSubsectorFlag = 0x80000000u;
 static_assert(XnodSubsectorFlag == SubsectorFlag, "children are held as the stream writes them");
 
+// Writes little-endian fields into a block sized beforehand.
 class Stream {
  public:
-  explicit Stream(std::vector<uint8_t>* bytes) : bytes_(bytes) {}
-  void U8(uint32_t value) { bytes_->push_back(static_cast<uint8_t>(value)); }
+  explicit Stream(uint8_t* at) : at_(at) {}
+  void U8(uint32_t value) { *at_++ = static_cast<uint8_t>(value); }
   void U16(uint32_t value) {
-    uint8_t p[2];
-    WriteInt16(p, static_cast<int32_t>(value));
-    bytes_->insert(bytes_->end(), p, p + 2);
+    WriteInt16(at_, static_cast<int32_t>(value));
+    at_ += 2;
   }
   void U32(uint32_t value) {
-    uint8_t p[4];
-    WriteInt32(p, static_cast<int32_t>(value));
-    bytes_->insert(bytes_->end(), p, p + 4);
+    WriteInt32(at_, static_cast<int32_t>(value));
+    at_ += 4;
   }
+  uint8_t* at() const { return at_; }
 
  private:
-  std::vector<uint8_t>* bytes_;
+  uint8_t* at_;
 };
 
-}  // namespace
-
-bool FitsVanillaNodes() {
-  return Level.VertexCount <= VanillaMaxVertexes && Level.SegCount <= VanillaMaxSegs &&
-         Level.SubsectorCount <= VanillaMaxSubsectors && Level.NodeCount <= VanillaMaxNodes;
+// Bytes of the stream after the magic.
+int64_t XnodStreamSize() {
+  int64_t added = Level.VertexCount - Level.LineDefVertexCount;
+  // Five counts, then the records.
+  return 20 + added * 8 + static_cast<int64_t>(Level.SubsectorCount) * 4 +
+         static_cast<int64_t>(Level.SegCount) * 11 + static_cast<int64_t>(Level.NodeCount) * 32;
 }
 
-NodeFormat ChooseNodeFormat() {
-  if (RequestedNodeFormat != NodeFormat::Auto) return RequestedNodeFormat;
-  return FitsVanillaNodes() ? NodeFormat::Vanilla : NodeFormat::Xnod;
-}
-
-std::vector<uint8_t> EncodeXnodStream() {
+void WriteXnodStream(uint8_t* block) {
   int32_t original = Level.LineDefVertexCount;
-  int32_t added = Level.VertexCount - original;
-  std::vector<uint8_t> bytes;
-  bytes.reserve(16 + static_cast<size_t>(added) * 8 + static_cast<size_t>(Level.SubsectorCount) * 4 +
-                static_cast<size_t>(Level.SegCount) * 11 + static_cast<size_t>(Level.NodeCount) * 32);
-  Stream out(&bytes);
+  Stream out(block);
   out.U32(static_cast<uint32_t>(original));
-  out.U32(static_cast<uint32_t>(added));
+  out.U32(static_cast<uint32_t>(Level.VertexCount - original));
   for (int32_t i = original; i < Level.VertexCount; i++) {
     // The cut point's whole units as 16.16 fixed point.
     out.U32(static_cast<uint32_t>(Level.Vertexes[i].X) << 16);
@@ -88,33 +81,67 @@ std::vector<uint8_t> EncodeXnodStream() {
     out.U32(node.rightChild);
     out.U32(node.leftChild);
   }
+  assert(out.at() == block + XnodStreamSize());
+}
+
+// A lump size the directory can hold, or the refusal.
+int32_t CheckedLumpSize(int64_t size) {
+  if (size > INT32_MAX)
+    FatalError("Too many %s: %ld, the limit is %ld", "node bytes", static_cast<long>(size),
+               static_cast<long>(INT32_MAX));
+  return static_cast<int32_t>(size);
+}
+
+}  // namespace
+
+bool FitsVanillaNodes() {
+  return Level.VertexCount <= VanillaMaxVertexes && Level.SegCount <= VanillaMaxSegs &&
+         Level.SubsectorCount <= VanillaMaxSubsectors && Level.NodeCount <= VanillaMaxNodes;
+}
+
+NodeFormat ChooseNodeFormat() {
+  if (RequestedNodeFormat != NodeFormat::Auto) return RequestedNodeFormat;
+  return FitsVanillaNodes() ? NodeFormat::Vanilla : NodeFormat::Xnod;
+}
+
+std::vector<uint8_t> EncodeXnodStream() {
+  std::vector<uint8_t> bytes(static_cast<size_t>(XnodStreamSize()));
+  WriteXnodStream(bytes.data());
   return bytes;
 }
 
 void EncodeExtendedNodes(NodeFormat format) {
-  std::vector<uint8_t> stream = EncodeXnodStream();
-  const char* magic = format == NodeFormat::Znod ? "ZNOD" : "XNOD";
-  size_t size = 4 + stream.size();
-  if (format == NodeFormat::Znod) size = 4 + compressBound(static_cast<uLong>(stream.size()));
-  if (size > static_cast<size_t>(INT32_MAX))
-    FatalError("Too many %s: %ld, the limit is %ld", "node bytes", static_cast<long>(size),
-               static_cast<long>(INT32_MAX));
-  uint8_t* lump = static_cast<uint8_t*>(AllocOrDie(static_cast<int32_t>(size)));
-  std::memcpy(lump, magic, 4);
+  int32_t streamSize = CheckedLumpSize(XnodStreamSize());
+  uint8_t* lump = nullptr;
+  int32_t size = 0;
   if (format == NodeFormat::Znod) {
-    uLongf packed = static_cast<uLongf>(size - 4);
-    int status =
-        compress2(lump + 4, &packed, stream.data(), static_cast<uLong>(stream.size()), Z_BEST_COMPRESSION);
+    uint8_t* stream = static_cast<uint8_t*>(AllocOrDie(streamSize));
+    WriteXnodStream(stream);
+    uLongf packed = compressBound(static_cast<uLong>(streamSize));
+    lump = static_cast<uint8_t*>(AllocOrDie(CheckedLumpSize(4 + static_cast<int64_t>(packed))));
+    int status = compress2(lump + 4, &packed, stream, static_cast<uLong>(streamSize), Z_DEFAULT_COMPRESSION);
+    FreeBlock(stream);
     if (status != Z_OK) {
       FreeBlock(lump);
       FatalError("Could not compress the nodes: zlib error %d", status);
     }
-    size = 4 + packed;
+    size = static_cast<int32_t>(4 + packed);
+    std::memcpy(lump, "ZNOD", 4);
   } else {
-    std::memcpy(lump + 4, stream.data(), stream.size());
+    size = CheckedLumpSize(4 + static_cast<int64_t>(streamSize));
+    lump = static_cast<uint8_t*>(AllocOrDie(size));
+    std::memcpy(lump, "XNOD", 4);
+    WriteXnodStream(lump + 4);
   }
   Level.ExtendedNodes = lump;
-  Level.ExtendedNodesSize = static_cast<int32_t>(size);
+  Level.ExtendedNodesSize = size;
+  // The stream holds the tree now: the records are not written.
+  FreeBlock(Level.Segs);
+  FreeBlock(Level.Subsectors);
+  FreeBlock(Level.Nodes);
+  Level.Segs = nullptr;
+  Level.Subsectors = nullptr;
+  Level.Nodes = nullptr;
 }
 
 void ResetExtendedNodes() { RequestedNodeFormat = NodeFormat::Vanilla; }

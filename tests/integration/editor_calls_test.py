@@ -253,11 +253,14 @@ class EditorFileTest(EditorCase):
         # ones stand empty.
         self.assertEqual([b for _, b in out[1:11]], [dict(one).get(n, b"") for n in TEN])
         self.assertGreater(len(dict(out[13:])["NODES"]), 0)
-        result = run(["FILE", "-o", "all.wad"], self.workdir)
-        self.assertEqual(result.returncode, 0, result.stdout)
-        check = subprocess.run([ARGS.check, self.path("all.wad")], capture_output=True, text=True)
-        self.assertEqual(check.returncode, 0, check.stdout)
-        self.assertEqual(check.stdout.count(": sound"), 2, check.stdout)
+        # Every level of the file, each in the format asked for.
+        for nodes, named in (("vanilla", "nodes)"), ("znod", "nodes, ZNOD nodes)")):
+            result = run(["FILE", "-o", "all.wad", "--nodes=" + nodes], self.workdir)
+            self.assertEqual(result.returncode, 0, result.stdout)
+            check = subprocess.run([ARGS.check, self.path("all.wad")], capture_output=True, text=True)
+            self.assertEqual(check.returncode, 0, check.stdout)
+            self.assertEqual(check.stdout.count(": sound"), 2, check.stdout)
+            self.assertEqual(check.stdout.count(named), 2, check.stdout)
 
     def test_the_classic_call_still_refuses_the_editor_layout(self):
         self.editor_file("five.wad")
