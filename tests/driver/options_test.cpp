@@ -6,20 +6,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "tests/support/words.h"
 
-// Splits a command line at blanks (no argument of these holds one).
-std::vector<std::string> Words(const std::string& text) {
-  std::vector<std::string> words;
-  size_t at = 0;
-  while (at < text.size()) {
-    size_t end = text.find(' ', at);
-    if (end == std::string::npos) end = text.size();
-    if (end > at) words.push_back(text.substr(at, end - at));
-    at = end + 1;
-  }
-  return words;
-}
+namespace {
 
 // What a good call sets, written back as text so that a table can say it:
 // positional arguments joined by '|', then the options.
@@ -45,7 +34,7 @@ struct Parsed {
 };
 
 Parsed Parse(const std::string& text) {
-  std::vector<std::string> words = Words(text);
+  std::vector<std::string> words = SplitAtBlanks(text);
   std::vector<char*> arguments;
   for (std::string& word : words) arguments.push_back(word.data());
   Parsed parsed;

@@ -4,30 +4,16 @@
 // what is refused.
 #include "wad/level_runs.h"
 
+#include "tests/support/words.h"
 #include "tests/wad/wad_fixture.h"
 
 namespace {
-
-// Directory names of a test file, written as one string: "MAP01 THINGS
-// LINEDEFS". A name written "+NAME" gets one byte of data, so that absent
-// (empty, never read) entries can be told from given ones.
-std::vector<std::string> Names(const std::string& text) {
-  std::vector<std::string> names;
-  size_t at = 0;
-  while (at < text.size()) {
-    size_t end = text.find(' ', at);
-    if (end == std::string::npos) end = text.size();
-    if (end > at) names.push_back(text.substr(at, end - at));
-    at = end + 1;
-  }
-  return names;
-}
 
 class LevelRunsTest : public WadTest {
  protected:
   void Open(const std::string& layout) {
     WadBuilder wad;
-    for (const std::string& name : Names(layout)) wad.Add(name, std::vector<uint8_t>{1});
+    for (const std::string& name : SplitAtBlanks(layout)) wad.Add(name, std::vector<uint8_t>{1});
     path = Path("in.wad");
     wad.Write(path);
     OpenWad(path.c_str());
