@@ -5,7 +5,6 @@
 #include <zlib.h>
 
 #include <cassert>
-#include <cstring>
 
 #include "console/services.h"
 #include "wad/bytes.h"
@@ -84,6 +83,11 @@ void WriteXnodStream(uint8_t* block) {
   assert(out.at() == block + XnodStreamSize());
 }
 
+// The four letters that open the lump, without a terminator.
+void WriteMagic(uint8_t* lump, const char* magic) {
+  for (int i = 0; i < 4; i++) lump[i] = static_cast<uint8_t>(magic[i]);
+}
+
 // A lump size the directory can hold, or the refusal.
 int32_t CheckedLumpSize(int64_t size) {
   if (size > INT32_MAX)
@@ -126,11 +130,11 @@ void EncodeExtendedNodes(NodeFormat format) {
       FatalError("Could not compress the nodes: zlib error %d", status);
     }
     size = static_cast<int32_t>(4 + packed);
-    std::memcpy(lump, "ZNOD", 4);
+    WriteMagic(lump, "ZNOD");
   } else {
     size = CheckedLumpSize(4 + static_cast<int64_t>(streamSize));
     lump = static_cast<uint8_t*>(AllocOrDie(size));
-    std::memcpy(lump, "XNOD", 4);
+    WriteMagic(lump, "XNOD");
     WriteXnodStream(lump + 4);
   }
   Level.ExtendedNodes = lump;
