@@ -163,6 +163,7 @@ int RunOptionCall(int argumentCount, char** arguments) {
   OutputPath = line.output != nullptr ? line.output : positional.size() >= 2 ? positional[1] : InputPath;
   // Limit-removing engines read a linedef's numbers unsigned.
   UnsignedLineDefNumbers = true;
+  RejectCopiedAtWrite = true;
   if (line.nodes != nullptr) RequestedNodeFormat = NodeFormatNamed(line.nodes);
   OpenWad(InputPath);
   ArrangeLevelRuns(InputPath);

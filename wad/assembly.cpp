@@ -199,6 +199,21 @@ static void WriteNodes() {
   WriteBuiltBlock(data, Level.NodeCount * NodeRecordSize);
 }
 
+// REJECT copied from the input and padded with zero bytes, as LoadReject
+// would have held it.
+static void WriteRejectFromInput() {
+  if (Level.RejectPresent > 0) {
+    SeekTo(InputWad, Level.RejectInputPos);
+    CopyBytes(OutputWad, InputWad, Level.RejectPresent);
+  }
+  static const uint8_t zeros[1 << 16] = {};
+  for (int32_t left = Level.RejectSize - Level.RejectPresent; left > 0;) {
+    int32_t chunk = left < static_cast<int32_t>(sizeof zeros) ? left : static_cast<int32_t>(sizeof zeros);
+    WriteBlock(OutputWad, zeros, chunk);
+    left -= chunk;
+  }
+}
+
 static void WriteDirectory() {
   int32_t count = InputHeader.LumpCount;
   uint8_t* data = NewBlock(count * LumpEntrySize);
@@ -237,7 +252,11 @@ void WriteLevelLumps() {
     WriteNodes();
   }
   WriteBlock(OutputWad, Level.Sectors, Level.SectorsSize);
-  WriteBlock(OutputWad, Level.Reject, Level.RejectSize);
+  if (Level.Reject != nullptr || Level.RejectSize == 0) {
+    WriteBlock(OutputWad, Level.Reject, Level.RejectSize);
+  } else {
+    WriteRejectFromInput();
+  }
   WriteBlock(OutputWad, Level.BlockmapLump, Level.BlockmapSize);
   NextEntry = marker + 11;
 }

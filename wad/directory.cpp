@@ -143,5 +143,6 @@ void ResetWadFile() {
   LevelMarkerIndex = 0;
   ResetLevelRuns();
   UnsignedLineDefNumbers = false;
+  RejectCopiedAtWrite = false;
   ResetExtendedNodes();
 }

@@ -97,8 +97,10 @@ struct LevelData {
   int32_t SectorsSize;
   int32_t SectorCount;
 
-  uint8_t* Reject;
+  uint8_t* Reject;  // null when it is copied at write time (RejectCopiedAtWrite)
   int32_t RejectSize;
+  int32_t RejectPresent;   // bytes of the input's REJECT that are kept
+  int32_t RejectInputPos;  // where they are in the input
 
   SegRecord* Segs;
   int32_t SegCount;
@@ -132,6 +134,11 @@ extern LevelData Level;
 // them: up to 65535 vertexes, sidedef 0xFFFF for none). Set before the
 // first level is loaded.
 extern bool UnsignedLineDefNumbers;
+
+// REJECT is not held in memory but copied from the input, and padded with
+// zero bytes, as it is written (an option call: on a large level it is
+// the largest block of all, ⌈sectors² / 8⌉ bytes). The bytes are the same.
+extern bool RejectCopiedAtWrite;
 
 // The loaders, called once each in this order by the run driver.
 void DetectLevelFormat();

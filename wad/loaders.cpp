@@ -79,6 +79,7 @@ void LoadThings() {
 }
 
 bool UnsignedLineDefNumbers = false;
+bool RejectCopiedAtWrite = false;
 
 static int32_t ReadVertexNumber(const uint8_t* p) {
   return UnsignedLineDefNumbers ? ReadUint16(p) : ReadInt16(p);
@@ -167,10 +168,13 @@ void LoadReject() {
     FatalError("Too many %s: %ld, the limit is %ld", "sectors", static_cast<long>(sectors),
                static_cast<long>(MaxSectorCount));
   Level.RejectSize = static_cast<int32_t>((sectors * sectors + 7) / 8);
-  Level.Reject = static_cast<uint8_t*>(AllocOrDie(Level.RejectSize));
-
   const LumpEntry* entry = &Directory[index];
   int32_t present = entry->Size < Level.RejectSize ? entry->Size : Level.RejectSize;
+  Level.RejectPresent = present > 0 ? present : 0;
+  Level.RejectInputPos = entry->FilePos;
+  if (RejectCopiedAtWrite) return;
+  Level.Reject = static_cast<uint8_t*>(AllocOrDie(Level.RejectSize));
+
   if (present > 0) {
     SeekTo(InputWad, entry->FilePos);
     size_t items = std::fread(Level.Reject, static_cast<size_t>(present), 1, InputWad);
