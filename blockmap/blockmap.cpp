@@ -14,7 +14,7 @@
 
 #include "console/console.h"
 #include "console/services.h"
-#include "wad/bytes.h"
+#include "format/wad_format.h"
 #include "wad/level.h"
 
 Bounds LevelBounds;

@@ -6,11 +6,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "check/bytes.h"
+
 namespace {
 
-int WordAt(const std::vector<uint8_t>& lump, size_t index) {
-  return lump[2 * index] | (lump[2 * index + 1] << 8);
-}
+int WordAt(const std::vector<uint8_t>& lump, size_t index) { return LumpU16(lump, 2 * index); }
 
 // Whether the segment meets the closed box [left, right] x [bottom, top]:
 // the bounding boxes overlap and the box's corners are not all strictly on

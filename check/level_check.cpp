@@ -47,7 +47,7 @@ bool HasStandardNodes(const WadImage& wad, const MapLevel& level, Findings* find
     std::string format = OtherNodeFormat(level.lumps[slot]);
     if (!format.empty()) {
       findings->Problem(
-          kLevelLumpNames[slot - 1], -1,
+          LevelLumpNames[slot - 1], -1,
           "the nodes are in the extended format %s, which the original engine cannot read; not checked",
           format.c_str());
       return false;

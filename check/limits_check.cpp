@@ -18,17 +18,18 @@ void CheckLimits(const MapLevel& level, Findings* findings) {
     LevelSlot slot;
     size_t record;
   };
-  const size_t lineRecord = level.hexen ? 16 : 14;
+  const size_t lineRecord = level.hexen ? HexenLineDefSize : DoomLineDefSize;
   for (const Count& count :
-       {Count{kVertexes, 4}, Count{kLineDefs, lineRecord}, Count{kSideDefs, 30}, Count{kSectors, 26},
-        Count{kSegs, 12}, Count{kSubsectors, 4}, Count{kNodes, 28}}) {
+       {Count{kVertexes, VertexRecordSize}, Count{kLineDefs, lineRecord}, Count{kSideDefs, SideDefRecordSize},
+        Count{kSectors, SectorRecordSize}, Count{kSegs, SegRecordSize},
+        Count{kSubsectors, SubsectorRecordSize}, Count{kNodes, NodeRecordSize}}) {
     // Extended nodes have no such limits: their numbers are 32-bit.
     bool extended = count.slot == kSegs || count.slot == kSubsectors || count.slot == kNodes;
     if (extended && !level.nodeFormat.empty()) continue;
     long records = static_cast<long>(level.lumps[count.slot].size() / count.record);
     if (records > kSignedRecords) {
       findings->Warning(
-          kLevelLumpNames[count.slot - 1], -1,
+          LevelLumpNames[count.slot - 1], -1,
           "%ld records; the original engine reads their numbers as signed 16-bit and can name only "
           "the first %ld",
           records, kSignedRecords);

@@ -26,7 +26,7 @@ bool ReadLevel(const WadImage& wad, int marker, MapLevel* level, Findings* findi
   level->marker = marker;
   level->name = wad.entries[marker].name;
   for (int slot = 1; slot <= 10; slot++) {
-    const char* expected = kLevelLumpNames[slot - 1];
+    const char* expected = LevelLumpNames[slot - 1];
     if (marker + slot >= entries) {
       findings->Problem(expected, -1, "missing: the directory ends after entry %d", entries - 1);
       return false;
@@ -48,19 +48,21 @@ namespace {
 void CheckWholeRecords(const MapLevel& level, LevelSlot slot, size_t record, Findings* findings) {
   size_t size = level.lumps[slot].size();
   if (size % record != 0)
-    findings->Problem(kLevelLumpNames[slot - 1], -1, "%zu bytes, not whole %zu-byte records", size, record);
+    findings->Problem(LevelLumpNames[slot - 1], -1, "%zu bytes, not whole %zu-byte records", size, record);
 }
 
 }  // namespace
 
 void DecodeLevel(MapLevel* level, Findings* findings) {
   const std::vector<uint8_t>& vertexes = level->lumps[kVertexes];
-  CheckWholeRecords(*level, kVertexes, 4, findings);
-  for (size_t at = 0; at + 4 <= vertexes.size(); at += 4)
+  constexpr size_t kVertex = VertexRecordSize, kSide = SideDefRecordSize, kSector = SectorRecordSize;
+  constexpr size_t kSeg = SegRecordSize, kSubsector = SubsectorRecordSize, kNode = NodeRecordSize;
+  CheckWholeRecords(*level, kVertexes, kVertex, findings);
+  for (size_t at = 0; at + kVertex <= vertexes.size(); at += kVertex)
     level->vertexes.push_back({LumpS16(vertexes, at), LumpS16(vertexes, at + 2)});
 
   const std::vector<uint8_t>& lines = level->lumps[kLineDefs];
-  const size_t lineRecord = level->hexen ? 16 : 14;
+  const size_t lineRecord = level->hexen ? HexenLineDefSize : DoomLineDefSize;
   const size_t sideAt = level->hexen ? 12 : 10;
   CheckWholeRecords(*level, kLineDefs, lineRecord, findings);
   for (size_t at = 0; at + lineRecord <= lines.size(); at += lineRecord) {
@@ -82,18 +84,18 @@ void DecodeLevel(MapLevel* level, Findings* findings) {
   }
 
   const std::vector<uint8_t>& sides = level->lumps[kSideDefs];
-  for (size_t at = 0; at + 30 <= sides.size(); at += 30)
-    level->sideSectors.push_back(LumpS16(sides, at + 28));
+  for (size_t at = 0; at + kSide <= sides.size(); at += kSide)
+    level->sideSectors.push_back(LumpS16(sides, at + SideDefSectorOffset));
 
   const std::vector<uint8_t>& sectors = level->lumps[kSectors];
-  for (size_t at = 0; at + 26 <= sectors.size(); at += 26)
+  for (size_t at = 0; at + kSector <= sectors.size(); at += kSector)
     level->sectors.push_back({LumpS16(sectors, at), LumpS16(sectors, at + 2), LumpS16(sectors, at + 22),
                               LumpS16(sectors, at + 24)});
 
   if (HasExtendedNodes(level)) {
     for (LevelSlot slot : {kSegs, kSubsectors}) {
       if (!level->lumps[slot].empty())
-        findings->Problem(kLevelLumpNames[slot - 1], -1, "%zu bytes beside %s nodes, which need it empty",
+        findings->Problem(LevelLumpNames[slot - 1], -1, "%zu bytes beside %s nodes, which need it empty",
                           level->lumps[slot].size(), level->nodeFormat.c_str());
     }
     DecodeExtendedNodes(level, findings);
@@ -101,20 +103,20 @@ void DecodeLevel(MapLevel* level, Findings* findings) {
   }
 
   const std::vector<uint8_t>& segs = level->lumps[kSegs];
-  CheckWholeRecords(*level, kSegs, 12, findings);
-  for (size_t at = 0; at + 12 <= segs.size(); at += 12) {
+  CheckWholeRecords(*level, kSegs, kSeg, findings);
+  for (size_t at = 0; at + kSeg <= segs.size(); at += kSeg) {
     level->segs.push_back({LumpU16(segs, at), LumpU16(segs, at + 2), LumpU16(segs, at + 4),
                            LumpU16(segs, at + 6), LumpU16(segs, at + 8), LumpU16(segs, at + 10), false});
   }
 
   const std::vector<uint8_t>& subsectors = level->lumps[kSubsectors];
-  CheckWholeRecords(*level, kSubsectors, 4, findings);
-  for (size_t at = 0; at + 4 <= subsectors.size(); at += 4)
+  CheckWholeRecords(*level, kSubsectors, kSubsector, findings);
+  for (size_t at = 0; at + kSubsector <= subsectors.size(); at += kSubsector)
     level->subsectors.push_back({LumpU16(subsectors, at), LumpU16(subsectors, at + 2)});
 
   const std::vector<uint8_t>& nodes = level->lumps[kNodes];
-  CheckWholeRecords(*level, kNodes, 28, findings);
-  for (size_t at = 0; at + 28 <= nodes.size(); at += 28) {
+  CheckWholeRecords(*level, kNodes, kNode, findings);
+  for (size_t at = 0; at + kNode <= nodes.size(); at += kNode) {
     MapNode node;
     node.x = LumpS16(nodes, at);
     node.y = LumpS16(nodes, at + 2);

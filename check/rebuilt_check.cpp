@@ -63,7 +63,7 @@ void CompareLineDefs(const MapLevel& in, const MapLevel& out, int keptCount, Fin
     findings->Problem("LINEDEFS", -1, "LINEDEFS was %zu bytes, is %zu", a.size(), b.size());
     return;
   }
-  size_t record = in.hexen ? 16 : 14;
+  size_t record = in.hexen ? HexenLineDefSize : DoomLineDefSize;
   size_t whole = a.size() / record * record;
   for (size_t at = 0; at < a.size(); at++) {
     bool vertexField = at < whole && at % record < 4;
@@ -94,12 +94,12 @@ void CompareLevelLumps(const MapLevel& in, const MapLevel& out, const LevelCheck
                        Findings* findings) {
   for (LevelSlot slot : {kThings, kSideDefs, kSectors}) {
     std::string difference = DescribeDifference(in.lumps[slot], out.lumps[slot]);
-    const char* name = kLevelLumpNames[slot - 1];
+    const char* name = LevelLumpNames[slot - 1];
     if (!difference.empty()) findings->Problem(name, -1, "%s changed: %s", name, difference.c_str());
   }
 
   // REJECT: one bit per ordered pair of sectors, taken from the input.
-  int64_t sectors = static_cast<int64_t>(in.lumps[kSectors].size() / 26);
+  int64_t sectors = static_cast<int64_t>(in.lumps[kSectors].size() / SectorRecordSize);
   size_t rejectSize = static_cast<size_t>((sectors * sectors + 7) / 8);
   std::vector<uint8_t> reject(rejectSize, 0);
   std::copy_n(in.lumps[kReject].begin(), std::min(rejectSize, in.lumps[kReject].size()), reject.begin());
@@ -137,7 +137,7 @@ void CompareWads(const WadImage& input, const WadImage& output, int marker, Find
     findings->Problem("-", -1, "the level marker has %d bytes", output.entries[marker].size);
 
   // Packed from offset 12 in directory order, the directory right after.
-  int64_t position = 12;
+  int64_t position = WadHeaderSize;
   for (size_t i = 0; i < output.entries.size(); i++) {
     const WadEntry& e = output.entries[i];
     if (e.filePos != position) {
@@ -151,7 +151,7 @@ void CompareWads(const WadImage& input, const WadImage& output, int marker, Find
     findings->Problem("-", -1, "layout: the directory starts at %d, the last lump ends at %lld",
                       output.directoryOffset, static_cast<long long>(position));
   }
-  size_t end = static_cast<size_t>(output.directoryOffset) + 16 * output.entries.size();
+  size_t end = static_cast<size_t>(output.directoryOffset) + LumpEntrySize * output.entries.size();
   if (output.bytes.size() != end)
     findings->Problem("-", -1, "layout: the file is %zu bytes, the directory ends at %zu",
                       output.bytes.size(), end);

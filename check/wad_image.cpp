@@ -8,12 +8,10 @@
 #include "check/bytes.h"
 #include "check/findings.h"
 
-const char* const kLevelLumpNames[10] = {"THINGS",   "LINEDEFS", "SIDEDEFS", "VERTEXES", "SEGS",
-                                         "SSECTORS", "NODES",    "SECTORS",  "REJECT",   "BLOCKMAP"};
-
 std::string ParseWad(std::vector<uint8_t> bytes, WadImage* wad) {
   *wad = WadImage();
-  if (bytes.size() < 12) return Format("%zu bytes, too short to be a WAD", bytes.size());
+  if (bytes.size() < static_cast<size_t>(WadHeaderSize))
+    return Format("%zu bytes, too short to be a WAD", bytes.size());
   std::string identification(bytes.begin(), bytes.begin() + 4);
   if (identification != "IWAD" && identification != "PWAD")
     return "not a WAD (it does not start with IWAD or PWAD)";

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "format/wad_format.h"
+
 struct WadEntry {
   std::string name;  // up to 8 characters, without trailing NULs
   int32_t filePos = 0;
@@ -30,9 +32,6 @@ std::vector<uint8_t> EntryBytes(const WadImage& wad, size_t index);
 
 // The index of the first entry named exactly `name`, or -1.
 int FindEntry(const WadImage& wad, const std::string& name);
-
-// The ten lumps that follow a level marker, in their order.
-extern const char* const kLevelLumpNames[10];
 
 // The levels of a WAD: the entries followed by a THINGS entry, by index and
 // by name.

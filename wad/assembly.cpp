@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "console/services.h"
-#include "wad/bytes.h"
+#include "format/wad_format.h"
 #include "wad/extended_nodes.h"
 #include "wad/level.h"
 #include "wad/output_file.h"

@@ -7,7 +7,7 @@
 #include <cassert>
 
 #include "console/services.h"
-#include "wad/bytes.h"
+#include "format/wad_format.h"
 #include "wad/level.h"
 
 NodeFormat RequestedNodeFormat = NodeFormat::Vanilla;

@@ -5,12 +5,9 @@
 #include <cstring>
 
 #include "console/services.h"
-#include "wad/bytes.h"
+#include "format/wad_format.h"
 
 LevelData Level;
-
-// Size of one SIDEDEFS record and the place of its sector number.
-constexpr int32_t SideDefSectorOffset = 28;
 
 // Growing by a fixed step keeps reallocations rare without ever asking for
 // much more than the level needs.

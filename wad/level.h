@@ -5,17 +5,9 @@
 
 #include <cstdint>
 
-enum class LevelFormat { Doom, Hexen };
+#include "format/wad_format.h"
 
-// Sizes in bytes of the lump records, as read and written.
-constexpr int32_t DoomLineDefSize = 14;
-constexpr int32_t HexenLineDefSize = 16;
-constexpr int32_t SideDefRecordSize = 30;
-constexpr int32_t VertexRecordSize = 4;
-constexpr int32_t SegRecordSize = 12;
-constexpr int32_t SubsectorRecordSize = 4;
-constexpr int32_t NodeRecordSize = 28;
-constexpr int32_t SectorRecordSize = 26;
+enum class LevelFormat { Doom, Hexen };
 
 struct Vertex {
   int16_t X;

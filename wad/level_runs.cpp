@@ -8,9 +8,6 @@
 #include "console/services.h"
 #include "wad/wadfile.h"
 
-const char* const LevelLumpNames[10] = {"THINGS",   "LINEDEFS", "SIDEDEFS", "VERTEXES", "SEGS",
-                                        "SSECTORS", "NODES",    "SECTORS",  "REJECT",   "BLOCKMAP"};
-
 bool LevelRunsArranged = false;
 
 namespace {

@@ -7,8 +7,7 @@
 
 #include <cstdint>
 
-// The ten lumps of a level, in the order the output holds them.
-extern const char* const LevelLumpNames[10];
+#include "format/wad_format.h"
 
 // Position of a directory entry that stands for a lump missing from the
 // input: it is empty and never read.

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "console/services.h"
-#include "wad/bytes.h"
+#include "format/wad_format.h"
 #include "wad/level.h"
 #include "wad/level_runs.h"
 #include "wad/stream.h"

@@ -3,7 +3,7 @@
 // their input order, and the linedefs are renumbered to match.
 #include "console/console.h"
 #include "console/services.h"
-#include "wad/bytes.h"
+#include "format/wad_format.h"
 #include "wad/level.h"
 #include "wad/wadfile.h"
 

@@ -6,9 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
-// Sizes in bytes of the header and of one directory entry.
-constexpr int32_t WadHeaderSize = 12;
-constexpr int32_t LumpEntrySize = 16;
+#include "format/wad_format.h"
 
 struct WadHeader {
   char Identification[4];  // "PWAD", no terminator

@@ -16,8 +16,8 @@
 
 #include "console/console.h"
 #include "console/services.h"
+#include "format/wad_format.h"
 #include "tests/support/check_report.h"
-#include "wad/bytes.h"
 #include "wad/level.h"
 
 namespace {

@@ -16,10 +16,10 @@
 #include "console/console.h"
 #include "console/services.h"
 #include "driver/settings.h"
+#include "format/wad_format.h"
 #include "nodes/partition.h"
 #include "nodes/seg.h"
 #include "nodes/tree.h"
-#include "wad/bytes.h"
 #include "wad/level.h"
 
 struct TestLine {

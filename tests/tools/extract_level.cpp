@@ -60,9 +60,9 @@ bool Extract(const WadImage& wad, const std::string& level, const std::string& p
     return false;
   }
   for (int k = 0; k < 10; k++) {
-    if (wad.entries[marker + 1 + k].name != kLevelLumpNames[k]) {
+    if (wad.entries[marker + 1 + k].name != LevelLumpNames[k]) {
       std::fprintf(stderr, "extract_level: entry %d after %s is %s, expected %s\n", marker + 1 + k,
-                   level.c_str(), wad.entries[marker + 1 + k].name.c_str(), kLevelLumpNames[k]);
+                   level.c_str(), wad.entries[marker + 1 + k].name.c_str(), LevelLumpNames[k]);
       return false;
     }
   }

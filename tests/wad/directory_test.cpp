@@ -3,8 +3,8 @@
 // rules of FindLump.
 #include <cstring>
 
+#include "format/wad_format.h"
 #include "tests/wad/wad_fixture.h"
-#include "wad/bytes.h"
 
 namespace {
 

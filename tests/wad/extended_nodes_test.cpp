@@ -3,8 +3,8 @@
 // tree small enough to write out by hand.
 #include "wad/extended_nodes.h"
 
+#include "format/wad_format.h"
 #include "tests/wad/wad_fixture.h"
-#include "wad/bytes.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "console/services.h"
+#include "format/wad_format.h"
 #include "tests/wad/wad_fixture.h"
-#include "wad/bytes.h"
 
 namespace {
 
