@@ -6,6 +6,8 @@
 #include <climits>
 #include <cstdlib>
 
+#include "nodes/scratch.h"
+
 namespace {
 
 // A seg as the scan sees it: two segs alike in these are classified alike
@@ -68,7 +70,8 @@ void KeepChoiceLegacy(const SegTable& table, const CandidateScore* scores, int32
     DropChoiceLegacy();
     return;
   }
-  void* block = count > legacy.count ? std::malloc(static_cast<size_t>(bytes)) : legacy.block;
+  void* block =
+      count > legacy.count ? AllocFallible(FallibleLegacy, static_cast<size_t>(bytes), false) : legacy.block;
   if (block == nullptr) {
     DropChoiceLegacy();
     return;
@@ -124,7 +127,7 @@ void InheritProofs(InheritedProofs* proofs, const SegTable& table, CostRule rule
                   static_cast<int64_t>(count) * 5 * sizeof(int32_t) +
                   static_cast<int64_t>(legacy.count) * 2 * sizeof(int32_t);
   if (bytes > INT32_MAX) return;
-  void* block = std::malloc(static_cast<size_t>(bytes));
+  void* block = AllocFallible(FallibleProofs, static_cast<size_t>(bytes), false);
   if (block == nullptr) return;
   InheritedProofs::Ends* removedEnds = static_cast<InheritedProofs::Ends*>(block);
   // By change, in list order: the last earlier seg it comes after or is,

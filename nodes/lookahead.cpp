@@ -18,6 +18,7 @@
 #include "nodes/helpers.h"
 #include "nodes/partition.h"
 #include "nodes/score.h"
+#include "nodes/scratch.h"
 
 LookaheadModes LookaheadMode = LookaheadAuto;
 
@@ -110,7 +111,8 @@ bool helperStarted = false;  // under the lock: a helper thread runs
 Outlook* NewOutlook() {
   OutlookBlock* block = state->blocks;
   if (block == nullptr || block->used == BlockOutlooks) {
-    OutlookBlock* fresh = static_cast<OutlookBlock*>(std::malloc(sizeof(OutlookBlock)));
+    OutlookBlock* fresh =
+        static_cast<OutlookBlock*>(AllocFallible(FallibleOutlook, sizeof(OutlookBlock), false));
     if (fresh == nullptr) return nullptr;
     fresh->next = block;
     fresh->used = 0;

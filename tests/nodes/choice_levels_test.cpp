@@ -10,6 +10,7 @@
 #include "check/wad_image.h"
 #include "nodes/lookahead.h"
 #include "nodes/score.h"
+#include "nodes/scratch.h"
 #include "nodes/settings.h"
 #include "tests/nodes/node_fixture.h"
 
@@ -20,6 +21,7 @@ const char* const FreedoomPath = "/usr/share/games/doom/freedoom2.wad";
 class ChoiceLevelsTest : public NodesTest {
  protected:
   void TearDown() override {
+    ResetFallibleAllocations();
     ChoiceThreads = 0;
     ChoiceJoinerStandsBy = false;
     LookaheadMode = LookaheadAuto;
@@ -209,6 +211,50 @@ TEST_F(ChoiceLevelsTest, AChoiceJoinedByAThreadStandingByChoosesAsOnOneThread) {
       }
     }
     ReleaseSegList(&list);
+  }
+}
+
+// A fallible block refused at any site (the first, a middle and the last
+// one a clean build asked for there) makes its thread give that work up,
+// and the tree comes out the same: Final 48, with the lookahead thread and
+// the helpers on, where every site is reached.
+TEST_F(ChoiceLevelsTest, AFallibleBlockRefusedAnywhereLeavesTheTreeAlone) {
+  WadImage wad;
+  if (!LoadWad(FreedoomPath, &wad).empty()) GTEST_SKIP() << "no " << FreedoomPath;
+  auto build = [&]() {
+    PutWadLevel(wad, "MAP12");
+    ModeNumber = 48;
+    FinalMode = true;
+    LookaheadMode = LookaheadAuto;
+    BuildNodes(CreateSegs());
+    auto bytesOf = [](const void* data, int32_t count, size_t size) {
+      const uint8_t* bytes = static_cast<const uint8_t*>(data);
+      return std::vector<uint8_t>(bytes, bytes + count * size);
+    };
+    std::vector<std::vector<uint8_t>> built = {bytesOf(Level.Segs, Level.SegCount, sizeof(SegRecord)),
+                                               bytesOf(Level.Nodes, Level.NodeCount, sizeof(NodeRecord)),
+                                               bytesOf(Level.Vertexes, Level.VertexCount, sizeof(Vertex))};
+    ReleaseTree();
+    return built;
+  };
+  ResetFallibleAllocations();
+  std::vector<std::vector<uint8_t>> clean = build();
+  ASSERT_GT(clean[1].size(), 100 * sizeof(NodeRecord));
+  int64_t counts[FallibleSiteCount];
+  for (int site = 0; site < FallibleSiteCount; site++)
+    counts[site] = CountFallibleAllocations(FallibleSite(site));
+  for (int site = 0; site < FallibleSiteCount; site++) {
+    EXPECT_GT(counts[site], 0) << "site " << site << " is never reached";
+    for (int64_t nth : {int64_t{1}, counts[site] / 2, counts[site]}) {
+      if (nth < 1) continue;
+      ResetFallibleAllocations();
+      FailFallibleAllocation(FallibleSite(site), nth);
+      std::vector<std::vector<uint8_t>> built = build();
+      if (nth == 1) {
+        EXPECT_TRUE(FallibleAllocationRefused(FallibleSite(site))) << "site " << site;
+      }
+      EXPECT_TRUE(built == clean) << "site " << site << ", block " << nth << " of " << counts[site];
+    }
   }
 }
 
