@@ -29,10 +29,8 @@ static DivisionTest MakeDivisionTest(const PartitionLine& line) {
 static Destination DestinationOf(const DivisionTest& test, const BuildSeg* partitionSeg,
                                  const BuildSeg& seg) {
   const PartitionLine& line = test.line;
-  int64_t l =
-      (static_cast<int64_t>(line.x1) - seg.x1) * line.dy - (static_cast<int64_t>(line.y1) - seg.y1) * line.dx;
-  int64_t m =
-      (static_cast<int64_t>(line.x1) - seg.x2) * line.dy - (static_cast<int64_t>(line.y1) - seg.y2) * line.dx;
+  int64_t l = SideProduct(line, seg.x1, seg.y1);
+  int64_t m = SideProduct(line, seg.x2, seg.y2);
   if ((l < 0 && m > 0) || (l > 0 && m < 0)) {
     if (test.ownDeltas && IsFarFromLine(l, m, test.farLimit)) return l > 0 ? CutStartRight : CutStartLeft;
     SideCode code = ClassifySeg(line, seg);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "console/services.h"
+#include "nodes/partition.h"
 #include "nodes/tree.h"
 #include "wad/level.h"
 
@@ -46,15 +47,6 @@ void WalkPostOrder(BuildNode* root, Action action) {
     action(node);
   }
   FreeBlock(stack);
-}
-
-int64_t GreatestCommonDivisor(int64_t a, int64_t b) {
-  while (b != 0) {
-    int64_t r = a % b;
-    a = b;
-    b = r;
-  }
-  return a;
 }
 
 // Rounds n / d to the nearest integer, halves away from zero; d > 0.

@@ -75,10 +75,8 @@ int64_t ComputeFarLimit(const PartitionLine& line) {
 }
 
 SideCode ClassifySeg(const PartitionLine& line, const BuildSeg& seg) {
-  int64_t l =
-      (static_cast<int64_t>(line.x1) - seg.x1) * line.dy - (static_cast<int64_t>(line.y1) - seg.y1) * line.dx;
-  int64_t m =
-      (static_cast<int64_t>(line.x1) - seg.x2) * line.dy - (static_cast<int64_t>(line.y1) - seg.y2) * line.dx;
+  int64_t l = SideProduct(line, seg.x1, seg.y1);
+  int64_t m = SideProduct(line, seg.x2, seg.y2);
 
   // A crossing seg whose end point lies on the rounded cut point or one
   // step beside it is not cut there: that end point counts as on the line.

@@ -2,23 +2,7 @@
 // The line table of a seg list and the proofs kept by line.
 #include "nodes/line_proofs.h"
 
-// Of two numbers not both zero.
-static int64_t Gcd(int64_t a, int64_t b) {
-  if (a == 0) return b;
-  if (b == 0) return a;
-  int shift = __builtin_ctzll(static_cast<uint64_t>(a | b));
-  a >>= __builtin_ctzll(static_cast<uint64_t>(a));
-  while (b != 0) {
-    b >>= __builtin_ctzll(static_cast<uint64_t>(b));
-    if (a > b) {
-      int64_t t = a;
-      a = b;
-      b = t;
-    }
-    b -= a;
-  }
-  return a << shift;
-}
+#include "nodes/partition.h"
 
 static int64_t PackProof(int32_t least, int32_t position) {
   return static_cast<int64_t>(static_cast<uint64_t>(static_cast<uint32_t>(least)) << 32 |
@@ -60,7 +44,7 @@ void NumberLines(LineTable* lines, const SegTable& table, int32_t from, int32_t 
     } else if (b == 0) {
       a = 1;
     } else {
-      int64_t g = Gcd(a < 0 ? -a : a, b < 0 ? -b : b);
+      int64_t g = GreatestCommonDivisor(a < 0 ? -a : a, b < 0 ? -b : b);
       a /= g;
       b /= g;
       if (a < 0) {

@@ -14,6 +14,33 @@ struct PartitionLine {
   int32_t dx, dy;  // start minus end
 };
 
+// The greatest common divisor of two numbers, not negative and not both
+// zero (binary: shifts and subtractions, no division).
+inline int64_t GreatestCommonDivisor(int64_t a, int64_t b) {
+  if (a == 0) return b;
+  if (b == 0) return a;
+  int shift = __builtin_ctzll(static_cast<uint64_t>(a | b));
+  a >>= __builtin_ctzll(static_cast<uint64_t>(a));
+  while (b != 0) {
+    b >>= __builtin_ctzll(static_cast<uint64_t>(b));
+    if (a > b) {
+      int64_t t = a;
+      a = b;
+      b = t;
+    }
+    b -= a;
+  }
+  return a << shift;
+}
+
+// The side product of a point against the line: negative on its left,
+// positive on its right, zero on it. Exact: 32-bit coordinates in 64 bits.
+// The block scan (score.cpp) and the proofs handed on (inherited_proofs.cpp)
+// split the same product into a part of the line and a part of the point.
+inline int64_t SideProduct(const PartitionLine& line, int32_t x, int32_t y) {
+  return (static_cast<int64_t>(line.x1) - x) * line.dy - (static_cast<int64_t>(line.y1) - y) * line.dx;
+}
+
 // What a division leaves for the new node: end minus start.
 struct NodeLine {
   int32_t x, y, dx, dy;

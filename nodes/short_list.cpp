@@ -31,10 +31,8 @@ ShortRun ScanCandidate(SegList list, int32_t p, int32_t bound, CostRule rule) {
     }
     tested++;
     const BuildSeg& seg = list.segs[q];
-    int64_t l = (static_cast<int64_t>(line.x1) - seg.x1) * line.dy -
-                (static_cast<int64_t>(line.y1) - seg.y1) * line.dx;
-    int64_t m = (static_cast<int64_t>(line.x1) - seg.x2) * line.dy -
-                (static_cast<int64_t>(line.y1) - seg.y2) * line.dx;
+    int64_t l = SideProduct(line, seg.x1, seg.y1);
+    int64_t m = SideProduct(line, seg.x2, seg.y2);
     bool crosses = (l < 0 && m > 0) || (l > 0 && m < 0);
     if (crosses) {
       if (farLimit < 0) farLimit = ComputeFarLimit(line);
