@@ -3,6 +3,7 @@
 #include "driver/options.h"
 
 #include <cstring>
+#include <initializer_list>
 
 namespace {
 
@@ -16,6 +17,22 @@ constexpr size_t MaxPositional = 6;
 
 bool StartsWith(const char* text, const char* prefix) {
   return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+// The --nodes values and the formats they name.
+struct NamedFormat {
+  const char* name;
+  NodeFormat format;
+};
+const NamedFormat NodeFormats[] = {{"vanilla", NodeFormat::Vanilla},
+                                   {"xnod", NodeFormat::Xnod},
+                                   {"znod", NodeFormat::Znod},
+                                   {"auto", NodeFormat::Auto}};
+
+const NamedFormat* FindNodeFormat(const char* name) {
+  for (const NamedFormat& named : NodeFormats)
+    if (std::strcmp(name, named.name) == 0) return &named;
+  return nullptr;
 }
 
 std::string Quoted(const char* text) { return std::string("'") + text + "'"; }
@@ -89,6 +106,21 @@ class Reader {
     return true;
   }
 
+  // An option given once whose value is one of `choices`, named in the
+  // fault ("turbo or final").
+  bool TakeChoice(const char* option, const char* inlineValue, std::initializer_list<const char*> choices,
+                  const char* named, const char** target) {
+    const char* value = nullptr;
+    if (!Once(*target != nullptr, option) || !TakeValue(option, inlineValue, &value)) return false;
+    for (const char* choice : choices) {
+      if (std::strcmp(value, choice) == 0) {
+        *target = value;
+        return true;
+      }
+    }
+    return Fail(std::string(option) + " must be " + named + ", not " + Quoted(value));
+  }
+
   bool ReadOption(const char* argument) {
     if (std::strcmp(argument, "-o") == 0) {
       return Once(line_->output != nullptr, "-o") && TakeValue("-o", nullptr, &line_->output);
@@ -120,13 +152,8 @@ class Reader {
       line_->maps.push_back(value);
       return true;
     }
-    if (name == "--mode") {
-      if (!Once(line_->mode != nullptr, option) || !TakeValue(option, inlineValue, &value)) return false;
-      if (std::strcmp(value, "turbo") != 0 && std::strcmp(value, "final") != 0)
-        return Fail("--mode must be turbo or final, not " + Quoted(value));
-      line_->mode = value;
-      return true;
-    }
+    if (name == "--mode")
+      return TakeChoice(option, inlineValue, {"turbo", "final"}, "turbo or final", &line_->mode);
     if (name == "--weight") {
       if (!Once(line_->weight >= 0, option) || !TakeValue(option, inlineValue, &value)) return false;
       if (!ReadWeight(value, &line_->weight))
@@ -135,21 +162,12 @@ class Reader {
     }
     if (name == "--nodes") {
       if (!Once(line_->nodes != nullptr, option) || !TakeValue(option, inlineValue, &value)) return false;
-      for (const char* format : {"vanilla", "xnod", "znod", "auto"}) {
-        if (std::strcmp(value, format) == 0) {
-          line_->nodes = value;
-          return true;
-        }
-      }
-      return Fail("--nodes must be vanilla, xnod, znod or auto, not " + Quoted(value));
-    }
-    if (name == "--axis") {
-      if (!Once(line_->axis != nullptr, option) || !TakeValue(option, inlineValue, &value)) return false;
-      if (std::strcmp(value, "A") != 0 && std::strcmp(value, "V") != 0 && std::strcmp(value, "H") != 0)
-        return Fail("--axis must be A, V or H, not " + Quoted(value));
-      line_->axis = value;
+      if (FindNodeFormat(value) == nullptr)
+        return Fail("--nodes must be vanilla, xnod, znod or auto, not " + Quoted(value));
+      line_->nodes = value;
       return true;
     }
+    if (name == "--axis") return TakeChoice(option, inlineValue, {"A", "V", "H"}, "A, V or H", &line_->axis);
     return Fail("unknown option " + Quoted(option));
   }
 
@@ -175,6 +193,11 @@ bool HasOption(int argumentCount, char** arguments) {
 bool ParseCommandLine(int argumentCount, char** arguments, CommandLine* line, std::string* fault) {
   *line = CommandLine();
   return Reader(argumentCount, arguments, line, fault).Read();
+}
+
+NodeFormat NodeFormatNamed(const char* name) {
+  const NamedFormat* named = FindNodeFormat(name);
+  return named != nullptr ? named->format : NodeFormat::Vanilla;
 }
 
 const char* const OptionHelpLines[] = {

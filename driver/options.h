@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "wad/extended_nodes.h"
+
 struct CommandLine {
   bool help = false;
   bool version = false;
@@ -31,6 +33,9 @@ bool HasOption(int argumentCount, char** arguments);
 // twice or together with the positional argument that sets the same thing,
 // or too many positional arguments.
 bool ParseCommandLine(int argumentCount, char** arguments, CommandLine* line, std::string* fault);
+
+// The node format a --nodes value names (one the parser accepted).
+NodeFormat NodeFormatNamed(const char* name);
 
 // The options, one a line, as --help lists them.
 extern const char* const OptionHelpLines[];

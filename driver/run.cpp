@@ -115,13 +115,6 @@ void PrintOptionHelp() {
   std::fflush(stdout);
 }
 
-NodeFormat NodeFormatNamed(const char* name) {
-  if (std::strcmp(name, "xnod") == 0) return NodeFormat::Xnod;
-  if (std::strcmp(name, "znod") == 0) return NodeFormat::Znod;
-  if (std::strcmp(name, "auto") == 0) return NodeFormat::Auto;
-  return NodeFormat::Vanilla;
-}
-
 // The markers of the named levels, in directory order, each once; empty
 // for every level.
 std::vector<int32_t> FindNamedLevels(const std::vector<const char*>& names) {

@@ -47,5 +47,13 @@ constexpr int32_t SectorRecordSize = 26;
 // Where a sidedef names its sector.
 constexpr int32_t SideDefSectorOffset = 28;
 
+// The most records the vanilla node lumps can number: vertex and seg
+// numbers are unsigned 16-bit, subsector and node numbers share their 16
+// bits with the subsector flag.
+constexpr int32_t VanillaMaxVertexes = 65536;
+constexpr int32_t VanillaMaxSegs = 65536;
+constexpr int32_t VanillaMaxSubsectors = 32768;
+constexpr int32_t VanillaMaxNodes = 32768;
+
 // The ten lumps that follow a level marker, in their standard order.
 extern const char* const LevelLumpNames[10];

@@ -75,10 +75,10 @@ void PlanOutputWad() {
   if (PlannedExtended()) {
     EncodeExtendedNodes(PlannedFormat);
   } else {
-    CheckLimit("vertexes", Level.VertexCount, 65536);
-    CheckLimit("segs", Level.SegCount, 65536);
-    CheckLimit("subsectors", Level.SubsectorCount, 32768);
-    CheckLimit("nodes", Level.NodeCount, 32768);
+    CheckLimit("vertexes", Level.VertexCount, VanillaMaxVertexes);
+    CheckLimit("segs", Level.SegCount, VanillaMaxSegs);
+    CheckLimit("subsectors", Level.SubsectorCount, VanillaMaxSubsectors);
+    CheckLimit("nodes", Level.NodeCount, VanillaMaxNodes);
   }
   if (InputPositions == nullptr) StartPlan();
 
@@ -252,10 +252,10 @@ void WriteLevelLumps() {
     WriteNodes();
   }
   WriteBlock(OutputWad, Level.Sectors, Level.SectorsSize);
-  if (Level.Reject != nullptr || Level.RejectSize == 0) {
-    WriteBlock(OutputWad, Level.Reject, Level.RejectSize);
-  } else {
+  if (RejectCopiedAtWrite) {
     WriteRejectFromInput();
+  } else {
+    WriteBlock(OutputWad, Level.Reject, Level.RejectSize);
   }
   WriteBlock(OutputWad, Level.BlockmapLump, Level.BlockmapSize);
   NextEntry = marker + 11;

@@ -18,9 +18,6 @@ LumpEntry* Directory = nullptr;
 FILE* InputWad = nullptr;
 int16_t LevelMarkerIndex = 0;
 
-// Lump indexes are signed 16-bit throughout the program.
-constexpr int32_t MaxLumpCount = 32767;
-
 void CopyLumpName(char out[9], const LumpEntry* entry) {
   std::strncpy(out, entry->Name, 8);
   out[8] = '\0';

@@ -14,12 +14,6 @@ NodeFormat RequestedNodeFormat = NodeFormat::Vanilla;
 
 namespace {
 
-// The vanilla lumps' limits, as the output plan checks them.
-constexpr int32_t VanillaMaxVertexes = 65536;
-constexpr int32_t VanillaMaxSegs = 65536;
-constexpr int32_t VanillaMaxSubsectors = 32768;
-constexpr int32_t VanillaMaxNodes = 32768;
-
 // A child in the stream: bit 31 marks a subsector, as held.
 constexpr uint32_t XnodSubsectorFlag = 0x80000000u;
 static_assert(XnodSubsectorFlag == SubsectorFlag, "children are held as the stream writes them");

@@ -17,9 +17,6 @@ const char* const OtherRunNames[] = {"BEHAVIOR", "SCRIPTS", "DIALOGUE"};
 // Slots a level cannot be built without; the other five are rebuilt.
 bool IsRequiredSlot(int slot) { return slot <= 3 || slot == 7; }
 
-// The directory limit of OpenWad: lump indexes are signed 16-bit.
-constexpr int32_t MaxLumpCount = 32767;
-
 struct EntryName {
   char text[9];
 };

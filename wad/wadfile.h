@@ -20,6 +20,9 @@ struct LumpEntry {
   char Name[8];  // NUL-padded; an 8-character name has no terminator
 };
 
+// Lump indexes are signed 16-bit throughout the program.
+constexpr int32_t MaxLumpCount = 32767;
+
 extern WadHeader InputHeader;
 extern LumpEntry* Directory;      // InputHeader.LumpCount entries, file order
 extern FILE* InputWad;            // open until the process ends

@@ -33,7 +33,9 @@ import struct
 import subprocess
 import sys
 import tempfile
-import zlib
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from wads import inflate_nodes, parse_lumps  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 TABLE = os.path.join(HERE, "golden_outputs.txt")
@@ -66,21 +68,6 @@ def groups():
         for source, wad, mode in HEXEN_GROUPS:
             result["%s_%s%s" % (source, mode[0], suffix)] = (source, wad, True, mode, nodes)
     return result
-
-
-def read_wad(data):
-    """[(name, bytes)] of every directory entry of a WAD, in order."""
-    _, count, offset = struct.unpack_from("<4sii", data, 0)
-    lumps = []
-    for i in range(count):
-        pos, size, name = struct.unpack_from("<ii8s", data, offset + 16 * i)
-        lumps.append((name.split(b"\0", 1)[0].decode("latin-1"), data[pos:pos + size]))
-    return lumps
-
-
-def inflated(lumps):
-    """The lumps with a ZNOD NODES lump inflated to "ZNOD" and its stream."""
-    return [(n, b[:4] + zlib.decompress(b[4:]) if n == "NODES" and b[:4] == b"ZNOD" else b) for n, b in lumps]
 
 
 def decode_xnod(lump):
@@ -197,7 +184,7 @@ def build_group(name, args):
             data = build(level, nodes)
             if data is None:
                 continue
-            lumps = read_wad(data)
+            lumps = parse_lumps(data)
             if nodes is None:
                 rows[(source, level, key_mode)] = (hashlib.sha256(data).hexdigest(), lump_hashes(lumps))
                 continue
@@ -206,11 +193,11 @@ def build_group(name, args):
             if reference is None:
                 continue
             if nodes == "xnod":
-                found = extended_problems(read_wad(reference), lumps)
+                found = extended_problems(parse_lumps(reference), lumps)
                 rows[(source, level, key_mode)] = (hashlib.sha256(data).hexdigest(), lump_hashes(lumps))
             else:
-                unpacked = inflated(lumps)
-                xnod = dict(read_wad(reference))["NODES"]
+                unpacked = inflate_nodes(lumps)
+                xnod = dict(parse_lumps(reference))["NODES"]
                 found = [] if dict(unpacked)["NODES"][4:] == xnod[4:] else ["ZNOD does not inflate to XNOD's stream"]
                 rows[(source, level, key_mode)] = (lumps_digest(unpacked), lump_hashes(unpacked))
             problems += ["%s %s %s: %s" % (source, level, key_mode, p) for p in found]

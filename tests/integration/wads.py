@@ -3,6 +3,7 @@
 read back as such."""
 
 import struct
+import zlib
 
 
 def write_wad(path, lumps, identification=b"PWAD"):
@@ -21,10 +22,20 @@ def write_wad(path, lumps, identification=b"PWAD"):
 def read_lumps(path):
     """[(name, bytes)] of every directory entry, in order."""
     with open(path, "rb") as f:
-        data = f.read()
+        return parse_lumps(f.read())
+
+
+def parse_lumps(data):
+    """[(name, bytes)] of every directory entry of a WAD held in memory."""
     _, count, offset = struct.unpack_from("<4sii", data, 0)
     lumps = []
     for i in range(count):
         pos, size, name = struct.unpack_from("<ii8s", data, offset + 16 * i)
         lumps.append((name.split(b"\0", 1)[0].decode("latin-1"), data[pos:pos + size]))
     return lumps
+
+
+def inflate_nodes(lumps):
+    """The lumps with a ZNOD NODES lump inflated to "ZNOD" and its stream:
+    deflated bytes may differ between zlib versions, the stream may not."""
+    return [(n, b[:4] + zlib.decompress(b[4:]) if n == "NODES" and b[:4] == b"ZNOD" else b) for n, b in lumps]
