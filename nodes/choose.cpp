@@ -19,7 +19,7 @@
 
 #include "console/services.h"
 #include "nodes/brief_lock.h"
-#include "nodes/helpers.h"
+#include "nodes/thread_pool.h"
 #include "nodes/inherited_proofs.h"
 #include "nodes/line_proofs.h"
 #include "nodes/partition.h"

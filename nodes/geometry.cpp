@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "console/services.h"
-#include "nodes/extended.h"
+#include "nodes/x87_guard.h"
 #include "nodes/partition.h"
 #include "wad/level.h"
 

@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "nodes/brief_lock.h"
-#include "nodes/helpers.h"
+#include "nodes/thread_pool.h"
 #include "nodes/partition.h"
 #include "nodes/score.h"
 #include "nodes/scratch.h"

@@ -7,7 +7,7 @@
 
 #include "console/console.h"
 #include "console/services.h"
-#include "nodes/extended.h"
+#include "nodes/x87_guard.h"
 #include "nodes/seg.h"
 #include "wad/level.h"
 

@@ -2,7 +2,7 @@
 // Helper threads kept waiting between jobs. The pool is made on first use
 // and never destroyed: its threads wait on its lock until the process ends,
 // so no destructor may run under them.
-#include "nodes/helpers.h"
+#include "nodes/thread_pool.h"
 
 #include <condition_variable>
 #include <mutex>
