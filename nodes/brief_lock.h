@@ -9,11 +9,13 @@
 #include <cstdint>
 #include <mutex>
 
+#include "nodes/tuning.h"
+
 // Tries before sleeping: a few microseconds of pause instructions.
 const int32_t BriefLockTries = 200;
 
 inline void LockBriefly(std::unique_lock<std::mutex>* hold) {
-  for (int32_t i = 0; i < BriefLockTries; i++) {
+  for (int32_t i = 0, tries = Tuning.spinWaits ? BriefLockTries : 0; i < tries; i++) {
     if (hold->try_lock()) return;
     _mm_pause();
   }

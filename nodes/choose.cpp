@@ -13,46 +13,25 @@
 // lists are scored in chunks on several threads, each chunk against the
 // best bound known, and the chunks are settled in list order. The choice is
 // the same whatever the timing and the thread count.
+#include "nodes/choose.h"
+
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <thread>
 
 #include "console/services.h"
 #include "nodes/brief_lock.h"
-#include "nodes/thread_pool.h"
 #include "nodes/inherited_proofs.h"
 #include "nodes/line_proofs.h"
 #include "nodes/partition.h"
 #include "nodes/score.h"
 #include "nodes/scratch.h"
 #include "nodes/settings.h"
+#include "nodes/thread_pool.h"
+#include "nodes/tuning.h"
 
-int32_t ChoiceThreads = 0;
 std::atomic<int32_t> CoresBusyElsewhere{0};
-
-// Shorter lists are scored on the calling thread alone: waking a helper
-// costs more than their whole choice.
-static const int32_t ThreadedListMinimum = 256;
-static const int32_t ChunkSegs = 48;
-// Seconds of work left below which helpers are not woken.
-static const double SharedWorkMinimum = 200e-6;
-static const int32_t MostThreads = 8;
-// The least weights at which lines are numbered for proofs, measured on the
-// Freedoom levels: below them numbering costs more than the proofs save.
-static const int32_t ProvingWeightFinal = 8;
-static const int32_t ProvingWeightTurbo = 40;
-// Shorter lists neither inherit proofs nor leave them: their choice takes
-// less time than matching the lists.
-static const int32_t InheritingListMinimum = 65;
-// The least weights at which proofs are handed on, measured on the
-// Freedoom levels: below them matching the lists costs more than the
-// proofs save.
-static const int32_t InheritingWeightFinal = 12;
-static const int32_t InheritingWeightTurbo = 24;
-// Longer lists are not kept: near the root the lists divide about evenly
-// and leave little to inherit, and the kept copy would add to the peak
-// memory.
-static const int32_t InheritingListMaximum = 4096;
 
 struct Choice {
   void* block;  // holds the scores and the chunk arrays
@@ -85,7 +64,7 @@ struct Choice {
 // arrays. A choice made ahead of the recursion takes its memory from the C
 // library and gives up when there is none, rather than end the run.
 static bool PlaceChoiceArrays(Choice* choice, int32_t count, bool ahead) {
-  int32_t chunks = (count + ChunkSegs - 1) / ChunkSegs;
+  int32_t chunks = (count + Tuning.chunkSegs - 1) / Tuning.chunkSegs;
   int64_t lineBytes = choice->proving ? (LineTableBytes(count) + 15) / 16 * 16 : 0;
   int64_t bytes = lineBytes + static_cast<int64_t>(count) * sizeof(CandidateScore) +
                   static_cast<int64_t>(chunks) * (sizeof(int32_t) + sizeof(bool)) + 16;
@@ -105,14 +84,14 @@ static bool PlaceChoiceArrays(Choice* choice, int32_t count, bool ahead) {
 // scored as singles from its second seg on). Decided from the neighbours
 // alone, so that every chunk finds the same pairs.
 static bool StartsPair(const SegTable& table, int32_t p) {
-  return IsTwinPair(table, p) && !(p > 0 && IsTwinPair(table, p - 1));
+  return Tuning.twinPairs && IsTwinPair(table, p) && !(p > 0 && IsTwinPair(table, p - 1));
 }
 
-// Chunks hold ChunkSegs segs, a pair across the border going with the
+// Chunks hold Tuning.chunkSegs segs, a pair across the border going with the
 // earlier chunk.
 static int32_t ChunkStart(const Choice& choice, int32_t chunk) {
   if (chunk >= choice.chunkCount) return choice.table.count;
-  int32_t start = chunk * ChunkSegs;
+  int32_t start = chunk * Tuning.chunkSegs;
   return start > 0 && StartsPair(choice.table, start - 1) ? start + 1 : start;
 }
 
@@ -283,7 +262,13 @@ static void CloseForJoining(OpenChoice* slot) {
     slot->choice = nullptr;
     slot->open.store(false, std::memory_order_relaxed);
   }
-  while (slot->joiners.load(std::memory_order_acquire) != 0) _mm_pause();
+  while (slot->joiners.load(std::memory_order_acquire) != 0) {
+    if (Tuning.spinWaits) {
+      _mm_pause();
+    } else {
+      std::this_thread::yield();
+    }
+  }
 }
 
 // Scores chunks of the slot's choice, if one is open: true when it scored
@@ -306,104 +291,147 @@ bool JoinChoiceAhead() { return JoinOpenChoice(&openChoices[AheadSlot]); }
 
 bool JoinRecursionChoice() { return JoinOpenChoice(&openChoices[RecursionSlot]); }
 
-static bool IsInheriting(const Choice& choice) {
-  return choice.rule.weight >= (choice.rule.final ? InheritingWeightFinal : InheritingWeightTurbo) &&
-         choice.table.count >= InheritingListMinimum && choice.table.count <= InheritingListMaximum;
-}
+// What a long choice does beyond scoring its chunks in order, decided once
+// from the list, the mode and the tuning.
+struct ChoicePolicy {
+  bool proving;      // stopped scans leave proofs for the others on their line
+  bool inheriting;   // proofs are handed on from this thread's last choice, and to its next
+  OpenChoice* slot;  // the join slot the choice is opened on, or null
+  int32_t helpers;   // helper threads it may wake, if the work pays for them
+};
 
-// What the finished choice found is kept for the thread's next one.
-static void KeepLegacy(Choice* choice) {
-  ReleaseInheritedProofs(&choice->inherited);
-  if (IsInheriting(*choice)) {
-    KeepChoiceLegacy(choice->table, choice->scores, ChunkStart(*choice, choice->nextChunk), choice->rule);
-  }
-}
-
-static int32_t ThreadCount(int32_t count) {
-  int32_t threads = ChoiceThreads;
-  if (threads <= 0) {
-    if (count < ThreadedListMinimum) return 1;
-    threads = CountCores() - CoresBusyElsewhere.load(std::memory_order_relaxed);
-  }
-  return threads < 1 ? 1 : threads > MostThreads ? MostThreads : threads;
-}
-
-static int32_t Choose(SegList list, bool ahead) {
-  if (list.count == 0) return -1;
-  // The lists seen ahead hold these already, and may be read meanwhile.
-  if (!ahead) {
-    for (int32_t i = 0; i < list.count; i++) {
-      BuildSeg& seg = list.segs[i];
-      seg.deltaX = seg.x1 - seg.x2;
-      seg.deltaY = seg.y1 - seg.y2;
-    }
-  }
-  // A lone seg tests nothing and has nothing on its left: the head stays.
-  if (list.count == 1) return 0;
-  if (list.count <= ShortListSegs) return ChooseInShortList(list, CostRule{ModeNumber, FinalMode});
-
-  Choice choice;
-  choice.rule = {ModeNumber, FinalMode};
+static ChoicePolicy DecidePolicy(int32_t count, CostRule rule, bool ahead) {
+  ChoicePolicy policy;
   // Proofs pay where a cut weighs much against the penalty: a candidate
   // stopped by a cut then overshoots the bound by far, and the others on
   // its line with it.
-  choice.proving = choice.rule.weight >= (choice.rule.final ? ProvingWeightFinal : ProvingWeightTurbo);
+  policy.proving = Tuning.lineProofs &&
+                   rule.weight >= (rule.final ? Tuning.provingWeightFinal : Tuning.provingWeightTurbo);
+  policy.inheriting =
+      Tuning.handedOnProofs &&
+      rule.weight >= (rule.final ? Tuning.inheritingWeightFinal : Tuning.inheritingWeightTurbo) &&
+      count >= Tuning.inheritingListMinimum && count <= Tuning.inheritingListMaximum;
+  // A choice made ahead is opened to the recursion waiting for it. A long
+  // choice of the recursion goes to the lookahead thread while it waits
+  // awake, rather than to helpers woken for it.
+  policy.slot = nullptr;
   if (ahead) {
-    if (!FillSegTableOrFail(&choice.table, list)) return ChoiceOutOfMemory;
-    if (!PlaceChoiceArrays(&choice, list.count, true)) {
-      ReleaseSegTable(&choice.table);
-      return ChoiceOutOfMemory;
+    if (Tuning.joinAhead) policy.slot = &openChoices[AheadSlot];
+  } else if (Tuning.joinRecursion && Tuning.threads == 0 && count >= Tuning.threadedListMinimum &&
+             ChoiceJoinerStandsBy.load(std::memory_order_acquire)) {
+    policy.slot = &openChoices[RecursionSlot];
+  }
+  policy.helpers = 0;
+  if (!ahead) {
+    int32_t threads = Tuning.threads;
+    if (threads <= 0) {
+      threads = count < Tuning.threadedListMinimum
+                    ? 1
+                    : CountCores() - CoresBusyElsewhere.load(std::memory_order_relaxed);
     }
-  } else {
-    FillSegTable(&choice.table, list);
-    PlaceChoiceArrays(&choice, list.count, false);
+    threads = threads < 1 ? 1 : threads > Tuning.mostThreads ? Tuning.mostThreads : threads;
+    policy.helpers = threads - 1;
   }
-  choice.lowestFirstCost = LowestFirstCost(choice.rule);
-  choice.inherited = InheritedProofs();
-  if (IsInheriting(choice)) InheritProofs(&choice.inherited, choice.table, choice.rule);
-  for (int32_t c = 0; c < choice.chunkCount; c++) choice.chunkDone[c] = false;
-  choice.nextChunk = 0;
-  choice.settledChunks = 0;
-  choice.best = 0;
-  choice.bestCost = 2147483647;
-  choice.settledBound.store(choice.bestCost);
+  return policy;
+}
 
+// The state of a choice before its first chunk. The memory (table and
+// block) is in place.
+static void StartChoice(Choice* choice, CostRule rule, const ChoicePolicy& policy) {
+  choice->rule = rule;
+  choice->proving = policy.proving;
+  choice->lowestFirstCost = LowestFirstCost(rule);
+  choice->inherited = InheritedProofs();
+  if (policy.inheriting) InheritProofs(&choice->inherited, choice->table, rule);
+  for (int32_t c = 0; c < choice->chunkCount; c++) choice->chunkDone[c] = false;
+  choice->nextChunk = 0;
+  choice->settledChunks = 0;
+  choice->best = 0;
+  choice->bestCost = 2147483647;
+  choice->settledBound.store(choice->bestCost);
+}
+
+// Scores the rest of the choice with the slot's joiner, if one comes.
+static void ScoreOpenToJoiner(Choice* choice, OpenChoice* slot) {
+  if (IsChoiceOverNow(choice)) return;
+  if (slot == &openChoices[AheadSlot]) ChoicesAheadOpened.fetch_add(1, std::memory_order_release);
+  OpenForJoining(slot, choice);
+  ScoreAllChunks(choice);
+  CloseForJoining(slot);
+}
+
+// What the finished choice found is kept for the thread's next one, and
+// its memory goes.
+static int32_t FinishChoice(Choice* choice, const ChoicePolicy& policy, bool ahead) {
+  ReleaseInheritedProofs(&choice->inherited);
+  if (policy.inheriting) {
+    KeepChoiceLegacy(choice->table, choice->scores, ChunkStart(*choice, choice->nextChunk), choice->rule);
+  }
+  FreeScratch(choice->block, ahead);
+  ReleaseSegTable(&choice->table);
+  return choice->best;
+}
+
+static bool IsShortList(int32_t count) { return Tuning.shortLists && count <= Tuning.shortListSegs; }
+
+int32_t ChoosePartition(SegList list) {
+  if (list.count == 0) return -1;
+  for (int32_t i = 0; i < list.count; i++) {
+    BuildSeg& seg = list.segs[i];
+    seg.deltaX = seg.x1 - seg.x2;
+    seg.deltaY = seg.y1 - seg.y2;
+  }
+  // A lone seg tests nothing and has nothing on its left: the head stays.
+  if (list.count == 1) return 0;
+  CostRule rule = {ModeNumber, FinalMode};
+  if (IsShortList(list.count)) return ChooseInShortList(list, rule);
+
+  ChoicePolicy policy = DecidePolicy(list.count, rule, false);
+  Choice choice;
+  choice.proving = policy.proving;
+  FillSegTable(&choice.table, list);
+  PlaceChoiceArrays(&choice, list.count, false);
+  StartChoice(&choice, rule, policy);
   // The first chunk brings the best cost down from nothing, and often
-  // settles the choice. The second shows how long a chunk takes from then
-  // on: helpers join in only when the rest would take longer than waking
-  // them. (Only the sharing of the work depends on the clock.)
+  // settles the choice.
   ScoreChunks(&choice, 1);
-  // A long choice of the recursion goes to the lookahead thread while it
-  // waits awake, rather than to helpers woken for it.
-  bool joined = ahead || (ChoiceThreads == 0 && list.count >= ThreadedListMinimum &&
-                          ChoiceJoinerStandsBy.load(std::memory_order_acquire));
-  if (joined && !IsChoiceOverNow(&choice)) {
-    OpenChoice* slot = &openChoices[ahead ? AheadSlot : RecursionSlot];
-    if (ahead) ChoicesAheadOpened.fetch_add(1, std::memory_order_release);
-    OpenForJoining(slot, &choice);
-    ScoreAllChunks(&choice);
-    CloseForJoining(slot);
-  }
-  if (ahead) {
-    KeepLegacy(&choice);
-    FreeScratch(choice.block, true);
-    ReleaseSegTable(&choice.table);
-    return choice.best;
-  }
-  int32_t helpers = ThreadCount(list.count) - 1;
-  if (helpers > 0 && ChoiceThreads == 0) {
+  if (policy.slot != nullptr) ScoreOpenToJoiner(&choice, policy.slot);
+  // The second chunk shows how long a chunk takes from then on: helpers
+  // join in only when the rest would take longer than waking them. (Only
+  // the sharing of the work depends on the clock.)
+  int32_t helpers = policy.helpers;
+  if (helpers > 0 && Tuning.threads == 0) {
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
     ScoreChunks(&choice, 2);
     double chunkSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (chunkSeconds * (choice.chunkCount - 2) < SharedWorkMinimum) helpers = 0;
+    if (chunkSeconds * (choice.chunkCount - 2) < Tuning.sharedWorkMinimum) helpers = 0;
   }
   if (!IsChoiceOverNow(&choice)) RunWithHelpers(ScoreAllChunks, &choice, helpers);
-  KeepLegacy(&choice);
-  FreeScratch(choice.block, false);
-  ReleaseSegTable(&choice.table);
-  return choice.best;
+  return FinishChoice(&choice, policy, false);
 }
 
-int32_t ChoosePartition(SegList list) { return Choose(list, false); }
+int32_t ChoosePartitionAhead(SegList list) {
+  // The list holds its deltas already, and the recursion may read it
+  // meanwhile.
+  if (list.count == 0) return -1;
+  if (list.count == 1) return 0;
+  CostRule rule = {ModeNumber, FinalMode};
+  if (IsShortList(list.count)) return ChooseInShortList(list, rule);
 
-int32_t ChoosePartitionAhead(SegList list) { return Choose(list, true); }
+  ChoicePolicy policy = DecidePolicy(list.count, rule, true);
+  Choice choice;
+  choice.proving = policy.proving;
+  if (!FillSegTableOrFail(&choice.table, list)) return ChoiceOutOfMemory;
+  if (!PlaceChoiceArrays(&choice, list.count, true)) {
+    ReleaseSegTable(&choice.table);
+    return ChoiceOutOfMemory;
+  }
+  StartChoice(&choice, rule, policy);
+  ScoreChunks(&choice, 1);
+  if (policy.slot != nullptr) {
+    ScoreOpenToJoiner(&choice, policy.slot);
+  } else {
+    ScoreAllChunks(&choice);
+  }
+  return FinishChoice(&choice, policy, true);
+}

@@ -4,6 +4,7 @@
 // cut in two at the cut point, which becomes a new vertex of the level.
 
 #include "console/services.h"
+#include "nodes/choose.h"
 #include "nodes/partition.h"
 #include "nodes/scratch.h"
 #include "wad/level.h"

@@ -15,22 +15,19 @@
 #include <thread>
 
 #include "nodes/brief_lock.h"
-#include "nodes/thread_pool.h"
+#include "nodes/choose.h"
 #include "nodes/partition.h"
 #include "nodes/score.h"
 #include "nodes/scratch.h"
+#include "nodes/thread_pool.h"
 
-LookaheadModes LookaheadMode = LookaheadAuto;
-
-// Shorter lists are left to the recursion: their choice takes less time
-// than handing them over.
-static const int32_t ForeseenListMinimum = 16;
-// A shorter list is offered to a sleeping helper without waking it: waking
-// a thread costs the recursion about as much as the choice on such a list
-// (up to a tenth of a millisecond measured on a virtual machine), and the
-// recursion often reaches the list before the helper is up. The helper
-// takes it if it wakes for a longer one first.
-static const int32_t WakingListMinimum = 256;
+// Lists shorter than Tuning.foreseenListMinimum are left to the
+// recursion: their choice takes less time than handing them over. A list
+// shorter than Tuning.wakingListMinimum is offered to a sleeping helper
+// without waking it: waking a thread costs the recursion about as much as
+// the choice on such a list (up to a tenth of a millisecond measured on a
+// virtual machine), and the recursion often reaches the list before the
+// helper is up. The helper takes it if it wakes for a longer one first.
 
 enum OutlookState : uint8_t {
   Open,        // nobody has taken the list on
@@ -128,7 +125,7 @@ void DropTask(Task* task) {
 }
 
 void PushTask(TaskStack* stack, Task task) {
-  if (task.outlook == nullptr || task.list.count < ForeseenListMinimum) {
+  if (task.outlook == nullptr || task.list.count < Tuning.foreseenListMinimum) {
     DropTask(&task);
     return;
   }
@@ -286,7 +283,7 @@ void ServeLookahead() {
     state->helperBusy = false;
     state->verdict.notify_all();
     // Waiting awake, it keeps its core.
-    if (state->open) WaitForOffer(&hold);
+    if (state->open && Tuning.spinWaits) WaitForOffer(&hold);
     CoresBusyElsewhere.store(0, std::memory_order_relaxed);
   }
   state->helperRetires = false;
@@ -307,13 +304,13 @@ bool StartHelper() {
 }  // namespace
 
 Outlook* BeginLookahead(SegList root) {
-  if (LookaheadMode == LookaheadOff) return nullptr;
+  if (Tuning.lookahead == LookaheadOff) return nullptr;
   if (state == nullptr) state = new (std::nothrow) Lookahead();
   if (state == nullptr) return nullptr;
   EndLookahead();
-  bool threaded = LookaheadMode == LookaheadAuto;
+  bool threaded = Tuning.lookahead == LookaheadAuto;
   if (threaded) {
-    if (root.count < 2 * ForeseenListMinimum || CountCores() < 2) return nullptr;
+    if (root.count < 2 * Tuning.foreseenListMinimum || CountCores() < 2) return nullptr;
     std::unique_lock<std::mutex> hold = HoldBriefly(state->lock);
     if (!StartHelper()) return nullptr;
     // A helper that has not yet ended after the last tree serves this one.
@@ -358,7 +355,7 @@ bool TakeVerdict(Outlook* outlook, bool* needsPartition, int32_t* partition) {
     bool helped = JoinChoiceAhead();
     // With nothing to score, a verdict or a choice opened to joining is
     // waited for awake for a while: a sleeping thread wakes late.
-    for (int32_t i = 0; !helped && i < WaitSpins; i++) {
+    for (int32_t i = 0; !helped && i < (Tuning.spinWaits ? WaitSpins : 0); i++) {
       if (state->verdicts.load(std::memory_order_acquire) != verdicts ||
           ChoicesAheadOpened.load(std::memory_order_acquire) != choices) {
         break;
@@ -394,11 +391,11 @@ Outlook* FrontOutlook(const Outlook* outlook) { return outlook != nullptr ? outl
 Outlook* BackOutlook(const Outlook* outlook) { return outlook != nullptr ? outlook->back : nullptr; }
 
 void OfferList(Outlook* outlook, SegList list) {
-  if (outlook == nullptr || list.count < ForeseenListMinimum) return;
+  if (outlook == nullptr || list.count < Tuning.foreseenListMinimum) return;
   std::unique_lock<std::mutex> hold = HoldBriefly(state->lock);
   // A list the helper has foreseen, or is foreseeing, needs no offer.
   if (outlook->state != Open) return;
-  if (LookaheadMode == LookaheadInline) {
+  if (Tuning.lookahead == LookaheadInline) {
     PushTask(&state->offered, Task{list, outlook, false});
     ServeTasks(&hold);
     return;
@@ -406,7 +403,7 @@ void OfferList(Outlook* outlook, SegList list) {
   if (!state->threaded) return;
   PushTask(&state->offered, Task{list, outlook, false});
   state->offers.fetch_add(1, std::memory_order_release);
-  bool wake = state->helperSleeps && list.count >= WakingListMinimum;
+  bool wake = state->helperSleeps && list.count >= Tuning.wakingListMinimum;
   hold.unlock();
   if (wake) state->work.notify_one();
 }

@@ -16,18 +16,11 @@
 #include <cstdint>
 
 #include "nodes/seg.h"
+#include "nodes/tuning.h"
 
 // What is known ahead of the recursion about one list of the tree. Null
 // stands for a list nobody looks ahead at: every call below accepts it.
 struct Outlook;
-
-enum LookaheadModes {
-  LookaheadAuto,    // a helper thread where there is a second core
-  LookaheadOff,     // the recursion makes every choice itself
-  LookaheadInline,  // every offered list is foreseen at once, on the calling
-                    // thread: the recursion then replays what was foreseen
-};
-extern LookaheadModes LookaheadMode;
 
 // Opens the lookahead for one tree and returns the outlook of its root
 // list, which the recursion makes itself.

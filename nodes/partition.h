@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// Side test, cut points, offsets, the choice of a partition seg and the
-// division of a seg list.
+// The geometry of a partition line (side test, cut points, offsets) and
+// the division of a seg list. The choice itself is in nodes/choose.h.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 
 #include "nodes/seg.h"
@@ -79,27 +78,6 @@ void ComputeSplitPoint(const PartitionLine& line, const BuildSeg& seg, int32_t* 
 int16_t ComputeSegOffset(const BuildSeg& seg);
 
 void LoadPartition(const BuildSeg& seg);  // sets Partition from the seg
-
-// Index of the partition seg in the list; 0 (the head) when no seg leaves
-// both sides non-empty; -1 for an empty list. Sets deltaX and deltaY of
-// every seg of the list.
-int32_t ChoosePartition(SegList list);
-// The same choice made on a thread beside the recursion: the list is only
-// read (its deltas must already be set), no helper threads are woken, and
-// memory comes from the C library, ChoiceOutOfMemory when there is none.
-enum { ChoiceOutOfMemory = -2 };
-int32_t ChoosePartitionAhead(SegList list);
-// Scores chunks of the choice being made ahead, if one is under way: true
-// when it scored any, false at once when there is none or no chunk is left.
-// For the recursion while it waits for that choice.
-bool JoinChoiceAhead();
-// How many choices made ahead have been opened to a joiner so far: the
-// waiting recursion watches it for the next.
-extern std::atomic<int64_t> ChoicesAheadOpened;
-// Set while the lookahead thread waits awake for work: a long choice of the
-// recursion is then opened to it, and it calls JoinRecursionChoice.
-extern std::atomic<bool> ChoiceJoinerStandsBy;
-bool JoinRecursionChoice();
 
 // True while the list holds more than one sector or some seg has an end
 // point strictly behind another seg's line.

@@ -9,6 +9,7 @@
 
 #include "console/services.h"
 #include "nodes/partition.h"
+#include "nodes/tuning.h"
 
 // The candidate's line. The side product of a point (x, y) is
 // base - x * dy + y * dx, with dx, dy start minus end: positive on the
@@ -280,8 +281,9 @@ void ScoreCandidates(const SegTable& table, int32_t first, bool twin, int32_t bo
   // about that size are tried first. After that, a block one level above
   // the last one that lay on one side, then smaller ones while the line
   // runs through the block's box.
+  const bool blocks = Tuning.blockScan;
   int32_t reach = 0;
-  while (reach < top && table.span[reach + 1] <= 3 * static_cast<int64_t>(bound)) reach++;
+  while (blocks && reach < top && table.span[reach + 1] <= 3 * static_cast<int64_t>(bound)) reach++;
   while (from < table.count) {
     // A block holding a candidate never lies on one side: the candidate's
     // end points are on the line.
@@ -293,19 +295,19 @@ void ScoreCandidates(const SegTable& table, int32_t first, bool twin, int32_t bo
       const SegBox& box = table.boxes[level][from >> table.shift[level]];
       int64_t centre = doubleBase - box.x * dy + box.y * dx;
       int64_t spread = box.width * absDy + box.height * absDx;
-      if (centre > spread) {
+      if (blocks && centre > spread) {
         AddOneSided(&run, to - from, true, rule);
         reach = level + 1;
         break;
       }
-      if (centre < -spread) {
+      if (blocks && centre < -spread) {
         AddOneSided(&run, to - from, false, rule);
         reach = level + 1;
         break;
       }
       // Every end point on the line (a run of collinear walls), and none of
       // the candidates' own segs in the block.
-      if ((centre | spread) == 0 && (first + twin < from || first >= to) &&
+      if (blocks && (centre | spread) == 0 && (first + twin < from || first >= to) &&
           AddOnLine(table, scan, level, from, to, rule, &run)) {
         reach = level + 1;
         break;

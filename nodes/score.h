@@ -3,7 +3,6 @@
 // the partition seg does it, laid out for speed.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 
 #include "nodes/seg.h"
@@ -51,16 +50,6 @@ struct LineProof {
 void ScoreCandidates(const SegTable& table, int32_t first, bool twin, int32_t bound, CostRule rule,
                      CandidateScore scores[2], LineProof* proof = nullptr);
 
-// Lists of at most this many segs are chosen by ChooseInShortList.
-enum { ShortListSegs = 64 };
-// The partition choice on a list of 2 to ShortListSegs segs, on the calling
-// thread: the index of the chosen seg.
+// The partition choice on a short list (Tuning.shortListSegs segs at most,
+// and at least 2), on the calling thread: the index of the chosen seg.
 int32_t ChooseInShortList(SegList list, CostRule rule);
-
-// Threads the choice uses. 0, the default, gives one per core for long
-// lists; a number forces that many on every list of more than one chunk.
-// Only the tests set it: the choice is the same either way.
-extern int32_t ChoiceThreads;
-// Cores that other work of the node builder keeps busy: the choice wakes
-// helpers only on the rest.
-extern std::atomic<int32_t> CoresBusyElsewhere;

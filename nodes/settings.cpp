@@ -2,6 +2,8 @@
 // The node builder's settings, at their start-up values.
 #include "nodes/settings.h"
 
+#include "nodes/tuning.h"
+
 int16_t ModeNumber = 8;
 bool FinalMode = false;
 AxisModes AxisMode = AxisOff;
@@ -10,4 +12,5 @@ void ResetNodeSettings() {
   ModeNumber = 8;
   FinalMode = false;
   AxisMode = AxisOff;
+  ResetChoiceTuning();
 }

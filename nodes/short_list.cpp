@@ -4,6 +4,7 @@
 // table and their boxes cost more than they save on so few segs.
 #include "nodes/partition.h"
 #include "nodes/score.h"
+#include "nodes/tuning.h"
 
 namespace {
 
@@ -83,7 +84,7 @@ int32_t ChooseInShortList(SegList list, CostRule rule) {
       best = p;
     }
     bool twinLoses = run.stoppedAt != 0 ? run.stoppedAt != p + 1 : p + 2 < list.count;
-    if (p + 1 < list.count && twinLoses && AreTwins(list.segs[p], list.segs[p + 1])) p++;
+    if (Tuning.twinPairs && p + 1 < list.count && twinLoses && AreTwins(list.segs[p], list.segs[p + 1])) p++;
   }
   return best;
 }

@@ -7,6 +7,7 @@
 #include "console/console.h"
 #include "console/services.h"
 #include "nodes/axis.h"
+#include "nodes/choose.h"
 #include "nodes/lookahead.h"
 #include "nodes/partition.h"
 #include "nodes/settings.h"

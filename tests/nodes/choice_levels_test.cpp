@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The partition choice on real levels: at every node of a few Freedoom
-// levels, built as the run builds them, the fast choice on one thread and
-// on several picks the plain scan's seg.
+// levels, built as the run builds them, the fast choice picks the plain
+// scan's seg under every setting of its layers.
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -12,7 +12,7 @@
 #include "nodes/score.h"
 #include "nodes/scratch.h"
 #include "nodes/settings.h"
-#include "tests/nodes/node_fixture.h"
+#include "tests/nodes/plain_choice.h"
 
 namespace {
 
@@ -22,9 +22,8 @@ class ChoiceLevelsTest : public NodesTest {
  protected:
   void TearDown() override {
     ResetFallibleAllocations();
-    ChoiceThreads = 0;
+    ResetChoiceTuning();
     ChoiceJoinerStandsBy = false;
-    LookaheadMode = LookaheadAuto;
     NodesTest::TearDown();
   }
 
@@ -73,12 +72,13 @@ TEST_F(ChoiceLevelsTest, EveryNodeChoosesAsThePlainScan) {
         ReleaseSegList(&list);
         continue;
       }
-      int32_t expected = PlainChoosePartition(list.segs, list.count);
-      for (int32_t threads : {1, 2, 5}) {
-        ChoiceThreads = threads;
+      int32_t expected = PlainChoose(list, {ModeNumber, FinalMode});
+      for (const LayerSetting& setting : LayerSettings()) {
+        ApplyLayerSetting(setting);
         ASSERT_EQ(ChoosePartition(list), expected)
-            << run.level << ", " << list.count << " segs, " << threads << " threads";
+            << run.level << ", " << list.count << " segs, " << setting.name;
       }
+      ResetChoiceTuning();
       compared++;
       // A division foreseen on a copy gives the lists the division gives,
       // in all that a choice reads.
@@ -106,9 +106,10 @@ TEST_F(ChoiceLevelsTest, EveryNodeChoosesAsThePlainScan) {
 }
 
 // The tree built with its choices foreseen on the helper thread, or all
-// replayed from lists foreseen at once on the calling thread, is the tree
-// the recursion builds alone: the same segs, subsectors, nodes and cut
-// points, in every mode and with the root placed by axis.
+// replayed from lists foreseen at once on the calling thread, under every
+// setting of the choice's layers, is the tree the recursion builds alone
+// with every layer off: the same segs, subsectors, nodes and cut points, in
+// every mode and with the root placed by axis.
 TEST_F(ChoiceLevelsTest, ForeseenChoicesBuildTheTreeTheRecursionBuilds) {
   WadImage wad;
   if (!LoadWad(FreedoomPath, &wad).empty()) GTEST_SKIP() << "no " << FreedoomPath;
@@ -126,13 +127,18 @@ TEST_F(ChoiceLevelsTest, ForeseenChoicesBuildTheTreeTheRecursionBuilds) {
     return std::vector<uint8_t>(bytes, bytes + count * size);
   };
   for (const Run& run : runs) {
+    // The recursion alone with every layer off, then the lookahead on the
+    // calling thread and on the helper under every setting of the layers.
+    std::vector<LayerSetting> settings = LayerSettings();
     std::vector<std::vector<uint8_t>> alone;
-    for (LookaheadModes mode : {LookaheadOff, LookaheadInline, LookaheadAuto}) {
+    for (size_t i = 0; i <= 2 * settings.size(); i++) {
+      const LayerSetting& setting = i == 0 ? settings.back() : settings[(i - 1) / 2];
+      ApplyLayerSetting(setting);
+      if (i > 0) Tuning.lookahead = i % 2 ? LookaheadInline : LookaheadAuto;
       PutWadLevel(wad, run.level);
       ModeNumber = run.weight;
       FinalMode = run.final;
       AxisMode = run.axis;
-      LookaheadMode = mode;
       BuildNodes(CreateSegs());
       std::vector<std::vector<uint8_t>> built = {
           bytesOf(Level.Segs, Level.SegCount, sizeof(SegRecord)),
@@ -140,17 +146,18 @@ TEST_F(ChoiceLevelsTest, ForeseenChoicesBuildTheTreeTheRecursionBuilds) {
           bytesOf(Level.Nodes, Level.NodeCount, sizeof(NodeRecord)),
           bytesOf(Level.Vertexes, Level.VertexCount, sizeof(Vertex))};
       ReleaseTree();
-      if (mode == LookaheadOff) {
+      if (i == 0) {
         ASSERT_GT(Level.NodeCount, 100) << run.level;
         alone = built;
-      } else {
-        for (size_t lump = 0; lump < built.size(); lump++) {
-          EXPECT_TRUE(built[lump] == alone[lump])
-              << run.level << ", lookahead mode " << mode << ", lump " << lump;
-        }
+        continue;
+      }
+      for (size_t lump = 0; lump < built.size(); lump++) {
+        EXPECT_TRUE(built[lump] == alone[lump]) << run.level << ", " << setting.name << ", lookahead "
+                                                << (i % 2 ? "inline" : "threaded") << ", lump " << lump;
       }
     }
   }
+  ResetChoiceTuning();
 }
 
 // A choice made ahead on one thread while another joins in whenever it
@@ -193,9 +200,9 @@ TEST_F(ChoiceLevelsTest, AChoiceJoinedByAThreadStandingByChoosesAsOnOneThread) {
         for (bool final : {false, true}) {
           ModeNumber = weight;
           FinalMode = final;
-          ChoiceThreads = 1;
+          Tuning.threads = 1;
           int32_t expected = ChoosePartition(part);
-          ChoiceThreads = 0;
+          Tuning.threads = 0;
           std::atomic<bool> done{false};
           std::thread joiner([&] {
             while (!done) JoinRecursionChoice();
@@ -225,7 +232,7 @@ TEST_F(ChoiceLevelsTest, AFallibleBlockRefusedAnywhereLeavesTheTreeAlone) {
     PutWadLevel(wad, "MAP12");
     ModeNumber = 48;
     FinalMode = true;
-    LookaheadMode = LookaheadAuto;
+    Tuning.lookahead = LookaheadAuto;
     BuildNodes(CreateSegs());
     auto bytesOf = [](const void* data, int32_t count, size_t size) {
       const uint8_t* bytes = static_cast<const uint8_t*>(data);

@@ -7,129 +7,17 @@
 
 #include "nodes/inherited_proofs.h"
 #include "nodes/score.h"
-#include "tests/nodes/node_fixture.h"
+#include "tests/nodes/plain_choice.h"
 
 namespace {
 
 class ChoiceTest : public NodesTest {
  protected:
   void TearDown() override {
-    ChoiceThreads = 0;
+    ResetChoiceTuning();
     NodesTest::TearDown();
   }
 };
-
-BuildSeg Wall(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int16_t direction = 0) {
-  BuildSeg seg = SegBetween(x1, y1, x2, y2);
-  seg.direction = direction;
-  return seg;
-}
-
-// One candidate's whole run, written out plainly with the side test that
-// always computes the cut point.
-struct PlainRun {
-  int32_t peak, cost, left, right;
-};
-
-PlainRun PlainScore(const std::vector<BuildSeg>& segs, size_t p, CostRule rule) {
-  PartitionLine line = LineBetween(segs[p].x1, segs[p].y1, segs[p].x2, segs[p].y2);
-  PlainRun run = {INT32_MIN, 0, 0, 0};
-  int32_t splits = 0, k = 0;
-  for (size_t q = 0; q < segs.size(); q++) {
-    if (q == p) {
-      run.right++;
-      continue;
-    }
-    k++;
-    SideCode code = ReferenceClassify(line, segs[q]);
-    if (code == 0x4200 || code == 0x2400) {
-      run.left++;
-      run.right++;
-      splits += rule.weight;
-    } else if (code == 0x1100) {
-      (segs[q].direction == segs[p].direction ? run.right : run.left)++;
-    } else if (code & 0x2200) {
-      run.left++;
-    } else {
-      run.right++;
-    }
-    run.cost = std::max(run.left, run.right) + splits - (rule.final ? 2 * k / 3 : k);
-    run.peak = std::max(run.peak, run.cost);
-  }
-  return run;
-}
-
-// The choice as the plain scan makes it, with the stop test after every
-// tested seg.
-int32_t PlainChoose(const std::vector<BuildSeg>& segs, CostRule rule) {
-  int32_t best = 0, bestCost = INT32_MAX;
-  for (size_t p = 0; p < segs.size(); p++) {
-    PlainRun run = PlainScore(segs, p, rule);
-    if (segs.size() > 1 && run.peak < bestCost && run.left > 0 && run.right > 0) {
-      bestCost = run.cost;
-      best = static_cast<int32_t>(p);
-    }
-  }
-  return best;
-}
-
-// A level-like list: rooms of walls in list order, each a rough polygon
-// around its own centre, with two-sided walls (a seg and its reverse),
-// walls through the room, walls along another wall's line (one, or a long
-// run of them) and walls one unit off a line, where the cut-point tolerance
-// decides.
-std::vector<BuildSeg> RandomLevel(std::mt19937& random, int32_t rooms, int32_t span) {
-  std::uniform_int_distribution<int32_t> centre(-span, span);
-  std::uniform_int_distribution<int32_t> walls(3, 40);
-  std::uniform_int_distribution<int32_t> radius(8, 600);
-  std::uniform_int_distribution<int32_t> kind(0, 11);
-  std::uniform_int_distribution<int32_t> jitter(-2, 2);
-  std::vector<BuildSeg> segs;
-  for (int32_t r = 0; r < rooms; r++) {
-    int32_t cx = centre(random), cy = centre(random), size = radius(random), n = walls(random);
-    int32_t px = cx + size, py = cy;
-    for (int32_t i = 1; i <= n; i++) {
-      double angle = 6.283185307179586 * i / n;
-      int32_t x = cx + static_cast<int32_t>(size * std::cos(angle)) + jitter(random);
-      int32_t y = cy + static_cast<int32_t>(size * std::sin(angle)) + jitter(random);
-      if (x == px && y == py) continue;
-      switch (kind(random)) {
-        case 0:  // two-sided: the linedef's right seg, then its left seg
-          segs.push_back(Wall(px, py, x, y, 0));
-          segs.push_back(Wall(x, y, px, py, 1));
-          break;
-        case 1:  // across the room
-          segs.push_back(Wall(px, py, 2 * cx - x, 2 * cy - y, 0));
-          break;
-        case 2:  // on the line of the previous wall, beyond it
-          segs.push_back(Wall(px, py, x, y, 0));
-          segs.push_back(Wall(x, y, 2 * x - px, 2 * y - py, static_cast<int16_t>(random() % 2)));
-          break;
-        case 3:  // one unit off the previous wall's line, crossing it
-          segs.push_back(Wall(px, py, x, y, 0));
-          segs.push_back(Wall(px + 1, py - 1, x - 1, y + 1, 0));
-          break;
-        case 4:  // a seg of zero length
-          segs.push_back(Wall(px, py, px, py, 0));
-          break;
-        case 5:  // a run of walls end to end along the previous wall's line, either way
-          for (int32_t k = 0, run = 4 + static_cast<int32_t>(random() % 17); k < run; k++) {
-            int32_t ax = x + k * (x - px), ay = y + k * (y - py);
-            if (random() % 2) {
-              segs.push_back(Wall(ax, ay, ax + x - px, ay + y - py, static_cast<int16_t>(random() % 2)));
-            } else {
-              segs.push_back(Wall(ax + x - px, ay + y - py, ax, ay, static_cast<int16_t>(random() % 2)));
-            }
-          }
-          break;
-        default: segs.push_back(Wall(px, py, x, y, static_cast<int16_t>(random() % 2))); break;
-      }
-      px = x;
-      py = y;
-    }
-  }
-  return segs;
-}
 
 // Every candidate of many lists, scored against bounds below, at and above
 // its plain peak and against none: stopped exactly when the plain peak
@@ -183,16 +71,6 @@ TEST_F(ChoiceTest, ScoresAgreeWithThePlainRun) {
   EXPECT_GT(whole, 10000);
 }
 
-// The running cost of candidate r after the seg at `last`, plainly: the
-// whole run of r over the list cut short after that seg, r kept at its end
-// when it stands beyond.
-int32_t PlainCostAfter(const std::vector<BuildSeg>& segs, size_t r, size_t last, CostRule rule) {
-  std::vector<BuildSeg> head(segs.begin(), segs.begin() + static_cast<std::ptrdiff_t>(last) + 1);
-  if (r > last) head.push_back(segs[r]);
-  PlainRun run = PlainScore(head, r > last ? head.size() - 1 : r, rule);
-  return run.cost;
-}
-
 // What a stopped scan proves of the other segs on its line holds for each
 // of them, plainly: their running cost after the proof's seg is at least
 // its least. Lists with runs of walls along one line, both ways round.
@@ -236,7 +114,8 @@ TEST_F(ChoiceTest, LineProofsHoldForEverySegOnTheLine) {
 }
 
 // Whole choices on level-like lists of up to two thousand segs, in both
-// modes and across the weights, including lists that end in a twin pair.
+// modes and across the weights, including lists that end in a twin pair,
+// under every setting of the layers.
 TEST_F(ChoiceTest, ChoiceAgreesWithThePlainScanOnLevelLikeLists) {
   std::mt19937 random(31);
   int differentFromHead = 0;
@@ -249,7 +128,11 @@ TEST_F(ChoiceTest, ChoiceAgreesWithThePlainScanOnLevelLikeLists) {
     FinalMode = round % 3 != 0;
     ModeNumber = static_cast<int16_t>(round % 5 == 0 ? 0 : random() % 49);
     int32_t expected = PlainChoose(segs, {ModeNumber, FinalMode});
-    ASSERT_EQ(Choose(segs), expected) << "round " << round << ", " << segs.size() << " segs";
+    for (const LayerSetting& setting : LayerSettings()) {
+      ApplyLayerSetting(setting);
+      ASSERT_EQ(Choose(segs), expected)
+          << "round " << round << ", " << segs.size() << " segs, " << setting.name;
+    }
     if (expected != 0) differentFromHead++;
   }
   EXPECT_GT(differentFromHead, 20);
@@ -473,7 +356,7 @@ TEST_F(ChoiceTest, ChoiceIsTheSameOnAnyThreadCount) {
     ModeNumber = static_cast<int16_t>(round % 5 == 0 ? 0 : random() % 49);
     int32_t expected = PlainChoose(segs, {ModeNumber, FinalMode});
     for (int32_t threads : {1, 2, 3, 8}) {
-      ChoiceThreads = threads;
+      Tuning.threads = threads;
       ASSERT_EQ(Choose(segs), expected) << "round " << round << ", " << threads << " threads";
     }
   }

@@ -3,7 +3,7 @@
 // offsets of cut-off pieces.
 #include <random>
 
-#include "tests/nodes/node_fixture.h"
+#include "tests/nodes/plain_choice.h"
 
 namespace {
 

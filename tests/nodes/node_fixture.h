@@ -17,6 +17,7 @@
 #include "console/services.h"
 #include "driver/settings.h"
 #include "format/wad_format.h"
+#include "nodes/choose.h"
 #include "nodes/partition.h"
 #include "nodes/seg.h"
 #include "nodes/tree.h"
@@ -115,57 +116,6 @@ inline int32_t Choose(const std::vector<BuildSeg>& segs) {
   int32_t choice = ChoosePartition(list);
   ReleaseSegList(&list);
   return choice;
-}
-
-// The side test as plainly as it can be written: the cut point is computed
-// for every crossing seg.
-inline SideCode ReferenceClassify(const PartitionLine& p, const BuildSeg& s) {
-  int64_t l = (int64_t(p.x1) - s.x1) * p.dy - (int64_t(p.y1) - s.y1) * p.dx;
-  int64_t m = (int64_t(p.x1) - s.x2) * p.dy - (int64_t(p.y1) - s.y2) * p.dx;
-  if ((l < 0 && m > 0) || (l > 0 && m < 0)) {
-    int32_t ix, iy;
-    ComputeSplitPoint(p, s, &ix, &iy);
-    if ((int64_t(s.x1) - ix) * (s.x1 - ix) + (int64_t(s.y1) - iy) * (s.y1 - iy) < 2) l = 0;
-    if ((int64_t(s.x2) - ix) * (s.x2 - ix) + (int64_t(s.y2) - iy) * (s.y2 - iy) < 2) m = 0;
-  }
-  SideCode code = l < 0 ? 0x2000 : l > 0 ? 0x4000 : 0x1000;
-  return code | (m < 0 ? 0x0200 : m > 0 ? 0x0400 : 0x0100);
-}
-
-// The partition choice written out plainly, with the side test that always
-// computes the cut point: the reference the fast choice must agree with.
-inline int32_t PlainChoosePartition(const BuildSeg* segs, int32_t count) {
-  int32_t best = 0, bestCost = 2147483647, cost = 0;
-  for (int32_t p = 0; p < count; p++) {
-    PartitionLine line = LineBetween(segs[p].x1, segs[p].y1, segs[p].x2, segs[p].y2);
-    int32_t left = 0, right = 0, splits = 0, k = 0;
-    for (int32_t q = 0; q < count; q++) {
-      if (q == p) {
-        right++;
-        continue;
-      }
-      k++;
-      SideCode code = ReferenceClassify(line, segs[q]);
-      if (code == 0x4200 || code == 0x2400) {
-        left++;
-        right++;
-        splits += ModeNumber;
-      } else if (code == 0x1100) {
-        (segs[q].direction == segs[p].direction ? right : left)++;
-      } else if (code & 0x2200) {
-        left++;
-      } else {
-        right++;
-      }
-      cost = std::max(left, right) + splits - (FinalMode ? 2 * k / 3 : k);
-      if (cost >= bestCost) break;
-    }
-    if (cost < bestCost && left > 0 && right > 0) {
-      bestCost = cost;
-      best = p;
-    }
-  }
-  return best;
 }
 
 class NodesTest : public ::testing::Test {

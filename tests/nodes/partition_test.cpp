@@ -3,17 +3,11 @@
 // list with its cuts.
 #include <random>
 
-#include "tests/nodes/node_fixture.h"
+#include "tests/nodes/plain_choice.h"
 
 namespace {
 
 class PartitionTest : public NodesTest {};
-
-BuildSeg Wall(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int16_t direction = 0) {
-  BuildSeg seg = SegBetween(x1, y1, x2, y2);
-  seg.direction = direction;
-  return seg;
-}
 
 TEST_F(PartitionTest, ConvexRoomChoosesTheHeadAndMovesItLeft) {
   PutLevel({{0, 0}, {0, 64}, {64, 64}, {64, 0}}, {{0, 1, 0, -1}, {1, 2, 1, -1}, {2, 3, 2, -1}, {3, 0, 3, -1}},
@@ -153,7 +147,7 @@ TEST_F(PartitionTest, ChoiceAgreesWithThePlainVersion) {
     }
     FinalMode = round % 3 == 0;
     ModeNumber = static_cast<int16_t>(random() % 49);
-    int32_t expected = PlainChoosePartition(segs.data(), static_cast<int32_t>(segs.size()));
+    int32_t expected = PlainChoose(segs, {ModeNumber, FinalMode});
     ASSERT_EQ(Choose(segs), expected) << "round " << round;
     if (expected != 0) differentFromHead++;
   }

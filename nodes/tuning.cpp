@@ -1,0 +1,7 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The partition choice's speed-ups, at their run values.
+#include "nodes/tuning.h"
+
+ChoiceTuning Tuning;
+
+void ResetChoiceTuning() { Tuning = ChoiceTuning(); }
