@@ -3,6 +3,7 @@
 // the run, so no caller checks a result.
 #include <sys/sysinfo.h>
 
+#include <atomic>
 #include <cstdlib>
 
 #include "console/services.h"
@@ -10,7 +11,26 @@
 namespace {
 void (*BlockTaken)(void* block) = nullptr;
 void (*BlockGiven)(void* block) = nullptr;
+// Blocks asked for since the hook was last set, and the one to refuse (0
+// for none). Only the recursion's thread asks, but the counts cost nothing
+// next to the allocation, so they are atomic for any caller.
+std::atomic<int64_t> asked{0};
+std::atomic<int64_t> refused{0};
+
+// Whether the system (or the tests' hook) refuses this block.
+void* Allocate(void* block, size_t size) {
+  int64_t number = asked.fetch_add(1, std::memory_order_relaxed) + 1;
+  if (number == refused.load(std::memory_order_relaxed)) return nullptr;
+  return block != nullptr ? std::realloc(block, size) : std::malloc(size);
+}
 }  // namespace
+
+void FailNthAllocation(int64_t nth) {
+  asked.store(0);
+  refused.store(nth > 0 ? nth : 0);
+}
+
+int64_t CountAllocations() { return asked.load(); }
 
 void SetAllocationHooks(void (*taken)(void* block), void (*given)(void* block)) {
   BlockTaken = taken;
@@ -18,7 +38,7 @@ void SetAllocationHooks(void (*taken)(void* block), void (*given)(void* block)) 
 }
 
 void* AllocOrDie(int32_t size) {
-  void* block = size > 0 ? std::malloc(static_cast<size_t>(size)) : nullptr;
+  void* block = size > 0 ? Allocate(nullptr, static_cast<size_t>(size)) : nullptr;
   if (block == nullptr)
     FatalError("cannot allocate %lu bytes", static_cast<unsigned long>(static_cast<uint32_t>(size)));
   if (BlockTaken != nullptr) BlockTaken(block);
@@ -29,7 +49,7 @@ void* AllocOrDie(int32_t size) {
 // the run with the old block still held, and so taken again.
 void* ReallocOrDie(void* block, int32_t size) {
   if (block != nullptr && BlockGiven != nullptr) BlockGiven(block);
-  void* moved = size > 0 ? std::realloc(block, static_cast<size_t>(size)) : nullptr;
+  void* moved = size > 0 ? Allocate(block, static_cast<size_t>(size)) : nullptr;
   if (moved == nullptr) {
     if (block != nullptr && BlockTaken != nullptr) BlockTaken(block);
     FatalError("cannot reallocate %lu bytes", static_cast<unsigned long>(static_cast<uint32_t>(size)));

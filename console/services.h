@@ -28,6 +28,12 @@ void FreeBlock(void* block);
 // (a resize gives back the old block and hands out the new one); null turns
 // a hook off. The fuzz targets record the blocks a run leaves behind.
 void SetAllocationHooks(void (*taken)(void* block), void (*given)(void* block));
+// The failure hook, for tests: the nth block asked of AllocOrDie or
+// ReallocOrDie from now on (1 for the next) is refused as the system would
+// refuse it, and the run ends; 0 turns it off. The count of blocks asked for
+// since the last call, for the tests to know what to walk over.
+void FailNthAllocation(int64_t nth);
+int64_t CountAllocations();
 
 // Free memory as the copy buffer sees it, capped at 129000 bytes.
 int32_t AvailableMemory();

@@ -13,10 +13,9 @@
 #include "nodes/scratch.h"
 #include "nodes/settings.h"
 #include "tests/nodes/plain_choice.h"
+#include "tests/nodes/wad_level.h"
 
 namespace {
-
-const char* const FreedoomPath = "/usr/share/games/doom/freedoom2.wad";
 
 class ChoiceLevelsTest : public NodesTest {
  protected:
@@ -25,28 +24,6 @@ class ChoiceLevelsTest : public NodesTest {
     ResetChoiceTuning();
     ChoiceJoinerStandsBy = false;
     NodesTest::TearDown();
-  }
-
-  // Puts a Doom-format level of the WAD into Level.
-  void PutWadLevel(const WadImage& wad, const std::string& name) {
-    int marker = FindEntry(wad, name);
-    ASSERT_GE(marker, 0) << name;
-    std::vector<uint8_t> lines = EntryBytes(wad, marker + 2), sides = EntryBytes(wad, marker + 3),
-                         points = EntryBytes(wad, marker + 4);
-    auto word = [](const std::vector<uint8_t>& bytes, size_t at) {
-      return static_cast<int16_t>(bytes[at] | bytes[at + 1] << 8);
-    };
-    std::vector<std::pair<int, int>> vertexes;
-    for (size_t at = 0; at + 4 <= points.size(); at += 4)
-      vertexes.push_back({word(points, at), word(points, at + 2)});
-    std::vector<TestLine> lineDefs;
-    for (size_t at = 0; at + 14 <= lines.size(); at += 14) {
-      lineDefs.push_back({static_cast<uint16_t>(word(lines, at)), static_cast<uint16_t>(word(lines, at + 2)),
-                          word(lines, at + 10), word(lines, at + 12)});
-    }
-    std::vector<int> sectors;
-    for (size_t at = 0; at + 30 <= sides.size(); at += 30) sectors.push_back(word(sides, at + 28));
-    PutLevel(vertexes, lineDefs, sectors);
   }
 };
 
@@ -218,50 +195,6 @@ TEST_F(ChoiceLevelsTest, AChoiceJoinedByAThreadStandingByChoosesAsOnOneThread) {
       }
     }
     ReleaseSegList(&list);
-  }
-}
-
-// A fallible block refused at any site (the first, a middle and the last
-// one a clean build asked for there) makes its thread give that work up,
-// and the tree comes out the same: Final 48, with the lookahead thread and
-// the helpers on, where every site is reached.
-TEST_F(ChoiceLevelsTest, AFallibleBlockRefusedAnywhereLeavesTheTreeAlone) {
-  WadImage wad;
-  if (!LoadWad(FreedoomPath, &wad).empty()) GTEST_SKIP() << "no " << FreedoomPath;
-  auto build = [&]() {
-    PutWadLevel(wad, "MAP12");
-    ModeNumber = 48;
-    FinalMode = true;
-    Tuning.lookahead = LookaheadAuto;
-    BuildNodes(CreateSegs());
-    auto bytesOf = [](const void* data, int32_t count, size_t size) {
-      const uint8_t* bytes = static_cast<const uint8_t*>(data);
-      return std::vector<uint8_t>(bytes, bytes + count * size);
-    };
-    std::vector<std::vector<uint8_t>> built = {bytesOf(Level.Segs, Level.SegCount, sizeof(SegRecord)),
-                                               bytesOf(Level.Nodes, Level.NodeCount, sizeof(NodeRecord)),
-                                               bytesOf(Level.Vertexes, Level.VertexCount, sizeof(Vertex))};
-    ReleaseTree();
-    return built;
-  };
-  ResetFallibleAllocations();
-  std::vector<std::vector<uint8_t>> clean = build();
-  ASSERT_GT(clean[1].size(), 100 * sizeof(NodeRecord));
-  int64_t counts[FallibleSiteCount];
-  for (int site = 0; site < FallibleSiteCount; site++)
-    counts[site] = CountFallibleAllocations(FallibleSite(site));
-  for (int site = 0; site < FallibleSiteCount; site++) {
-    EXPECT_GT(counts[site], 0) << "site " << site << " is never reached";
-    for (int64_t nth : {int64_t{1}, counts[site] / 2, counts[site]}) {
-      if (nth < 1) continue;
-      ResetFallibleAllocations();
-      FailFallibleAllocation(FallibleSite(site), nth);
-      std::vector<std::vector<uint8_t>> built = build();
-      if (nth == 1) {
-        EXPECT_TRUE(FallibleAllocationRefused(FallibleSite(site))) << "site " << site;
-      }
-      EXPECT_TRUE(built == clean) << "site " << site << ", block " << nth << " of " << counts[site];
-    }
   }
 }
 
