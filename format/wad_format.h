@@ -36,6 +36,8 @@ inline void WriteInt32(uint8_t* p, int32_t value) {
 // Sizes in bytes of the header, of a directory entry and of the records.
 constexpr int32_t WadHeaderSize = 12;
 constexpr int32_t LumpEntrySize = 16;
+constexpr int32_t DoomThingSize = 10;
+constexpr int32_t HexenThingSize = 20;
 constexpr int32_t DoomLineDefSize = 14;
 constexpr int32_t HexenLineDefSize = 16;
 constexpr int32_t SideDefRecordSize = 30;
@@ -56,4 +58,7 @@ constexpr int32_t VanillaMaxSubsectors = 32768;
 constexpr int32_t VanillaMaxNodes = 32768;
 
 // The ten lumps that follow a level marker, in their standard order.
-extern const char* const LevelLumpNames[10];
+constexpr int32_t LevelLumpCount = 10;
+extern const char* const LevelLumpNames[LevelLumpCount];
+// The lump after BLOCKMAP that marks a level in the Hexen format.
+extern const char* const BehaviorLumpName;
