@@ -35,7 +35,7 @@ std::string OtherNodeFormat(const std::vector<uint8_t>& lump) {
 // Whether GL nodes (a GL_ marker of the level's name) follow the level.
 bool HasGlNodes(const WadImage& wad, const MapLevel& level) {
   std::string marker = "GL_" + level.name;
-  int after = level.marker + (level.hexen ? 12 : 11);
+  int after = level.marker + 1 + LevelLumpCount + (level.hexen ? 1 : 0);
   return after < static_cast<int>(wad.entries.size()) &&
          wad.entries[after].name.compare(0, 8, marker, 0, 8) == 0;
 }

@@ -128,7 +128,7 @@ void CompareWads(const WadImage& input, const WadImage& output, int marker, Find
                         PrintableName(output.entries[i].name).c_str());
       continue;
     }
-    if (static_cast<int>(i) >= marker && static_cast<int>(i) <= marker + 10) continue;
+    if (static_cast<int>(i) >= marker && static_cast<int>(i) <= marker + LevelLumpCount) continue;
     std::string difference = DescribeDifference(EntryBytes(input, i), EntryBytes(output, i));
     if (!difference.empty())
       findings->Problem("-", -1, "entry %zu %s changed: %s", i, inName.c_str(), difference.c_str());

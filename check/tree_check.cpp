@@ -118,16 +118,17 @@ class TreeWalk {
     if (frame->pushed) path_.pop_back();
     frame->pushed = false;
     const int n = frame->node;
-    const int* b = level_.nodes[n].box[frame->side];  // top, bottom, left, right
-    if (!box.Empty() && (b[0] < box.maxY || b[1] > box.minY || b[2] > box.minX || b[3] < box.maxX)) {
+    const NodeBox& b = level_.nodes[n].box[frame->side];
+    if (!box.Empty() &&
+        (b.top < box.maxY || b.bottom > box.minY || b.left > box.minX || b.right < box.maxX)) {
       findings_->Problem(
           "NODES", n, "node %d %s box x %d..%d y %d..%d does not hold its segs x %d..%d y %d..%d", n,
-          ChildName(frame->side), b[2], b[3], b[1], b[0], box.minX, box.maxX, box.minY, box.maxY);
+          ChildName(frame->side), b.left, b.right, b.bottom, b.top, box.minX, box.maxX, box.minY, box.maxY);
     } else if (!box.Empty() && options_.exactTreeLayout &&
-               (b[0] != box.maxY || b[1] != box.minY || b[2] != box.minX || b[3] != box.maxX)) {
+               (b.top != box.maxY || b.bottom != box.minY || b.left != box.minX || b.right != box.maxX)) {
       findings_->Problem(
           "NODES", n, "node %d %s box x %d..%d y %d..%d is wider than its segs x %d..%d y %d..%d", n,
-          ChildName(frame->side), b[2], b[3], b[1], b[0], box.minX, box.maxX, box.minY, box.maxY);
+          ChildName(frame->side), b.left, b.right, b.bottom, b.top, box.minX, box.maxX, box.minY, box.maxY);
     }
     frame->whole.Add(box);
     frame->side++;
