@@ -12,8 +12,11 @@ namespace {
 
 int WordAt(const std::vector<uint8_t>& lump, size_t index) { return LumpU16(lump, 2 * index); }
 
-// Whether the segment meets the closed box [left, right] x [bottom, top]:
-// the bounding boxes overlap and the box's corners are not all strictly on
+int64_t FloorDiv128(int64_t v) { return v >= 0 ? v / 128 : -((-v + 127) / 128); }
+
+}  // namespace
+
+// The bounding boxes overlap and the box's corners are not all strictly on
 // one side of the segment's line. Exact in 64-bit integers.
 bool SegmentMeetsBox(const LineEnds& s, int64_t left, int64_t bottom, int64_t right, int64_t top) {
   if (std::max(s.x1, s.x2) < left || std::min(s.x1, s.x2) > right) return false;
@@ -30,48 +33,8 @@ bool SegmentMeetsBox(const LineEnds& s, int64_t left, int64_t bottom, int64_t ri
   return above && below;
 }
 
-struct Grid {
-  int32_t originX, originY, columns, rows;
-};
-
-int64_t FloorDiv128(int64_t v) { return v >= 0 ? v / 128 : -((-v + 127) / 128); }
-
-// This program's layout: the shared empty list, then the unshared lists in
-// block order, back to back to the end of the lump.
-void CheckStrictLayout(const std::vector<uint8_t>& lump, size_t blocks, const std::vector<bool>& readable,
+bool ReadBlockmapLists(const std::vector<uint8_t>& lump, size_t lineCount, BlockmapLists* grid,
                        Findings* findings) {
-  const size_t words = lump.size() / 2;
-  const size_t emptyList = blocks + 4;
-  if (words < blocks + 6 || WordAt(lump, emptyList) != 0 || WordAt(lump, emptyList + 1) != 0xFFFF) {
-    findings->Problem("BLOCKMAP", -1, "no shared empty list (0, 0xFFFF) at word %zu", emptyList);
-    return;
-  }
-  size_t expected = blocks + 6;
-  for (size_t b = 0; b < blocks; b++) {
-    if (!readable[b]) continue;
-    size_t at = WordAt(lump, 4 + b);
-    size_t length = 0;
-    while (WordAt(lump, at + 1 + length) != 0xFFFF) length++;
-    if (length == 0) {
-      if (at != emptyList)
-        findings->Problem("BLOCKMAP", b, "block %zu: empty list at word %zu, not the shared one at %zu", b,
-                          at, emptyList);
-      continue;
-    }
-    if (at != expected)
-      findings->Problem("BLOCKMAP", b,
-                        "block %zu: list at word %zu, expected at %zu (lists back to back, unshared)", b, at,
-                        expected);
-    expected = at + length + 2;
-  }
-  if (expected != words)
-    findings->Problem("BLOCKMAP", -1, "lists end at word %zu but the lump has %zu words", expected, words);
-}
-
-// Reads every block's list; returns false when the header itself is
-// unusable, so that nothing further can be checked.
-bool ReadLists(const std::vector<uint8_t>& lump, size_t lineCount, bool strictLayout, Grid* grid,
-               std::vector<std::vector<int32_t>>* lists, Findings* findings) {
   if (lump.size() % 2 != 0) findings->Problem("BLOCKMAP", -1, "lump size %zu is odd", lump.size());
   if (lump.size() < 8) {
     findings->Problem("BLOCKMAP", -1, "lump of %zu bytes is shorter than its 8-byte header", lump.size());
@@ -93,8 +56,8 @@ bool ReadLists(const std::vector<uint8_t>& lump, size_t lineCount, bool strictLa
     return false;
   }
 
-  lists->assign(blocks, {});
-  std::vector<bool> readable(blocks, false);
+  grid->lists.assign(blocks, {});
+  grid->readable.assign(blocks, false);
   for (size_t b = 0; b < blocks; b++) {
     size_t at = WordAt(lump, 4 + b);
     if (at >= words) {
@@ -112,7 +75,7 @@ bool ReadLists(const std::vector<uint8_t>& lump, size_t lineCount, bool strictLa
       findings->Problem("BLOCKMAP", b, "block %zu: list at word %zu has no 0xFFFF terminator", b, at);
       continue;
     }
-    readable[b] = true;
+    grid->readable[b] = true;
     for (size_t e = at + 1; e < w; e++) {
       int32_t line = WordAt(lump, e);
       if (static_cast<size_t>(line) >= lineCount) {
@@ -120,20 +83,13 @@ bool ReadLists(const std::vector<uint8_t>& lump, size_t lineCount, bool strictLa
                           lineCount);
         continue;
       }
-      if (strictLayout && !(*lists)[b].empty() && line <= (*lists)[b].back())
-        findings->Problem("BLOCKMAP", b, "block %zu: linedef %d follows %d, list not strictly ascending", b,
-                          line, (*lists)[b].back());
-      (*lists)[b].push_back(line);
+      grid->lists[b].push_back(line);
     }
   }
-  if (strictLayout) CheckStrictLayout(lump, blocks, readable, findings);
   return true;
 }
 
-// Every block near linedef l that its segment passes through, more than one
-// unit inside the block's edges, must list it.
-void CheckLineCovered(const LineEnds& s, int32_t l, const Grid& g,
-                      const std::vector<std::vector<int32_t>>& lists, Findings* findings) {
+void CheckLineCovered(const LineEnds& s, int32_t l, const BlockmapLists& g, Findings* findings) {
   int64_t yMin = std::min(s.y1, s.y2), yMax = std::max(s.y1, s.y2);
   int64_t rowFirst = std::max<int64_t>(0, FloorDiv128(yMin - g.originY - 1));
   int64_t rowLast = std::min<int64_t>(g.rows - 1, FloorDiv128(yMax - g.originY + 1));
@@ -160,7 +116,7 @@ void CheckLineCovered(const LineEnds& s, int32_t l, const Grid& g,
       int64_t left = g.originX + 128 * c, bottom = g.originY + 128 * r;
       if (!SegmentMeetsBox(s, left + 1, bottom + 1, left + 127, bottom + 127)) continue;
       int64_t b = r * g.columns + c;
-      const std::vector<int32_t>& list = lists[b];
+      const std::vector<int32_t>& list = g.lists[b];
       if (std::find(list.begin(), list.end(), l) == list.end())
         findings->Problem(
             "BLOCKMAP", static_cast<long>(b),
@@ -172,29 +128,9 @@ void CheckLineCovered(const LineEnds& s, int32_t l, const Grid& g,
   }
 }
 
-}  // namespace
-
-void CheckBlockmap(const std::vector<LineEnds>& lines, const std::vector<uint8_t>& lump, bool strictLayout,
-                   Findings* findings) {
-  Grid grid;
-  std::vector<std::vector<int32_t>> lists;
-  if (!ReadLists(lump, lines.size(), strictLayout, &grid, &lists, findings)) return;
-
-  // A listed linedef must come within one unit of the block.
-  for (size_t b = 0; b < lists.size() && strictLayout; b++) {
-    int64_t c = static_cast<int64_t>(b) % grid.columns, r = static_cast<int64_t>(b) / grid.columns;
-    int64_t left = grid.originX + 128 * c, bottom = grid.originY + 128 * r;
-    for (int32_t l : lists[b]) {
-      const LineEnds& s = lines[l];
-      if (!SegmentMeetsBox(s, left - 1, bottom - 1, left + 129, bottom + 129))
-        findings->Problem(
-            "BLOCKMAP", b,
-            "linedef %d (%d,%d)-(%d,%d) is listed in block %zu (column %lld, row %lld) but does not "
-            "come near it",
-            l, s.x1, s.y1, s.x2, s.y2, b, static_cast<long long>(c), static_cast<long long>(r));
-    }
-  }
+void CheckBlockmap(const std::vector<LineEnds>& lines, const std::vector<uint8_t>& lump, Findings* findings) {
+  BlockmapLists grid;
+  if (!ReadBlockmapLists(lump, lines.size(), &grid, findings)) return;
   for (size_t l = 0; l < lines.size(); l++)
-    if (strictLayout || lines[l].required)
-      CheckLineCovered(lines[l], static_cast<int32_t>(l), grid, lists, findings);
+    if (lines[l].required) CheckLineCovered(lines[l], static_cast<int32_t>(l), grid, findings);
 }

@@ -68,29 +68,40 @@ bool CanBeMet(const MapLevel& level, const MapLine& line, const std::vector<bool
 
 }  // namespace
 
-void CheckBlockmapLump(const MapLevel& level, const LevelCheckOptions& options, Findings* findings) {
+bool BlockmapLines(const MapLevel& level, std::vector<LineEnds>* ends) {
   std::vector<bool> movable = MovableSectors(level);
-  std::vector<LineEnds> ends;
+  ends->clear();
   for (const MapLine& line : level.lines) {
-    if (!line.valid) return;  // already reported; the blockmap cannot be judged
+    if (!line.valid) return false;
     const MapPoint& a = level.vertexes[line.v1];
     const MapPoint& b = level.vertexes[line.v2];
-    ends.push_back({a.x, a.y, b.x, b.y, CanBeMet(level, line, movable)});
+    ends->push_back({a.x, a.y, b.x, b.y, CanBeMet(level, line, movable)});
   }
-  const std::vector<uint8_t>& lump = level.lumps[kBlockmap];
-  CheckBlockmap(ends, lump, options.strictBlockmapLayout, findings);
+  return true;
+}
 
-  // The grid must cover every linedef that has a side (the rest of the
-  // blockmap check only looks inside the grid).
-  if (lump.size() < 8) return;
-  int originX = LumpS16(lump, 0), originY = LumpS16(lump, 2), columns = LumpS16(lump, 4),
-      rows = LumpS16(lump, 6);
+MapBox SidedLinedefBounds(const MapLevel& level) {
   MapBox bounds;
   for (const MapLine& line : level.lines) {
     if (line.side[0] == 0xFFFF && line.side[1] == 0xFFFF) continue;
     bounds.Add(level.vertexes[line.v1]);
     bounds.Add(level.vertexes[line.v2]);
   }
+  return bounds;
+}
+
+void CheckBlockmapLump(const MapLevel& level, Findings* findings) {
+  std::vector<LineEnds> ends;
+  if (!BlockmapLines(level, &ends)) return;  // already reported; the blockmap cannot be judged
+  const std::vector<uint8_t>& lump = level.lumps[kBlockmap];
+  CheckBlockmap(ends, lump, findings);
+
+  // The grid must cover every linedef that has a side (the rest of the
+  // blockmap check only looks inside the grid).
+  if (lump.size() < 8) return;
+  int originX = LumpS16(lump, 0), originY = LumpS16(lump, 2), columns = LumpS16(lump, 4),
+      rows = LumpS16(lump, 6);
+  MapBox bounds = SidedLinedefBounds(level);
   if (bounds.Empty() || columns <= 0 || rows <= 0) return;
   if (bounds.minX < originX || bounds.minY < originY || bounds.maxX >= originX + 128 * columns ||
       bounds.maxY >= originY + 128 * rows) {
@@ -98,20 +109,5 @@ void CheckBlockmapLump(const MapLevel& level, const LevelCheckOptions& options, 
                       "the grid x %d..%d y %d..%d does not cover the linedefs x %d..%d y %d..%d", originX,
                       originX + 128 * columns - 1, originY, originY + 128 * rows - 1, bounds.minX,
                       bounds.maxX, bounds.minY, bounds.maxY);
-  }
-  if (options.strictBlockmapLayout) {
-    // This program's grid: the origin 7 to 14 units below the smallest
-    // coordinates, on a multiple of 8, and just enough blocks.
-    int wantX = std::max((bounds.minX - 7) & ~7, -32768), wantY = std::max((bounds.minY - 7) & ~7, -32768);
-    int wantColumns = (((bounds.maxX + 7) & ~7) - wantX + 128) / 128;
-    int wantRows = (((bounds.maxY + 7) & ~7) - wantY + 128) / 128;
-    if (originX != wantX || originY != wantY || columns != wantColumns || rows != wantRows) {
-      findings->Problem(
-          "BLOCKMAP", -1,
-          "the grid is at (%d,%d) with %d columns and %d rows; the linedefs x %d..%d y %d..%d give "
-          "(%d,%d), %d columns and %d rows",
-          originX, originY, columns, rows, bounds.minX, bounds.maxX, bounds.minY, bounds.maxY, wantX, wantY,
-          wantColumns, wantRows);
-    }
   }
 }

@@ -58,7 +58,7 @@ class Reader {
 
 // A count of records of `size` bytes, or -1 when the stream is too short.
 long ReadCount(Reader* reader, size_t size) {
-  if (!reader->Has(4)) return -1;
+  if (!reader->Has(XnodCountSize)) return -1;
   uint32_t count = reader->U32();
   if (reader->Left() / size < count) return -1;
   return static_cast<long>(count);
@@ -103,7 +103,7 @@ void DecodeExtendedNodes(MapLevel* level, Findings* findings) {
   level->segAnglesStored = false;
   Reader reader(stream);
   const char* const shortStream = "the %s stream ends inside its %s";
-  if (!reader.Has(8)) {
+  if (!reader.Has(2 * XnodCountSize)) {
     findings->Problem("NODES", -1, shortStream, level->nodeFormat.c_str(), "vertex counts");
     return;
   }
@@ -113,7 +113,7 @@ void DecodeExtendedNodes(MapLevel* level, Findings* findings) {
                       level->nodeFormat.c_str(), original, level->vertexes.size());
   }
   long added = static_cast<long>(reader.U32());
-  if (reader.Left() / 8 < static_cast<size_t>(added)) {
+  if (reader.Left() / XnodVertexSize < static_cast<size_t>(added)) {
     findings->Problem("NODES", -1, shortStream, level->nodeFormat.c_str(), "vertexes");
     return;
   }
@@ -123,7 +123,7 @@ void DecodeExtendedNodes(MapLevel* level, Findings* findings) {
     level->vertexes.push_back({x, y});
   }
 
-  long subsectors = ReadCount(&reader, 4);
+  long subsectors = ReadCount(&reader, XnodSubsectorSize);
   if (subsectors < 0)
     return findings->Problem("NODES", -1, shortStream, level->nodeFormat.c_str(), "subsectors");
   int first = 0;
@@ -132,7 +132,7 @@ void DecodeExtendedNodes(MapLevel* level, Findings* findings) {
     level->subsectors.push_back({count, first});
     first += count;
   }
-  long segs = ReadCount(&reader, 11);
+  long segs = ReadCount(&reader, XnodSegSize);
   if (segs < 0) return findings->Problem("NODES", -1, shortStream, level->nodeFormat.c_str(), "segs");
   for (long i = 0; i < segs; i++) {
     MapSeg seg;
@@ -145,7 +145,7 @@ void DecodeExtendedNodes(MapLevel* level, Findings* findings) {
     seg.valid = false;
     level->segs.push_back(seg);
   }
-  long nodes = ReadCount(&reader, 32);
+  long nodes = ReadCount(&reader, XnodNodeSize);
   if (nodes < 0) return findings->Problem("NODES", -1, shortStream, level->nodeFormat.c_str(), "nodes");
   for (long i = 0; i < nodes; i++) {
     MapNode node;
@@ -153,8 +153,12 @@ void DecodeExtendedNodes(MapLevel* level, Findings* findings) {
     node.y = reader.S16();
     node.dx = reader.S16();
     node.dy = reader.S16();
-    for (int side = 0; side < 2; side++)
-      for (int k = 0; k < 4; k++) node.box[side][k] = reader.S16();
+    for (NodeBox& box : node.box) {
+      box.top = reader.S16();
+      box.bottom = reader.S16();
+      box.left = reader.S16();
+      box.right = reader.S16();
+    }
     node.child[0] = Child(reader.U32());
     node.child[1] = Child(reader.U32());
     level->nodes.push_back(node);

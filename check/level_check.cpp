@@ -8,10 +8,6 @@
 
 LevelCheckOptions SoundnessOptions() {
   LevelCheckOptions options;
-  options.strictBlockmapLayout = false;
-  options.requireUsedCutPoints = false;
-  options.exactTreeLayout = false;
-  options.exactArithmetic = false;
   options.angleFromSegVertexes = true;
   options.angleTolerance = 64;
   options.convexAlongLinedefs = true;
@@ -35,7 +31,7 @@ std::string OtherNodeFormat(const std::vector<uint8_t>& lump) {
 // Whether GL nodes (a GL_ marker of the level's name) follow the level.
 bool HasGlNodes(const WadImage& wad, const MapLevel& level) {
   std::string marker = "GL_" + level.name;
-  int after = level.marker + (level.hexen ? 12 : 11);
+  int after = level.marker + 1 + LevelLumpCount + (level.hexen ? 1 : 0);
   return after < static_cast<int>(wad.entries.size()) &&
          wad.entries[after].name.compare(0, 8, marker, 0, 8) == 0;
 }
@@ -64,21 +60,26 @@ bool HasStandardNodes(const WadImage& wad, const MapLevel& level, Findings* find
 
 }  // namespace
 
-void CheckDecodedLevel(const WadImage& wad, MapLevel& level, const LevelCheckOptions& options,
-                       Findings* findings, LevelCheckStats* stats) {
+bool CheckPartition(const WadImage& wad, MapLevel& level, const LevelCheckOptions& options,
+                    Findings* findings, LevelCheckStats* stats) {
   stats->vertexes = static_cast<int>(level.vertexes.size());
   stats->segs = static_cast<int>(level.segs.size());
   stats->subsectors = static_cast<int>(level.subsectors.size());
   stats->nodes = static_cast<int>(level.nodes.size());
   stats->nodeFormat = level.nodeFormat;
-  if (HasStandardNodes(wad, level, findings)) {
-    if (level.segs.empty()) findings->Problem("SEGS", -1, "SEGS is empty");
-    if (level.subsectors.empty()) findings->Problem("SSECTORS", -1, "SSECTORS is empty");
-    CheckSegs(level, options, findings, stats);
-    CheckSubsectors(level, options, findings, stats);
-    CheckTree(level, options, findings, stats);
-  }
-  if (options.checkBlockmap) CheckBlockmapLump(level, options, findings);
+  if (!HasStandardNodes(wad, level, findings)) return false;
+  if (level.segs.empty()) findings->Problem("SEGS", -1, "SEGS is empty");
+  if (level.subsectors.empty()) findings->Problem("SSECTORS", -1, "SSECTORS is empty");
+  CheckSegs(level, options, findings, stats);
+  CheckSubsectors(level, options, findings, stats);
+  CheckTree(level, options, findings, stats);
+  return true;
+}
+
+void CheckDecodedLevel(const WadImage& wad, MapLevel& level, const LevelCheckOptions& options,
+                       Findings* findings, LevelCheckStats* stats) {
+  CheckPartition(wad, level, options, findings, stats);
+  CheckBlockmapLump(level, findings);
   CheckLimits(level, findings);
 }
 

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The level checker: reads the stored lumps of a level and tells whether
 // its BSP (SEGS, SSECTORS, NODES), VERTEXES and BLOCKMAP are sound, whatever
-// program built them; and, for this program's tests, whether a rebuilt
-// level is exactly what this node builder writes.
+// program built them. What only this program's own output must also be
+// (its layout, its arithmetic, a rebuilt level against its input) is the
+// tests' business, in tests/support/exact_check.h, and not in here.
 #pragma once
 
 #include <string>
@@ -46,41 +47,13 @@ struct LevelCheckOptions {
   // Greatest distance a seg end point may lie on the wrong side of the
   // partition line of a node above it.
   double sideTolerance = 3.0;
-  // Also require the BLOCKMAP this program writes: one shared empty list,
-  // unshared lists in block order and nothing else in the lump; linedef
-  // numbers in ascending order; no linedef listed in a block it does not
-  // come near; linedefs without sidedefs listed too; and the grid placed
-  // just around the linedefs. Without it, only what the game relies on is
-  // required: every linedef with a sidedef listed in every block it
-  // crosses, inside a grid that covers it.
-  bool strictBlockmapLayout = true;
-  // Check BLOCKMAP at all.
-  bool checkBlockmap = true;
-  // Also require every vertex after the linedefs' vertexes to be an end
-  // point of some seg (rebuilt levels only).
-  bool requireUsedCutPoints = true;
-  // Also require the order this program writes the tree in: subsectors
-  // whose segs follow each other through SEGS, numbered as a walk of the
-  // tree meets them back (left) child first; nodes numbered after both
-  // subtrees, the front (right) subtree first; and boxes that fit their
-  // subtrees' segs exactly; and every partition line runs from the start of
-  // a seg of its subtree to the end of a seg of the same linedef side (the
-  // partition seg and its pieces).
-  bool exactTreeLayout = true;
-  // The root was placed by an axis mode, where the line may follow the cut
-  // rather than a seg.
-  bool axisRoot = false;
-  // Also require this program's own arithmetic: every seg carries the angle
-  // of its whole linedef side, atan2 of the side's direction in x87 extended
-  // precision times 10430.378350470453131748627129, truncated (0 for a side
-  // of zero length), and the offset is the distance from the side's start
-  // to the seg's start, truncated.
-  bool exactArithmetic = true;
 };
 
-// The settings for levels built by any program: soundness only, none of
-// this program's own layout or arithmetic, and angles within 64 binary
-// units of either the side's or the seg's own direction.
+// The settings for levels built by any program, vortane-check's: angles
+// within 64 binary units of either the side's or the seg's own direction,
+// convexity along the linedef sides, zero-length segs and overlapped
+// linedefs accepted. The defaults above are the tighter tolerances this
+// program's own output keeps.
 LevelCheckOptions SoundnessOptions();
 
 // The largest deviations seen, to tune the tolerances and to report.
@@ -110,15 +83,6 @@ LevelReport CheckLevelAt(const WadImage& wad, int marker, const LevelCheckOption
 // The same for the first level named `name`; a missing level is a problem.
 LevelReport CheckLevelPartition(const WadImage& wad, const std::string& name,
                                 const LevelCheckOptions& options);
-
-// Checks a rebuilt level against the WAD it was built from: the directory
-// and every lump outside the level unchanged, the output packed from offset
-// 12 in directory order; THINGS, SIDEDEFS and SECTORS as read; REJECT sized
-// for the sector count; LINEDEFS unchanged but for the renumbered vertexes;
-// VERTEXES the used input vertexes in order, then cut points; and then the
-// partition itself as CheckLevelPartition does.
-LevelReport CheckRebuiltLevel(const WadImage& input, const WadImage& output, const std::string& name,
-                              const LevelCheckOptions& options);
 
 // The summary line of a level: "LEVEL: sound (N segs, M subsectors, K
 // nodes)", with ", W warnings" when there are any, or "LEVEL: P problems,

@@ -25,7 +25,7 @@ bool ReadLevel(const WadImage& wad, int marker, MapLevel* level, Findings* findi
   const int entries = static_cast<int>(wad.entries.size());
   level->marker = marker;
   level->name = wad.entries[marker].name;
-  for (int slot = 1; slot <= 10; slot++) {
+  for (int slot = 1; slot <= LevelLumpCount; slot++) {
     const char* expected = LevelLumpNames[slot - 1];
     if (marker + slot >= entries) {
       findings->Problem(expected, -1, "missing: the directory ends after entry %d", entries - 1);
@@ -39,7 +39,8 @@ bool ReadLevel(const WadImage& wad, int marker, MapLevel* level, Findings* findi
     }
     level->lumps[slot] = EntryBytes(wad, marker + slot);
   }
-  level->hexen = marker + 11 < entries && wad.entries[marker + 11].name == "BEHAVIOR";
+  const int after = marker + 1 + LevelLumpCount;
+  level->hexen = after < entries && wad.entries[after].name == BehaviorLumpName;
   return true;
 }
 
@@ -63,7 +64,7 @@ void DecodeLevel(MapLevel* level, Findings* findings) {
 
   const std::vector<uint8_t>& lines = level->lumps[kLineDefs];
   const size_t lineRecord = level->hexen ? HexenLineDefSize : DoomLineDefSize;
-  const size_t sideAt = level->hexen ? 12 : 10;
+  const size_t sideAt = level->hexen ? HexenLineDefSidesOffset : DoomLineDefSidesOffset;
   CheckWholeRecords(*level, kLineDefs, lineRecord, findings);
   for (size_t at = 0; at + lineRecord <= lines.size(); at += lineRecord) {
     MapLine line;
@@ -122,10 +123,10 @@ void DecodeLevel(MapLevel* level, Findings* findings) {
     node.y = LumpS16(nodes, at + 2);
     node.dx = LumpS16(nodes, at + 4);
     node.dy = LumpS16(nodes, at + 6);
-    for (int side = 0; side < 2; side++)
-      for (int k = 0; k < 4; k++) node.box[side][k] = LumpS16(nodes, at + 8 + 8 * side + 2 * k);
+    node.box[0] = ReadNodeBox(&nodes[at + NodeRightBoxOffset]);
+    node.box[1] = ReadNodeBox(&nodes[at + NodeLeftBoxOffset]);
     for (int side = 0; side < 2; side++) {
-      int child = LumpU16(nodes, at + 24 + 2 * side);
+      int child = LumpU16(nodes, at + NodeRightChildOffset + 2 * side);
       node.child[side] = (child & 0x8000) != 0 ? kSubsectorChild | (child & 0x7FFF) : child;
     }
     level->nodes.push_back(node);

@@ -10,6 +10,7 @@
 
 #include "check/findings.h"
 #include "check/wad_image.h"
+#include "format/wad_format.h"
 
 // Level slots, counted from the marker.
 enum LevelSlot {
@@ -57,10 +58,15 @@ constexpr int kSubsectorChild = 1 << 30;
 
 struct MapNode {
   int x, y, dx, dy;
-  int box[2][4];  // right, left: top, bottom, left, right
-  int child[2];   // right (front), left (back): a node, or kSubsectorChild | subsector
+  NodeBox box[2];  // right, left
+  int child[2];    // right (front), left (back): a node, or kSubsectorChild | subsector
 };
 
+// The box of the points seen so far, empty until the first: what lies
+// under a node, worked out by the checker to judge the node's stored box
+// (NodeBox, format/wad_format.h), or the extent of the linedefs that a
+// blockmap grid must cover. It starts empty rather than at zero, so that
+// no point is assumed.
 struct MapBox {
   int minX = 1 << 30, maxX = -(1 << 30), minY = 1 << 30, maxY = -(1 << 30);
   bool Empty() const { return minX > maxX; }

@@ -3,6 +3,9 @@
 // goes to the findings with its lump and record.
 #pragma once
 
+#include <vector>
+
+#include "check/blockmap_check.h"
 #include "check/findings.h"
 #include "check/level_check.h"
 #include "check/map_level.h"
@@ -22,13 +25,24 @@ void CheckTree(const MapLevel& level, const LevelCheckOptions& options, Findings
                LevelCheckStats* stats);
 // BLOCKMAP lists every linedef in every block it crosses, in a grid that
 // covers the linedefs.
-void CheckBlockmapLump(const MapLevel& level, const LevelCheckOptions& options, Findings* findings);
+void CheckBlockmapLump(const MapLevel& level, Findings* findings);
+// The end points of every linedef, each marked required when the game can
+// meet it through BLOCKMAP; false when a linedef names a vertex that does
+// not exist, so that the blockmap cannot be judged.
+bool BlockmapLines(const MapLevel& level, std::vector<LineEnds>* ends);
+// The box of the end points of the linedefs that have a sidedef: what a
+// blockmap grid must cover.
+MapBox SidedLinedefBounds(const MapLevel& level);
 // Record counts and block list positions past what the original engine
 // reads (it takes these numbers as signed 16-bit): warnings.
 void CheckLimits(const MapLevel& level, Findings* findings);
 
-// Every check above on a level read and decoded, in their order; SEGS,
-// SSECTORS and NODES only when they hold nodes in the format checked here.
+// CheckSegs, CheckSubsectors and CheckTree on a level read and decoded,
+// when SEGS, SSECTORS and NODES hold nodes in the format checked here;
+// false, with the one problem that says why, when they do not.
+bool CheckPartition(const WadImage& wad, MapLevel& level, const LevelCheckOptions& options,
+                    Findings* findings, LevelCheckStats* stats);
+// Every check above on a level read and decoded, in their order.
 void CheckDecodedLevel(const WadImage& wad, MapLevel& level, const LevelCheckOptions& options,
                        Findings* findings, LevelCheckStats* stats);
 LevelReport FinishReport(const Findings& findings, const LevelCheckStats& stats);

@@ -26,24 +26,6 @@ int AngleDifference(int a, double b) {
   return static_cast<int>(std::ceil(d - 1e-9));
 }
 
-// The binary angle this program gives a direction: extended precision,
-// truncated, the low 16 bits kept.
-int ExactAngle(int dx, int dy) {
-  if (dx == 0 && dy == 0) return 0;
-  const long double k = 10430.378350470453131748627129L;
-  long double a = atan2l(static_cast<long double>(dy), static_cast<long double>(dx)) * k;
-  if (a < 0) a += 65536.0L;
-  return static_cast<int>(static_cast<int64_t>(a) & 0xFFFF);
-}
-
-// The whole part of the square root of n.
-int64_t WholeRoot(int64_t n) {
-  int64_t r = static_cast<int64_t>(std::sqrt(static_cast<double>(n)));
-  while (r * r > n) r--;
-  while ((r + 1) * (r + 1) <= n) r++;
-  return r;
-}
-
 // A linedef side as a directed segment from its start.
 struct SideFrame {
   double x0, y0, ux, uy, length;
@@ -121,23 +103,6 @@ Piece CheckSegGeometry(const MapLevel& level, int i, const LevelCheckOptions& op
     if (error > options.angleTolerance) {
       findings->Problem("SEGS", i, "seg %d has angle %d, its side of linedef %d runs at %.1f", i, seg.angle,
                         seg.line, BinaryAngle(frame.ux, frame.uy));
-    }
-  }
-  if (options.exactArithmetic) {
-    const MapPoint& a = level.vertexes[seg.direction == 0 ? line.v1 : line.v2];
-    const MapPoint& b = level.vertexes[seg.direction == 0 ? line.v2 : line.v1];
-    int angle = ExactAngle(b.x - a.x, b.y - a.y);
-    if (seg.angle != angle) {
-      findings->Problem("SEGS", i, "seg %d has angle %d, the %s side of linedef %d has %d", i, seg.angle,
-                        SideName(seg.direction), seg.line, angle);
-    }
-    int64_t dx = p1.x - a.x, dy = p1.y - a.y;
-    int offset = static_cast<int>(WholeRoot(dx * dx + dy * dy) & 0xFFFF);
-    if (seg.offset != offset) {
-      findings->Problem("SEGS", i,
-                        "seg %d has offset %d, its start lies %d whole units from the start of its side of "
-                        "linedef %d",
-                        i, seg.offset, offset, seg.line);
     }
   }
   double distance = std::hypot(p1.x - frame.x0, p1.y - frame.y0);

@@ -66,14 +66,8 @@ void CheckSubsectors(const MapLevel& level, const LevelCheckOptions& options, Fi
                      LevelCheckStats* stats) {
   const int segCount = static_cast<int>(level.segs.size());
   std::vector<int> owner(segCount, -1);
-  int nextSeg = 0;
   for (int s = 0; s < static_cast<int>(level.subsectors.size()); s++) {
     const MapSubsector& sub = level.subsectors[s];
-    if (options.exactTreeLayout && sub.first != nextSeg) {
-      findings->Problem("SSECTORS", s, "subsector %d starts at seg %d, the one before it ends before seg %d",
-                        s, sub.first, nextSeg);
-    }
-    nextSeg = sub.first + sub.count;
     if (sub.count == 0) {
       findings->Problem("SSECTORS", s, "subsector %d has no seg", s);
       continue;

@@ -33,7 +33,6 @@ class TreeWalk {
       if (!level_.subsectors.empty()) VisitSubsector(0);
     } else {
       Walk(nodeCount - 1);
-      if (options_.exactTreeLayout) CheckSubsectorOrder(nodeCount - 1);
     }
     for (size_t n = 0; n < nodeSeen_.size(); n++)
       if (!nodeSeen_[n])
@@ -49,14 +48,13 @@ class TreeWalk {
     double x, y, dx, dy, length;
   };
 
-  // A node being walked: the next side to visit (2 when both are done),
-  // the box of the sides done, and where its segs start in subtreeSegs_.
+  // A node being walked: the next side to visit (2 when both are done)
+  // and the box of the sides done.
   struct Frame {
     int node;
     int side = 0;
     bool pushed = false;  // a constraint for the side being visited is on path_
     MapBox whole;
-    size_t firstSeg;
   };
 
   // Walks the tree from the root, front subtree first at every node.
@@ -67,7 +65,7 @@ class TreeWalk {
     while (!stack.empty()) {
       Frame& frame = stack.back();
       if (frame.side == 2) {
-        MapBox box = Leave(frame);
+        MapBox box = frame.whole;
         stack.pop_back();
         if (!stack.empty()) FinishSide(&stack.back(), box);
         continue;
@@ -106,10 +104,9 @@ class TreeWalk {
     }
   }
 
-  Frame Enter(int n) {
+  static Frame Enter(int n) {
     Frame frame;
     frame.node = n;
-    frame.firstSeg = subtreeSegs_.size();
     return frame;
   }
 
@@ -118,94 +115,15 @@ class TreeWalk {
     if (frame->pushed) path_.pop_back();
     frame->pushed = false;
     const int n = frame->node;
-    const int* b = level_.nodes[n].box[frame->side];  // top, bottom, left, right
-    if (!box.Empty() && (b[0] < box.maxY || b[1] > box.minY || b[2] > box.minX || b[3] < box.maxX)) {
+    const NodeBox& b = level_.nodes[n].box[frame->side];
+    if (!box.Empty() &&
+        (b.top < box.maxY || b.bottom > box.minY || b.left > box.minX || b.right < box.maxX)) {
       findings_->Problem(
           "NODES", n, "node %d %s box x %d..%d y %d..%d does not hold its segs x %d..%d y %d..%d", n,
-          ChildName(frame->side), b[2], b[3], b[1], b[0], box.minX, box.maxX, box.minY, box.maxY);
-    } else if (!box.Empty() && options_.exactTreeLayout &&
-               (b[0] != box.maxY || b[1] != box.minY || b[2] != box.minX || b[3] != box.maxX)) {
-      findings_->Problem(
-          "NODES", n, "node %d %s box x %d..%d y %d..%d is wider than its segs x %d..%d y %d..%d", n,
-          ChildName(frame->side), b[2], b[3], b[1], b[0], box.minX, box.maxX, box.minY, box.maxY);
+          ChildName(frame->side), b.left, b.right, b.bottom, b.top, box.minX, box.maxX, box.minY, box.maxY);
     }
     frame->whole.Add(box);
     frame->side++;
-  }
-
-  // Both sides of the node are done: its own checks, and its box.
-  MapBox Leave(const Frame& frame) {
-    const int n = frame.node;
-    bool axisRoot = options_.axisRoot && n == static_cast<int>(level_.nodes.size()) - 1;
-    if (options_.exactTreeLayout && !axisRoot) CheckLineFromSeg(n, frame.firstSeg);
-    if (options_.exactTreeLayout && n != nodesNumbered_) {
-      findings_->Problem("NODES", n,
-                         "node %d should be number %d: nodes are numbered after their subtrees, the "
-                         "front subtree first",
-                         n, nodesNumbered_);
-    }
-    nodesNumbered_++;
-    return frame.whole;
-  }
-
-  // The node's direction leads from its start to `end`. A span longer than
-  // 16 bits along x or y is written as a shorter direction along the same
-  // line: pointing the same way, and passing within a unit of `end`.
-  static bool RunsTo(const MapNode& node, MapPoint end) {
-    int64_t spanX = int64_t(end.x) - node.x, spanY = int64_t(end.y) - node.y;
-    bool fits = spanX >= -32768 && spanX <= 32767 && spanY >= -32768 && spanY <= 32767;
-    if (fits) return spanX == node.dx && spanY == node.dy;
-    double cross = double(spanX) * node.dy - double(spanY) * node.dx;
-    double dot = double(spanX) * node.dx + double(spanY) * node.dy;
-    return dot > 0 && std::fabs(cross) <= std::sqrt(double(node.dx) * node.dx + double(node.dy) * node.dy);
-  }
-
-  // The partition line of node n runs along its partition seg: from the
-  // start of a seg of the subtree to the end of a seg of the same side of
-  // the same linedef (the same seg, or the last piece of it).
-  void CheckLineFromSeg(int n, size_t firstSeg) {
-    const MapNode& node = level_.nodes[n];
-    const int vertexCount = static_cast<int>(level_.vertexes.size());
-    std::vector<std::pair<int, int>> starts;
-    for (size_t i = firstSeg; i < subtreeSegs_.size(); i++) {
-      const MapSeg& seg = level_.segs[subtreeSegs_[i]];
-      if (seg.v1 < vertexCount && level_.vertexes[seg.v1] == MapPoint{node.x, node.y})
-        starts.push_back({seg.line, seg.direction});
-    }
-    for (size_t i = firstSeg; i < subtreeSegs_.size(); i++) {
-      const MapSeg& seg = level_.segs[subtreeSegs_[i]];
-      if (seg.v2 < vertexCount && RunsTo(node, level_.vertexes[seg.v2]) &&
-          std::find(starts.begin(), starts.end(), std::make_pair(seg.line, seg.direction)) != starts.end())
-        return;
-    }
-    findings_->Problem("NODES", n, "node %d's line (%d,%d)+(%d,%d) is no seg of its subtree%s", n, node.x,
-                       node.y, node.dx, node.dy, starts.empty() ? " (none starts there)" : "");
-  }
-
-  // Subsectors are made as the tree is built, back (left) subtree first.
-  void CheckSubsectorOrder(int root) {
-    std::vector<bool> ordered(level_.nodes.size(), false);
-    std::vector<int> stack{root};
-    int next = 0;
-    while (!stack.empty()) {
-      int child = stack.back();
-      stack.pop_back();
-      if (child & kSubsectorChild) {
-        int s = child & ~kSubsectorChild;
-        if (s < static_cast<int>(level_.subsectors.size()) && s != next) {
-          findings_->Problem("SSECTORS", s,
-                             "subsector %d should be number %d: subsectors are numbered back subtree "
-                             "first",
-                             s, next);
-        }
-        next++;
-        continue;
-      }
-      if (child >= static_cast<int>(level_.nodes.size()) || ordered[child]) continue;
-      ordered[child] = true;
-      stack.push_back(level_.nodes[child].child[0]);
-      stack.push_back(level_.nodes[child].child[1]);  // taken first
-    }
   }
 
   MapBox VisitSubsector(int s) {
@@ -218,7 +136,6 @@ class TreeWalk {
     const MapSubsector& sub = level_.subsectors[s];
     for (int k = sub.first; k < sub.first + sub.count && k < static_cast<int>(level_.segs.size()); k++) {
       const MapSeg& seg = level_.segs[k];
-      subtreeSegs_.push_back(k);
       for (int v : {seg.v1, seg.v2}) {
         if (v >= static_cast<int>(level_.vertexes.size())) continue;
         const MapPoint& p = level_.vertexes[v];
@@ -254,8 +171,6 @@ class TreeWalk {
   LevelCheckStats* stats_;
   std::vector<bool> nodeSeen_, subsectorSeen_;
   std::vector<Constraint> path_;
-  int nodesNumbered_ = 0;
-  std::vector<int> subtreeSegs_;  // segs in the order the walk meets them
 };
 
 }  // namespace

@@ -1,5 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "format/wad_format.h"
 
-const char* const LevelLumpNames[10] = {"THINGS",   "LINEDEFS", "SIDEDEFS", "VERTEXES", "SEGS",
-                                        "SSECTORS", "NODES",    "SECTORS",  "REJECT",   "BLOCKMAP"};
+const char* const LevelLumpNames[LevelLumpCount] = {"THINGS", "LINEDEFS", "SIDEDEFS", "VERTEXES",
+                                                    "SEGS",   "SSECTORS", "NODES",    "SECTORS",
+                                                    "REJECT", "BLOCKMAP"};
+
+const char* const BehaviorLumpName = "BEHAVIOR";

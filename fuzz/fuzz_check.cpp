@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Arbitrary bytes as the file of `vortane-check FILE`: the WAD read from
 // the bytes and every level checked, with the settings for any builder and
-// with this program's exact settings, and the first level compared with
-// itself as a rebuilt level. Every line of the report must be in the
+// with this program's own rules (the tests' tests/support/exact_check),
+// and the first level compared with itself as a rebuilt level. Every line of the report must be in the
 // checker's format; a crash, a sanitizer report or a hang is a finding.
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "check/wad_check.h"
+#include "tests/support/exact_check.h"
 
 namespace {
 
@@ -65,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     start = end + 1;
   }
   std::vector<int> markers = ListLevelMarkers(wad);
-  for (int marker : markers) CheckLevelAt(wad, marker, LevelCheckOptions());
-  if (!markers.empty()) CheckRebuiltLevel(wad, wad, wad.entries[markers[0]].name, LevelCheckOptions());
+  for (int marker : markers) CheckBuiltLevelAt(wad, marker, BuiltLevelOptions());
+  if (!markers.empty()) CheckRebuiltLevel(wad, wad, wad.entries[markers[0]].name, BuiltLevelOptions());
   return 0;
 }

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "format/wad_format.h"
 #include "tests/support/wadbuilder.h"
 
 struct LevelInput {
@@ -69,7 +70,7 @@ struct LevelInput {
   std::vector<uint8_t> Wad() const {
     WadBuilder wad;
     wad.Add("MAP01");
-    wad.Add("THINGS", std::vector<uint8_t>(hexen ? 20 : 10, 0));
+    wad.Add("THINGS", std::vector<uint8_t>(hexen ? HexenThingSize : DoomThingSize, 0));
     wad.Add("LINEDEFS", lineDefs);
     wad.Add("SIDEDEFS", sideDefs);
     wad.Add("VERTEXES", vertexes);
@@ -79,7 +80,7 @@ struct LevelInput {
     wad.Add("SECTORS", sectors);
     wad.Add("REJECT");
     wad.Add("BLOCKMAP");
-    if (hexen) wad.Add("BEHAVIOR", std::vector<uint8_t>(16, 0));
+    if (hexen) wad.Add(BehaviorLumpName, std::vector<uint8_t>(16, 0));
     return wad.Build();
   }
 };

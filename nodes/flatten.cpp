@@ -72,6 +72,13 @@ void FitDirection(int32_t* dx, int32_t* dy) {
   *dy = static_cast<int32_t>(y);
 }
 
+// The box as the record holds it: each side cut to its low 16 bits, as
+// the lump stores it.
+static NodeBox CutToWords(const NodeBox& box) {
+  return NodeBox{static_cast<int16_t>(box.top), static_cast<int16_t>(box.bottom),
+                 static_cast<int16_t>(box.left), static_cast<int16_t>(box.right)};
+}
+
 void FlattenNodes(BuildNode* root) {
   WalkPostOrder(root, [](BuildNode* node) {
     if (node->rightNode != nullptr) node->rightChild = static_cast<uint32_t>(node->rightNode->number);
@@ -84,10 +91,8 @@ void FlattenNodes(BuildNode* root) {
     record.y = node->y;
     record.dx = static_cast<int16_t>(dx);
     record.dy = static_cast<int16_t>(dy);
-    for (int i = 0; i < 4; i++) {
-      record.rightBox[i] = static_cast<int16_t>(node->rightBox[i]);
-      record.leftBox[i] = static_cast<int16_t>(node->leftBox[i]);
-    }
+    record.rightBox = CutToWords(node->rightBox);
+    record.leftBox = CutToWords(node->leftBox);
     record.rightChild = node->rightChild;
     record.leftChild = node->leftChild;
 

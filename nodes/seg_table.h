@@ -15,6 +15,10 @@ enum { ScanLeafShift = 3, ScanFanOutShift = 2, ScanMaxLevels = 14 };
 
 // A block's bounding box by its centre and size, both doubled so as to
 // stay whole: x = min x + max x, width = max x - min x, and the same for y.
+// Not a node's box (NodeBox, format/wad_format.h): the side test of a
+// whole block against a candidate line needs the centre and the half
+// extents, so they are kept ready rather than worked out from the edges
+// in the scan's inner loop.
 struct SegBox {
   int32_t x, y, width, height;
 };

@@ -39,11 +39,8 @@ static void ShowNodeProgress() {
   ProgressThreshold = percent + 6;
 }
 
-static void StoreBox(int32_t box[4], const Bounds& bounds) {
-  box[0] = bounds.MaxY;
-  box[1] = bounds.MinY;
-  box[2] = bounds.MinX;
-  box[3] = bounds.MaxX;
+static NodeBox BoxOf(const Bounds& bounds) {
+  return NodeBox{bounds.MaxY, bounds.MinY, bounds.MinX, bounds.MaxX};
 }
 
 namespace {
@@ -52,7 +49,7 @@ namespace {
 // its parent that receive its box, its index and its node.
 struct PendingChild {
   SegList list;
-  int32_t* box;
+  NodeBox* box;
   uint32_t* child;
   BuildNode** childNode;
   Outlook* outlook;
@@ -104,9 +101,9 @@ BuildNode* DivideIntoNode(SegList list, PendingStack* pending, Outlook* outlook,
   node->dy = DivisionLine.dy;
   node->number = 0;
   PushChild(pending,
-            PendingChild{right, node->rightBox, &node->rightChild, &node->rightNode, FrontOutlook(outlook)});
+            PendingChild{right, &node->rightBox, &node->rightChild, &node->rightNode, FrontOutlook(outlook)});
   PushChild(pending,
-            PendingChild{left, node->leftBox, &node->leftChild, &node->leftNode, BackOutlook(outlook)});
+            PendingChild{left, &node->leftBox, &node->leftChild, &node->leftNode, BackOutlook(outlook)});
   OfferList(FrontOutlook(outlook), right);
   return node;
 }
@@ -123,7 +120,7 @@ BuildNode* MakeNode(SegList list) {
     bool needsPartition;
     int32_t partition = 0;
     bool known = TakeVerdict(next.outlook, &needsPartition, &partition);
-    StoreBox(next.box, ComputeBounds(next.list));
+    *next.box = BoxOf(ComputeBounds(next.list));
     if (!known) needsPartition = NeedsPartition(next.list);
     if (needsPartition) {
       *next.childNode = DivideIntoNode(next.list, &pending, next.outlook, known, partition);

@@ -13,8 +13,8 @@
 struct BuildNode {
   int16_t x, y;         // start of the partition line
   int32_t dx, dy;       // end minus start; written as their low 16 bits
-  int32_t rightBox[4];  // top, bottom, left, right of the front child's segs
-  int32_t leftBox[4];   // the same for the back child
+  NodeBox rightBox;     // of the front child's segs, whole
+  NodeBox leftBox;      // the same for the back child
   uint32_t rightChild;  // subsector | SubsectorFlag, or node number once flattened
   uint32_t leftChild;
   BuildNode* rightNode;  // null when that child is a subsector

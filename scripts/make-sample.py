@@ -4,8 +4,12 @@
 trying vortane out. Three sectors: a main room with a square pillar, a side
 room through a wide opening, and a raised triangular platform."""
 
+import os
 import struct
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "support"))
+from wadfile import name8, write_wad  # noqa: E402
 
 VERTEXES = [
     (0, 0), (0, 512), (512, 512), (512, 384), (512, 128), (512, 0),  # main room
@@ -49,10 +53,6 @@ LINEDEFS = [
 THINGS = [(256, 96, 90, 1, 7), (640, 256, 180, 2014, 7)]  # player start, a health bonus
 
 
-def name8(text):
-    return text.ljust(8, b"\0")[:8]
-
-
 def lumps():
     things = b"".join(struct.pack("<hhhhh", *t) for t in THINGS)
     lines = b"".join(struct.pack("<hhhhhhh", s, e, f, 0, 0, r, l) for s, e, f, r, l in LINEDEFS)
@@ -68,15 +68,8 @@ def lumps():
 
 
 def main(path):
-    data = b""
-    directory = b""
-    offset = 12
-    for name, body in lumps():
-        directory += struct.pack("<ii", offset if body else 0, len(body)) + name8(name)
-        data += body
-        offset += len(body)
-    with open(path, "wb") as out:
-        out.write(b"PWAD" + struct.pack("<ii", len(lumps()), 12 + len(data)) + data + directory)
+    # The empty lumps at offset 0, as map editors write them.
+    write_wad(path, lumps(), empty_at_zero=True)
 
 
 if __name__ == "__main__":

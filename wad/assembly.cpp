@@ -88,8 +88,8 @@ void PlanOutputWad() {
   // the level, counting the lumps after it at their input sizes.
   int64_t total = OutputPosition + static_cast<int64_t>(count) * LumpEntrySize;
   for (int32_t i = NextEntry; i < count; i++)
-    if (i < marker || i > marker + 10) total += Directory[i].Size;
-  for (int32_t slot = 0; slot < 10; slot++) total += SlotSize(slot);
+    if (i < marker || i > marker + LevelLumpCount) total += Directory[i].Size;
+  for (int32_t slot = 0; slot < LevelLumpCount; slot++) total += SlotSize(slot);
   if (total > INT32_MAX)
     FatalError("Too many %s: %ld, the limit is %ld", "output bytes", static_cast<long>(total),
                static_cast<long>(INT32_MAX));
@@ -100,7 +100,7 @@ void PlanOutputWad() {
   }
   Directory[marker].FilePos = OutputPosition;
   Directory[marker].Size = 0;
-  for (int32_t slot = 0; slot < 10; slot++) {
+  for (int32_t slot = 0; slot < LevelLumpCount; slot++) {
     LumpEntry* entry = &Directory[marker + 1 + slot];
     entry->FilePos = OutputPosition;
     entry->Size = SlotSize(slot);
@@ -191,10 +191,10 @@ static void WriteNodes() {
     WriteInt16(record + 2, node->y);
     WriteInt16(record + 4, node->dx);
     WriteInt16(record + 6, node->dy);
-    for (int k = 0; k < 4; k++) WriteInt16(record + 8 + 2 * k, node->rightBox[k]);
-    for (int k = 0; k < 4; k++) WriteInt16(record + 16 + 2 * k, node->leftBox[k]);
-    WriteInt16(record + 24, VanillaChild(node->rightChild));
-    WriteInt16(record + 26, VanillaChild(node->leftChild));
+    WriteNodeBox(record + NodeRightBoxOffset, node->rightBox);
+    WriteNodeBox(record + NodeLeftBoxOffset, node->leftBox);
+    WriteInt16(record + NodeRightChildOffset, VanillaChild(node->rightChild));
+    WriteInt16(record + NodeLeftChildOffset, VanillaChild(node->leftChild));
   }
   WriteBuiltBlock(data, Level.NodeCount * NodeRecordSize);
 }
@@ -258,7 +258,7 @@ void WriteLevelLumps() {
     WriteBlock(OutputWad, Level.Reject, Level.RejectSize);
   }
   WriteBlock(OutputWad, Level.BlockmapLump, Level.BlockmapSize);
-  NextEntry = marker + 11;
+  NextEntry = marker + 1 + LevelLumpCount;
 }
 
 void FinishOutputAssembly() {

@@ -41,8 +41,10 @@ class Stream {
 int64_t XnodStreamSize() {
   int64_t added = Level.VertexCount - Level.LineDefVertexCount;
   // Five counts, then the records.
-  return 20 + added * 8 + static_cast<int64_t>(Level.SubsectorCount) * 4 +
-         static_cast<int64_t>(Level.SegCount) * 11 + static_cast<int64_t>(Level.NodeCount) * 32;
+  return 5 * XnodCountSize + added * XnodVertexSize +
+         static_cast<int64_t>(Level.SubsectorCount) * XnodSubsectorSize +
+         static_cast<int64_t>(Level.SegCount) * XnodSegSize +
+         static_cast<int64_t>(Level.NodeCount) * XnodNodeSize;
 }
 
 void WriteXnodStream(uint8_t* block) {
@@ -69,8 +71,8 @@ void WriteXnodStream(uint8_t* block) {
   for (int32_t i = 0; i < Level.NodeCount; i++) {
     const NodeRecord& node = Level.Nodes[i];
     for (int16_t value : {node.x, node.y, node.dx, node.dy}) out.U16(static_cast<uint16_t>(value));
-    for (int16_t value : node.rightBox) out.U16(static_cast<uint16_t>(value));
-    for (int16_t value : node.leftBox) out.U16(static_cast<uint16_t>(value));
+    for (const NodeBox& box : {node.rightBox, node.leftBox})
+      for (int32_t side : {box.top, box.bottom, box.left, box.right}) out.U16(static_cast<uint16_t>(side));
     out.U32(node.rightChild);
     out.U32(node.leftChild);
   }

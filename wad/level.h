@@ -15,7 +15,8 @@ struct Vertex {
 };
 
 // A box in map coordinates: the smallest and largest x and y of what it
-// holds.
+// holds. A node's box (NodeBox, format/wad_format.h) is made from it, in
+// the record's order; the blockmap grid and the axis cuts read it as is.
 struct Bounds {
   int32_t MinX, MaxX, MinY, MaxY;
 };
@@ -56,8 +57,8 @@ struct NodeRecord {
   int16_t y;
   int16_t dx;
   int16_t dy;
-  int16_t rightBox[4];  // top, bottom, left, right
-  int16_t leftBox[4];
+  NodeBox rightBox;  // each side within 16 bits, as written
+  NodeBox leftBox;
   uint32_t rightChild;  // node number, or subsector index | SubsectorFlag
   uint32_t leftChild;
 };

@@ -28,7 +28,7 @@ EntryName NameOf(int32_t index) {
 }
 
 int SlotOf(const char* name) {
-  for (int slot = 0; slot < 10; slot++)
+  for (int slot = 0; slot < LevelLumpCount; slot++)
     if (std::strcmp(name, LevelLumpNames[slot]) == 0) return slot;
   return -1;
 }
@@ -36,7 +36,7 @@ int SlotOf(const char* name) {
 // The run after `marker` is [marker + 1, end): level lump names, none twice
 // (so at most one of each name of IsLevelRunName).
 int32_t EndOfRun(int32_t marker) {
-  constexpr int MaxRun = 10 + sizeof OtherRunNames / sizeof OtherRunNames[0];
+  constexpr int MaxRun = LevelLumpCount + sizeof OtherRunNames / sizeof OtherRunNames[0];
   EntryName seen[MaxRun];
   int seenCount = 0;
   int32_t i = marker + 1;
@@ -79,7 +79,7 @@ struct Arranged {
 // Appends the level at `marker`, whose run ends before `end`, laid out.
 void ArrangeLevel(int32_t marker, int32_t end, Arranged* arranged) {
   arranged->Add(Directory[marker]);
-  for (int slot = 0; slot < 10; slot++) {
+  for (int slot = 0; slot < LevelLumpCount; slot++) {
     LumpEntry entry = AbsentEntry(LevelLumpNames[slot]);
     for (int32_t i = marker + 1; i < end; i++)
       if (SlotOf(NameOf(i).text) == slot) entry = Directory[i];
@@ -90,7 +90,7 @@ void ArrangeLevel(int32_t marker, int32_t end, Arranged* arranged) {
   for (int pass = 0; pass < 2; pass++) {
     for (int32_t i = marker + 1; i < end; i++) {
       EntryName name = NameOf(i);
-      bool behavior = std::strcmp(name.text, "BEHAVIOR") == 0;
+      bool behavior = std::strcmp(name.text, BehaviorLumpName) == 0;
       if (SlotOf(name.text) < 0 && behavior == (pass == 0)) arranged->Add(Directory[i]);
     }
   }
@@ -136,7 +136,7 @@ void ArrangeLevelRuns(const char* path) {
 void CheckArrangedLevel() {
   if (!LevelRunsArranged) return;
   EntryName level = NameOf(LevelMarkerIndex);
-  for (int slot = 0; slot < 10; slot++) {
+  for (int slot = 0; slot < LevelLumpCount; slot++) {
     int32_t index = LevelMarkerIndex + 1 + slot;
     if (IsRequiredSlot(slot) && Directory[index].FilePos == AbsentLumpPosition)
       FatalError("Level %s has no %s lump", level.text, LevelLumpNames[slot]);
@@ -147,7 +147,7 @@ bool RunHoldsBehavior(int32_t marker) {
   for (int32_t i = marker + 1; i < InputHeader.LumpCount; i++) {
     EntryName name = NameOf(i);
     if (!IsLevelRunName(name.text)) return false;
-    if (std::strcmp(name.text, "BEHAVIOR") == 0) return true;
+    if (std::strcmp(name.text, BehaviorLumpName) == 0) return true;
   }
   return false;
 }

@@ -36,7 +36,7 @@ static int32_t EstimatedOldCount(int32_t oldCount, int32_t perTwoLineDefs) {
 // BEHAVIOR; a BEHAVIOR lump of some other level does not count.
 // In an arranged directory BEHAVIOR counts anywhere in the level's run.
 static void SettleLevelFormat() {
-  int32_t behavior = LevelMarkerIndex + 11;
+  int32_t behavior = LevelMarkerIndex + 1 + LevelLumpCount;
   Level.Format = LevelFormat::Doom;
   if (LevelRunsArranged && LevelMarkerIndex >= 0) {
     if (RunHoldsBehavior(LevelMarkerIndex)) Level.Format = LevelFormat::Hexen;
@@ -45,13 +45,13 @@ static void SettleLevelFormat() {
   if (LevelMarkerIndex < 0 || behavior >= InputHeader.LumpCount) return;
   char name[9];
   CopyLumpName(name, &Directory[behavior]);
-  if (std::strcmp(name, "BEHAVIOR") == 0) Level.Format = LevelFormat::Hexen;
+  if (std::strcmp(name, BehaviorLumpName) == 0) Level.Format = LevelFormat::Hexen;
 }
 
 static void CheckLevelEntries() {
   char level[9];
   CopyLumpName(level, &Directory[LevelMarkerIndex]);
-  for (int32_t slot = 0; slot < 10; slot++) {
+  for (int32_t slot = 0; slot < LevelLumpCount; slot++) {
     int32_t index = LevelMarkerIndex + 1 + slot;
     if (index >= InputHeader.LumpCount)
       FatalError("Level %s: entry %d is missing, expected %s", level, index, LevelLumpNames[slot]);
@@ -112,13 +112,13 @@ void LoadLineDefs() {
       // The special and its first argument are single unsigned bytes.
       line->Special = raw[6];
       line->Tag = raw[7];
-      line->RightSideDef = ReadSideDefNumber(raw + 12);
-      line->LeftSideDef = ReadSideDefNumber(raw + 14);
+      line->RightSideDef = ReadSideDefNumber(raw + HexenLineDefSidesOffset);
+      line->LeftSideDef = ReadSideDefNumber(raw + HexenLineDefSidesOffset + 2);
     } else {
       line->Special = static_cast<int16_t>(ReadInt16(raw + 6));
       line->Tag = static_cast<int16_t>(ReadInt16(raw + 8));
-      line->RightSideDef = ReadSideDefNumber(raw + 10);
-      line->LeftSideDef = ReadSideDefNumber(raw + 12);
+      line->RightSideDef = ReadSideDefNumber(raw + DoomLineDefSidesOffset);
+      line->LeftSideDef = ReadSideDefNumber(raw + DoomLineDefSidesOffset + 2);
     }
   }
 }

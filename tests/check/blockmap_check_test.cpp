@@ -160,6 +160,47 @@ TEST(BlockmapCheck, LayoutFaultsOnlyInStrictMode) {
   EXPECT_EQ(Joined(BlockmapProblems({}, own, false)), "");
 }
 
+// The layout rules read the lump again: what cannot be read is told once,
+// by the check every builder's lump must pass.
+TEST(BlockmapCheck, LayoutRulesDoNotRepeatWhatCannotBeRead) {
+  struct Case {
+    const char* name;
+    size_t word;
+    int value;
+    const char* fault;
+  };
+  const Case cases[] = {
+      {"offset past the end", 5, 31, "block 1: offset 31 lies past the end"},
+      {"no leading zero", 12, 1, "block 0: list at word 12 does not start with 0"},
+      {"unknown linedef", 25, 7, "block 4: linedef 7 does not exist"},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> lump = MakeLump(-8, -8, 3, 2, TriangleLists);
+    SetWord(&lump, c.word, c.value);
+    for (bool strict : {false, true}) {
+      std::vector<std::string> problems = BlockmapProblems(Triangle, lump, strict);
+      EXPECT_EQ(std::count_if(problems.begin(), problems.end(),
+                              [&](const std::string& p) { return p.find(c.fault) != std::string::npos; }),
+                1)
+          << c.name << (strict ? " (strict)" : "") << ":\n"
+          << Joined(problems);
+    }
+  }
+}
+
+// Linedefs the game cannot meet need not be listed by any builder; this
+// program lists them all the same.
+TEST(BlockmapCheck, UnmetLinedefsListedOnlyByThisLayout) {
+  std::vector<LineEnds> lines = Triangle;
+  lines[1].required = false;
+  std::vector<std::vector<int>> lists = TriangleLists;
+  for (std::vector<int>& list : lists) list.erase(std::remove(list.begin(), list.end(), 1), list.end());
+  std::vector<uint8_t> lump = MakeLump(-8, -8, 3, 2, lists);
+  EXPECT_EQ(Joined(BlockmapProblems(lines, lump, false)), "");
+  std::string text = Joined(BlockmapProblems(lines, lump));
+  EXPECT_NE(text.find("linedef 1 (300,200)-(300,0) passes through block 2"), std::string::npos) << text;
+}
+
 TEST(BlockmapCheck, LongReportsAreCut) {
   // 300 linedefs that each cross block 0, none listed.
   std::vector<LineEnds> lines(300, LineEnds{10, 10, 20, 20});

@@ -34,14 +34,14 @@ TEST_F(LevelCheckTest, PartitionCheckAcceptsTheLevelAlone) {
   Check();
   WadImage out = Image(Packed(output));
   std::vector<std::string> problems =
-      ReportLines("MAP01", CheckLevelPartition(out, "MAP01", LevelCheckOptions()));
+      ReportLines("MAP01", CheckBuiltPartition(out, "MAP01", BuiltLevelOptions()));
   EXPECT_TRUE(problems.empty()) << All(problems);
 }
 
 TEST_F(LevelCheckTest, MissingLevel) {
   Check();
   WadImage out = Image(Packed(output));
-  EXPECT_TRUE(Has(ReportLines("MAP02", CheckLevelPartition(out, "MAP02", LevelCheckOptions())),
+  EXPECT_TRUE(Has(ReportLines("MAP02", CheckBuiltPartition(out, "MAP02", BuiltLevelOptions())),
                   "no level named MAP02"));
 }
 
@@ -50,7 +50,7 @@ TEST_F(LevelCheckTest, ReportLinesNameTheLevelWithoutBlankOrColon) {
   Check();
   WadImage out = Image(Packed(output));
   std::vector<std::string> lines =
-      ReportLines("MAP 1:", CheckLevelPartition(out, "MAP 1:", LevelCheckOptions()));
+      ReportLines("MAP 1:", CheckBuiltPartition(out, "MAP 1:", BuiltLevelOptions()));
   ASSERT_TRUE(Has(lines, "no level named MAP?1?")) << All(lines);
   for (const std::string& line : lines) EXPECT_EQ(line.compare(0, 7, "MAP?1? "), 0) << line;
 }
@@ -161,7 +161,7 @@ TEST_F(LevelCheckTest, UnusedVertexesAreDropped) {
 TEST_F(LevelCheckTest, CutPointNoSegEnds) {
   Out("VERTEXES").data = Join({Out("VERTEXES").data, Int16Bytes({32, 64})});
   EXPECT_TRUE(Has(Check(), "vertex 6 after the linedefs' vertexes ends no seg"));
-  LevelCheckOptions options;
+  BuiltLevelOptions options;
   options.requireUsedCutPoints = false;
   EXPECT_TRUE(Check(options).empty());
 }
@@ -187,7 +187,7 @@ TEST_F(LevelCheckTest, SegAgainstItsSide) {
 }
 
 TEST_F(LevelCheckTest, SegAngle) {
-  LevelCheckOptions loose;  // other builders' rounding
+  BuiltLevelOptions loose;  // other builders' rounding
   loose.exactArithmetic = false;
   segs[0].angle = kNorth + 2;
   EXPECT_TRUE(Check(loose).empty());
@@ -229,7 +229,7 @@ TEST_F(LevelCheckTest, SegOffset) {
   subsectors = Int16Bytes({5, 0, 4, 5});
   EXPECT_TRUE(Has(Check(), "seg 2 has offset 28, its start lies 32.00 from the start"));
   segs[2].offset = 30;
-  LevelCheckOptions loose;
+  BuiltLevelOptions loose;
   loose.exactArithmetic = false;
   EXPECT_TRUE(Check(loose).empty());
   EXPECT_TRUE(Has(Check(), "seg 2 has offset 30, its start lies 32 whole units from the start"));
@@ -328,7 +328,7 @@ TEST_F(LevelCheckTest, ConvexityTolerance) {
   std::vector<std::string> sound = Check();
   EXPECT_TRUE(sound.empty()) << All(sound);
   EXPECT_GT(stats.convexDepth, 1.9);
-  LevelCheckOptions options;
+  BuiltLevelOptions options;
   options.convexTolerance = 0.5;
   std::vector<std::string> problems = Check(options);
   EXPECT_TRUE(Has(problems, "subsector")) << All(problems);
@@ -354,7 +354,7 @@ TEST_F(LevelCheckTest, ChildrenSwapped) {
 }
 
 TEST_F(LevelCheckTest, PartitionLineBesideTheWall) {
-  LevelCheckOptions anyLine;  // other builders' lines need not be segs
+  BuiltLevelOptions anyLine;  // other builders' lines need not be segs
   anyLine.exactTreeLayout = false;
   std::vector<uint8_t> moved = Int16Bytes({61, 0});
   std::copy(moved.begin(), moved.end(), nodes.begin());
@@ -380,7 +380,7 @@ TEST_F(LevelCheckTest, PartitionLineIsASeg) {
   EXPECT_TRUE(Has(problems, "subsector 1 should be number 0")) << All(problems);
   // An axis mode's root may follow the cut.
   nodes = Int16Bytes({64, 8, 0, 56, 64, 0, 64, 128, 64, 0, 0, 64, 0x8001, 0x8000});
-  LevelCheckOptions options;
+  BuiltLevelOptions options;
   options.axisRoot = true;
   problems = Check(options);
   EXPECT_TRUE(problems.empty()) << All(problems);
@@ -441,7 +441,7 @@ TEST_F(LevelCheckTest, BlockmapMissesALine) {
   blockmap = Int16Bytes({-8, -8, 2, 1, 8, 16, 0, -1, 0, 0, 1, 2, 4, 5, 6, -1, 0, 2, 4, -1, -1});
   std::vector<std::string> problems = Check();
   EXPECT_TRUE(Has(problems, " BLOCKMAP ")) << All(problems);
-  LevelCheckOptions options;
+  BuiltLevelOptions options;
   options.checkBlockmap = false;
   EXPECT_TRUE(Check(options).empty());
 }
@@ -463,7 +463,7 @@ TEST_F(LevelCheckTest, BlockmapGridOffItsPlace) {
                   "y 0..64 give (-8,-8), 2 columns and 1 rows"))
       << All(problems);
   EXPECT_FALSE(Has(problems, "does not cover")) << All(problems);
-  LevelCheckOptions options;
+  BuiltLevelOptions options;
   options.strictBlockmapLayout = false;
   EXPECT_FALSE(Has(Check(options), "the grid is at")) << All(Check(options));
 }
@@ -551,7 +551,7 @@ TEST_F(ThreeNodeTest, NodesNumberedBackFirst) {
   std::vector<std::string> problems = Check();
   EXPECT_TRUE(Has(problems, "node 1 should be number 0")) << All(problems);
   EXPECT_EQ(problems.size(), 2u) << All(problems);
-  LevelCheckOptions options;
+  BuiltLevelOptions options;
   options.exactTreeLayout = false;
   problems = Check(options);
   EXPECT_TRUE(problems.empty()) << All(problems);
@@ -566,7 +566,7 @@ TEST_F(ThreeNodeTest, SubsectorsNumberedFrontFirst) {
   EXPECT_TRUE(Has(problems, "subsector 1 should be number 0")) << All(problems);
   EXPECT_TRUE(Has(problems, "subsector 0 starts at seg 1, the one before it ends before seg 0"))
       << All(problems);
-  LevelCheckOptions options;
+  BuiltLevelOptions options;
   options.exactTreeLayout = false;
   problems = Check(options);
   EXPECT_TRUE(problems.empty()) << All(problems);
@@ -578,7 +578,7 @@ TEST_F(ThreeNodeTest, BoxWiderThanItsSegs) {
   std::vector<std::string> problems = Check();
   EXPECT_TRUE(Has(problems, "node 2 right box x 64..129 y 0..64 is wider than its segs x 64..128 y 0..64"))
       << All(problems);
-  LevelCheckOptions options;
+  BuiltLevelOptions options;
   options.exactTreeLayout = false;
   EXPECT_TRUE(Check(options).empty());
 }

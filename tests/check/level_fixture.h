@@ -13,6 +13,7 @@
 
 #include "check/level_check.h"
 #include "tests/support/check_report.h"
+#include "tests/support/exact_check.h"
 #include "tests/support/wadbuilder.h"
 
 // Two rooms side by side, x 0..64 (sector 0) and 64..128 (sector 1), y 0..64,
@@ -112,7 +113,7 @@ class LevelCheckTest : public ::testing::Test {
     throw std::runtime_error("no lump " + name);
   }
 
-  std::vector<std::string> Check(LevelCheckOptions options = LevelCheckOptions()) {
+  std::vector<std::string> Check(const BuiltLevelOptions& options = BuiltLevelOptions()) {
     Out("SEGS").data = SegBytes(segs);
     Out("SSECTORS").data = subsectors;
     Out("NODES").data = nodes;
@@ -126,12 +127,21 @@ class LevelCheckTest : public ::testing::Test {
     return ReportLines("MAP01", report);
   }
 
-  // The output level alone, as vortane-check sees it.
+  // The output level alone, as vortane-check sees it with these options.
   LevelReport Stored(const LevelCheckOptions& options) {
+    Check();
+    return CheckLevelPartition(Image(StoredBytes()), "MAP01", options);
+  }
+  // The same held to this program's own rules as well.
+  LevelReport Stored(const BuiltLevelOptions& options) {
     Check(options);
+    return CheckBuiltPartition(Image(StoredBytes()), "MAP01", options);
+  }
+
+  std::vector<uint8_t> StoredBytes() const {
     std::vector<uint8_t> bytes = Packed(output);
     if (patch) patch(bytes);
-    return CheckLevelPartition(Image(bytes), "MAP01", options);
+    return bytes;
   }
 
   // Back to the sound level, for tables of cases in one test.

@@ -128,7 +128,7 @@ TEST_F(SoundnessTest, OtherBuildersLayoutsAndRealFaults) {
     } else {
       EXPECT_TRUE(sound.empty()) << c.name << ":\n" << All(sound);
     }
-    std::vector<std::string> exact = ReportLines("MAP01", Stored(LevelCheckOptions()));
+    std::vector<std::string> exact = ReportLines("MAP01", Stored(BuiltLevelOptions()));
     EXPECT_TRUE(Has(exact, c.exact)) << c.name << ":\n" << All(exact);
   }
 }
@@ -139,7 +139,7 @@ TEST_F(SoundnessTest, OverlappingCopyOfALinedefNeedsNoSegs) {
   BlockZero({0, 1, 2, 4, 5, 6, 7});
   EXPECT_TRUE(ReportLines("MAP01", Stored(SoundnessOptions())).empty());
   EXPECT_TRUE(
-      Has(ReportLines("MAP01", Stored(LevelCheckOptions())), "the right side of linedef 7 has no seg"));
+      Has(ReportLines("MAP01", Stored(BuiltLevelOptions())), "the right side of linedef 7 has no seg"));
 }
 
 TEST_F(SoundnessTest, LimitsOfTheOriginalEngineAreWarnings) {

@@ -8,23 +8,24 @@ that does not exist. The demo test runs it to show that the engine's
 playback does catch a broken node tree.
 """
 
-import struct
+import os
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from wadfile import LEVEL_LUMPS, NODE_SIZE, directory, put16, u16  # noqa: E402
 
 
 def main():
     source, target, level = sys.argv[1], sys.argv[2], sys.argv[3]
     data = bytearray(open(source, "rb").read())
-    count, directory = struct.unpack_from("<ii", data, 4)
-    names = [data[directory + 16 * i + 8:directory + 16 * i + 16].rstrip(b"\0").decode() for i in range(count)]
-    marker = names.index(level)
-    position, size = struct.unpack_from("<ii", data, directory + 16 * (marker + 7))
-    assert names[marker + 7] == "NODES" and size >= 28
-    for at in range(position, position + size, 28):
+    entries = directory(data)[1]
+    marker = [name for name, _, _ in entries].index(level)
+    name, position, size = entries[marker + 1 + LEVEL_LUMPS.index("NODES")]
+    assert name == "NODES" and size >= NODE_SIZE
+    for at in range(position, position + size, NODE_SIZE):
         for child in (at + 24, at + 26):
-            (value,) = struct.unpack_from("<H", data, child)
-            if value & 0x8000:
-                struct.pack_into("<H", data, child, 0xF000)
+            if u16(data, child) & 0x8000:
+                put16(data, child, 0xF000)
     open(target, "wb").write(data)
     return 0
 

@@ -12,37 +12,39 @@ check_level to fail each copy with a problem of the matching kind.
 import argparse
 import os
 import shutil
-import struct
 import subprocess
 import sys
 
-LEVEL_LUMPS = ["THINGS", "LINEDEFS", "SIDEDEFS", "VERTEXES", "SEGS", "SSECTORS", "NODES", "SECTORS", "REJECT",
-               "BLOCKMAP"]
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from wadfile import (DOOM_LINEDEF_SIZE, LEVEL_LUMPS, NODE_SIZE, SEG_SIZE, SUBSECTOR_SIZE,  # noqa: E402
+                     VERTEX_SIZE, directory, put16, s16, u16)
+
+# Records in 16-bit words, as Wad.get and Wad.put count.
+SEG_WORDS = SEG_SIZE // 2
+LINEDEF_WORDS = DOOM_LINEDEF_SIZE // 2
+NODE_WORDS = NODE_SIZE // 2
+SUBSECTOR_WORDS = SUBSECTOR_SIZE // 2
+VERTEX_WORDS = VERTEX_SIZE // 2
 
 
 class Wad:
     def __init__(self, data, level):
         self.data = bytearray(data)
-        count, directory = struct.unpack_from("<ii", self.data, 4)
-        names = [self.data[directory + 16 * i + 8:directory + 16 * i + 16].rstrip(b"\0").decode()
-                 for i in range(count)]
-        marker = names.index(level)
+        entries = directory(self.data)[1]
+        marker = [name for name, _, _ in entries].index(level)
         self.lumps = {}
         for k, name in enumerate(LEVEL_LUMPS):
-            assert names[marker + 1 + k] == name
-            self.lumps[name] = struct.unpack_from("<ii", self.data, directory + 16 * (marker + 1 + k))
-
-    def words(self, lump, unsigned=True):
-        position, size = self.lumps[lump]
-        return list(struct.unpack_from("<%d%s" % (size // 2, "H" if unsigned else "h"), self.data, position))
+            got, position, size = entries[marker + 1 + k]
+            assert got == name
+            self.lumps[name] = (position, size)
 
     def get(self, lump, word, signed=False):
         position, _ = self.lumps[lump]
-        return struct.unpack_from("<h" if signed else "<H", self.data, position + 2 * word)[0]
+        return (s16 if signed else u16)(self.data, position + 2 * word)
 
     def put(self, lump, word, value):
         position, _ = self.lumps[lump]
-        struct.pack_into("<H", self.data, position + 2 * word, value & 0xFFFF)
+        put16(self.data, position + 2 * word, value)
 
     def count(self, lump, record):
         return self.lumps[lump][1] // record
@@ -50,43 +52,46 @@ class Wad:
 
 def mutations(wad):
     """(name, expected text in check_level's output, function that damages a Wad)."""
-    segs = wad.count("SEGS", 12)
-    nodes = wad.count("NODES", 28)
-    vertexes = wad.count("VERTEXES", 4)
+    segs = wad.count("SEGS", SEG_SIZE)
+    nodes = wad.count("NODES", NODE_SIZE)
+    vertexes = wad.count("VERTEXES", VERTEX_SIZE)
     root = nodes - 1
-    seg_with_offset = next(s for s in range(segs) if wad.get("SEGS", 6 * s + 5) > 0)
-    lines = wad.count("LINEDEFS", 14)
+    seg_with_offset = next(s for s in range(segs) if wad.get("SEGS", SEG_WORDS * s + 5) > 0)
+    lines = wad.count("LINEDEFS", DOOM_LINEDEF_SIZE)
     two_sided_seg = next(s for s in range(segs)
-                         if wad.get("LINEDEFS", 7 * wad.get("SEGS", 6 * s + 3) + 6) != 0xFFFF
-                         and wad.get("SEGS", 6 * s + 4) == 0)
+                         if wad.get("LINEDEFS", LINEDEF_WORDS * wad.get("SEGS", SEG_WORDS * s + 3) + 6) != 0xFFFF
+                         and wad.get("SEGS", SEG_WORDS * s + 4) == 0)
     # The first block list that holds a linedef, from the block offsets.
     columns, rows = wad.get("BLOCKMAP", 2), wad.get("BLOCKMAP", 3)
     first_list = min(wad.get("BLOCKMAP", 4 + b) for b in range(columns * rows)
                      if wad.get("BLOCKMAP", 4 + b) != columns * rows + 4)
 
     def swap_root(w):
-        right, left = w.get("NODES", 14 * root + 12), w.get("NODES", 14 * root + 13)
-        w.put("NODES", 14 * root + 12, left)
-        w.put("NODES", 14 * root + 13, right)
+        right, left = w.get("NODES", NODE_WORDS * root + 12), w.get("NODES", NODE_WORDS * root + 13)
+        w.put("NODES", NODE_WORDS * root + 12, left)
+        w.put("NODES", NODE_WORDS * root + 13, right)
 
     def shrink_box(w):
-        w.put("NODES", 14 * root + 7, w.get("NODES", 14 * root + 7, True) - 8)  # right box, right edge
+        right_edge = NODE_WORDS * root + 7  # of the right box
+        w.put("NODES", right_edge, w.get("NODES", right_edge, True) - 8)
 
     def bend_angle(w):
-        w.put("SEGS", 6 * 5 + 2, w.get("SEGS", 6 * 5 + 2) + 300)
+        w.put("SEGS", SEG_WORDS * 5 + 2, w.get("SEGS", SEG_WORDS * 5 + 2) + 300)
 
     def shift_offset(w):
-        w.put("SEGS", 6 * seg_with_offset + 5, w.get("SEGS", 6 * seg_with_offset + 5) + 20)
+        w.put("SEGS", SEG_WORDS * seg_with_offset + 5, w.get("SEGS", SEG_WORDS * seg_with_offset + 5) + 20)
 
     def wrong_vertex(w):
-        w.put("SEGS", 6 * 0 + 1, w.get("SEGS", 6 * (segs // 2) + 1))
+        w.put("SEGS", 1, w.get("SEGS", SEG_WORDS * (segs // 2) + 1))
 
     def move_cut_point(w):
-        w.put("VERTEXES", 2 * (vertexes - 1), w.get("VERTEXES", 2 * (vertexes - 1), True) + 16)
+        x = VERTEX_WORDS * (vertexes - 1)
+        w.put("VERTEXES", x, w.get("VERTEXES", x, True) + 16)
 
     def drop_from_subsector(w):
-        subsector = next(s for s in range(w.count("SSECTORS", 4)) if w.get("SSECTORS", 2 * s) > 1)
-        w.put("SSECTORS", 2 * subsector, w.get("SSECTORS", 2 * subsector) - 1)
+        subsector = next(s for s in range(w.count("SSECTORS", SUBSECTOR_SIZE))
+                         if w.get("SSECTORS", SUBSECTOR_WORDS * s) > 1)
+        w.put("SSECTORS", SUBSECTOR_WORDS * subsector, w.get("SSECTORS", SUBSECTOR_WORDS * subsector) - 1)
 
     def wrong_block_entry(w):
         w.put("BLOCKMAP", first_list + 1, (w.get("BLOCKMAP", first_list + 1) + lines // 2) % lines)
@@ -96,7 +101,7 @@ def mutations(wad):
         w.data[position + size // 2] ^= 0x10
 
     def linedef_flags(w):
-        w.put("LINEDEFS", 7 * 3 + 2, w.get("LINEDEFS", 7 * 3 + 2) ^ 0x0040)
+        w.put("LINEDEFS", LINEDEF_WORDS * 3 + 2, w.get("LINEDEFS", LINEDEF_WORDS * 3 + 2) ^ 0x0040)
 
     def move_thing(w):
         position, _ = w.lumps["THINGS"]
@@ -104,7 +109,7 @@ def mutations(wad):
 
     def other_side(w):
         # The seg keeps its place but claims the linedef's other side.
-        base = 6 * two_sided_seg
+        base = SEG_WORDS * two_sided_seg
         start, end = w.get("SEGS", base), w.get("SEGS", base + 1)
         w.put("SEGS", base, end)
         w.put("SEGS", base + 1, start)

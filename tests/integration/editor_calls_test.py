@@ -25,14 +25,14 @@ import tempfile
 import time
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from wads import inflate_nodes, read_lumps, write_wad  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from wadfile import BEHAVIOR, LEVEL_LUMPS, SCRIPTS, SECTOR_SIZE, inflate_nodes, read_lumps, write_wad  # noqa: E402
 
 ARGS = None
-TEN = ["THINGS", "LINEDEFS", "SIDEDEFS", "VERTEXES", "SEGS", "SSECTORS", "NODES", "SECTORS", "REJECT", "BLOCKMAP"]
+TEN = list(LEVEL_LUMPS)
 FIVE = ["THINGS", "LINEDEFS", "SIDEDEFS", "VERTEXES", "SECTORS"]
 BUILT = ["VERTEXES", "LINEDEFS", "SEGS", "SSECTORS", "NODES", "BLOCKMAP"]
-SCRIPTS = b"script 1 OPEN { print(s:\"the scripts lump, as the editor gave it\"); }\n"
+SCRIPT_SOURCE = b"script 1 OPEN { print(s:\"the scripts lump, as the editor gave it\"); }\n"
 # (IWAD, level): small real levels that vortane builds sound.
 LEVELS = [("freedoom2.wad", "MAP01"), ("freedoom2.wad", "MAP02"), ("freedoom1.wad", "E1M4")]
 
@@ -40,7 +40,7 @@ LEVELS = [("freedoom2.wad", "MAP01"), ("freedoom2.wad", "MAP02"), ("freedoom1.wa
 def layouts(hexen):
     """{name: the run after the marker, as lump names}. "empty:" names a
     lump written with no bytes, "half:" one cut to half its bytes."""
-    extras = ["BEHAVIOR", "SCRIPTS"] if hexen else []
+    extras = [BEHAVIOR, SCRIPTS] if hexen else []
     result = {
         "editor": FIVE + extras,
         "ten, nodes empty": ["THINGS", "LINEDEFS", "SIDEDEFS", "VERTEXES", "empty:SEGS", "empty:SSECTORS",
@@ -49,7 +49,7 @@ def layouts(hexen):
     result["short REJECT"] = ["THINGS", "LINEDEFS", "SIDEDEFS", "VERTEXES", "SEGS", "SSECTORS", "NODES", "SECTORS",
                               "half:REJECT", "BLOCKMAP"] + extras
     if hexen:
-        result["shuffled"] = ["SCRIPTS", "THINGS", "SECTORS", "BEHAVIOR", "VERTEXES", "LINEDEFS", "SIDEDEFS"]
+        result["shuffled"] = [SCRIPTS, "THINGS", "SECTORS", BEHAVIOR, "VERTEXES", "LINEDEFS", "SIDEDEFS"]
     return result
 
 
@@ -104,7 +104,7 @@ class EditorCase(unittest.TestCase):
                        [os.path.join(ARGS.freedoom, iwad), level, out], check=True, capture_output=True)
         lumps = read_lumps(out)
         if hexen:
-            lumps.append(("SCRIPTS", SCRIPTS))
+            lumps.append((SCRIPTS, SCRIPT_SOURCE))
         return lumps
 
     def layout(self, complete, run_names):
@@ -165,15 +165,15 @@ class EditorLayoutTest(EditorCase):
         out = read_lumps(os.path.join(folder, out_name))
         # BEHAVIOR first, where Hexen engines look for it; then the rest.
         extras = [n for n in run_names if n.split(":")[-1] not in TEN]
-        extras.sort(key=lambda n: n != "BEHAVIOR")
+        extras.sort(key=lambda n: n != BEHAVIOR)
         self.assertEqual([n for n, _ in out], [level] + TEN + extras)
         built = dict(inflate_nodes(out))
-        for name in ("THINGS", "SIDEDEFS", "SECTORS") + (("BEHAVIOR", "SCRIPTS") if extras else ()):
+        for name in ("THINGS", "SIDEDEFS", "SECTORS") + ((BEHAVIOR, SCRIPTS) if extras else ()):
             self.assertEqual(built[name], given[name], name)
         reference = self.reference(level, complete, classic_mode(arguments), references)
         # REJECT as given, cut or padded with zero bytes to the size the
         # sector count needs; zero-filled where none was given.
-        sectors = len(given["SECTORS"]) // 26
+        sectors = len(given["SECTORS"]) // SECTOR_SIZE
         size = (sectors * sectors + 7) // 8
         reject = dict(lumps[1:]).get("REJECT", b"")[:size]
         self.assertEqual(built["REJECT"], reject + bytes(size - len(reject)), "REJECT")

@@ -18,9 +18,8 @@ import shutil
 import subprocess
 import sys
 
-from wads import read_lumps
-
-LEVEL_LUMPS = 10
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from wadfile import LEVEL_LUMPS, read_lumps  # noqa: E402
 
 
 def level_markers(lumps):
@@ -30,7 +29,7 @@ def level_markers(lumps):
     while i + 1 < len(lumps):
         if lumps[i + 1][0] == "THINGS":
             markers.append(i)
-            i += LEVEL_LUMPS + 1
+            i += len(LEVEL_LUMPS) + 1
         else:
             i += 1
     return markers
@@ -82,12 +81,12 @@ def main():
     in_level = set()
     for marker in markers:
         level = source[marker][0]
-        in_level.update(range(marker, marker + LEVEL_LUMPS + 1))
+        in_level.update(range(marker, marker + len(LEVEL_LUMPS) + 1))
         if run(args, args.work, "in.wad", "one.wad", level) != 0:
             problems.append("%s: the one-level run failed" % level)
             continue
         one = read_lumps(os.path.join(args.work, "one.wad"))
-        for i in range(marker, marker + LEVEL_LUMPS + 1):
+        for i in range(marker, marker + len(LEVEL_LUMPS) + 1):
             if output[i] != one[i]:
                 problems.append("%s: entry %d (%s) differs from the one-level run" % (level, i, output[i][0]))
     for i, (name, data) in enumerate(source):

@@ -10,7 +10,7 @@ set(EXTENDED_TOOLS
   --vortane ${VORTANE_BINARY}
   --extract $<TARGET_FILE:extract_level>
   --check $<TARGET_FILE:check_level>
-  --make-large-level ${CMAKE_SOURCE_DIR}/bench/make-large-level
+  --make-large-level ${CMAKE_SOURCE_DIR}/bench/make-large-level.py
   --freedoom ${FREEDOOM_DIR})
 
 # wad, demo, the level it plays

@@ -29,8 +29,8 @@ import sys
 import tempfile
 import zlib
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from wads import read_lumps  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from wadfile import DOOM_LINEDEF_SIZE, VERTEX_SIZE, read_lumps  # noqa: E402
 
 ARGS = None
 ENGINES = ("crispy-doom", "woof", "dsda-doom")
@@ -151,7 +151,7 @@ def large_test():
         subprocess.run([sys.executable, ARGS.make_large_level, "--copies", "6", "--share-sidedefs", source],
                        check=True)
         lumps = dict(read_lumps(source))
-        if len(lumps["LINEDEFS"]) // 14 != 65304 or len(lumps["VERTEXES"]) // 4 <= 32768:
+        if len(lumps["LINEDEFS"]) // DOOM_LINEDEF_SIZE != 65304 or len(lumps["VERTEXES"]) // VERTEX_SIZE <= 32768:
             return ["the large level is not past the limits"]
         builds = {}
         for name, nodes, mode in (("xnod", "xnod", "--mode=turbo"), ("znod", "znod", "--mode=final"),

@@ -34,8 +34,8 @@ import subprocess
 import sys
 import tempfile
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from wads import inflate_nodes, parse_lumps  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from wadfile import NODE_SIZE, SEG_SIZE, SUBSECTOR_SIZE, VERTEX_SIZE, inflate_nodes, name8, parse_lumps  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 TABLE = os.path.join(HERE, "golden_outputs.txt")
@@ -104,21 +104,23 @@ def extended_problems(vanilla, xnod):
     except (AssertionError, struct.error) as e:
         return [str(e)]
     problems = []
-    vertexes = [struct.unpack_from("<hh", plain["VERTEXES"], at) for at in range(0, len(plain["VERTEXES"]), 4)]
-    if extended["VERTEXES"] != plain["VERTEXES"][:4 * original] or original + len(added) != len(vertexes):
+    vertexes = [struct.unpack_from("<hh", plain["VERTEXES"], at)
+                for at in range(0, len(plain["VERTEXES"]), VERTEX_SIZE)]
+    if extended["VERTEXES"] != plain["VERTEXES"][:VERTEX_SIZE * original] or original + len(added) != len(vertexes):
         problems.append("VERTEXES or the vertex counts differ")
     if [(x, y) for x, y in vertexes[original:]] != [(x >> 16, y >> 16) for x, y in added] or \
             any(x & 0xFFFF or y & 0xFFFF for x, y in added):
         problems.append("the cut points differ")
     if extended["SEGS"] or extended["SSECTORS"]:
         problems.append("SEGS or SSECTORS is not empty")
-    want_segs = [struct.unpack_from("<6H", plain["SEGS"], at) for at in range(0, len(plain["SEGS"]), 12)]
+    want_segs = [struct.unpack_from("<6H", plain["SEGS"], at) for at in range(0, len(plain["SEGS"]), SEG_SIZE)]
     if [(a, b, line, side) for a, b, line, side in segs] != [(s[0], s[1], s[3], s[4]) for s in want_segs]:
         problems.append("the segs differ")
-    want_subsectors = [struct.unpack_from("<2H", plain["SSECTORS"], at) for at in range(0, len(plain["SSECTORS"]), 4)]
+    want_subsectors = [struct.unpack_from("<2H", plain["SSECTORS"], at)
+                       for at in range(0, len(plain["SSECTORS"]), SUBSECTOR_SIZE)]
     if subsectors != want_subsectors:
         problems.append("the subsectors differ")
-    want_nodes = [struct.unpack_from("<12h2H", plain["NODES"], at) for at in range(0, len(plain["NODES"]), 28)]
+    want_nodes = [struct.unpack_from("<12h2H", plain["NODES"], at) for at in range(0, len(plain["NODES"]), NODE_SIZE)]
 
     def child(value, flag):
         return ("subsector", value & (flag - 1)) if value & flag else ("node", value)
@@ -142,7 +144,7 @@ def lumps_digest(lumps):
     holds deflated bytes."""
     digest = hashlib.sha256()
     for name, body in lumps:
-        digest.update(name.encode("latin-1").ljust(8, b"\0") + struct.pack("<I", len(body)) + body)
+        digest.update(name8(name) + struct.pack("<I", len(body)) + body)
     return digest.hexdigest()
 
 

@@ -21,6 +21,9 @@ import subprocess
 import sys
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from wadfile import read_header  # noqa: E402
+
 
 def mode_text(mode, axis):
     """The mode as the log shows it: Final 8, Turbo 1, Final 8A."""
@@ -32,9 +35,7 @@ def mode_text(mode, axis):
 
 
 def wad_lump_count(path):
-    with open(path, "rb") as f:
-        header = f.read(12)
-    return int.from_bytes(header[4:8], "little", signed=True)
+    return read_header(path)[1]
 
 
 TIME = r"\s*(\d+)\.(\d\d)"

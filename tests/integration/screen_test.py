@@ -20,7 +20,8 @@ import tempfile
 import time
 import unittest
 
-from wads import read_lumps, write_wad
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from wadfile import read_header, read_lumps, write_wad  # noqa: E402
 
 VORTANE = None
 MAKE_LEVEL = None
@@ -376,8 +377,7 @@ class OrdinaryRunTest(ScreenCase):
         # that a shell's prompt starts on row 24 and the frame stays whole.
         self.assertEqual(pane.cursor(), (1, 24))
         self.assertEqual(self.files(), ["level.wad", "out.wad"])
-        with open(os.path.join(self.workdir, "out.wad"), "rb") as f:
-            self.assertEqual(f.read(4), b"PWAD")
+        self.assertEqual(read_header(os.path.join(self.workdir, "out.wad"))[0], b"PWAD")
 
 
     # A positive mode is Final; the axis argument follows the number. A path

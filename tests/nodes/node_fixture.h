@@ -58,11 +58,11 @@ inline void PutLevel(const std::vector<std::pair<int, int>>& vertexes, const std
     line.RightSideDef = static_cast<int16_t>(lines[i].right);
     line.LeftSideDef = static_cast<int16_t>(lines[i].left);
   }
-  Level.SideDefsSize = static_cast<int32_t>(sideSectors.size()) * 30;
+  Level.SideDefsSize = static_cast<int32_t>(sideSectors.size()) * SideDefRecordSize;
   Level.SideDefs = static_cast<uint8_t*>(AllocOrDie(Level.SideDefsSize + 30));
   std::memset(Level.SideDefs, 0, Level.SideDefsSize + 30);
   for (size_t i = 0; i < sideSectors.size(); i++) {
-    WriteInt16(Level.SideDefs + i * 30 + 28, sideSectors[i]);
+    WriteInt16(Level.SideDefs + i * SideDefRecordSize + SideDefSectorOffset, sideSectors[i]);
   }
   Level.SegCapacity = 2000;
   Level.Segs =

@@ -76,14 +76,8 @@ TEST_F(TreeTest, ConvexRoomIsOneNodeWithTwoSubsectors) {
   EXPECT_EQ(node.rightChild, SubsectorFlag | 1);
   EXPECT_EQ(node.leftChild, SubsectorFlag | 0);
   // Boxes: top, bottom, left, right.
-  EXPECT_EQ(node.rightBox[0], 64);
-  EXPECT_EQ(node.rightBox[1], 0);
-  EXPECT_EQ(node.rightBox[2], 0);
-  EXPECT_EQ(node.rightBox[3], 64);
-  EXPECT_EQ(node.leftBox[0], 64);
-  EXPECT_EQ(node.leftBox[1], 0);
-  EXPECT_EQ(node.leftBox[2], 0);
-  EXPECT_EQ(node.leftBox[3], 0);
+  EXPECT_EQ(node.rightBox, (NodeBox{64, 0, 0, 64}));  // top, bottom, left, right
+  EXPECT_EQ(node.leftBox, (NodeBox{64, 0, 0, 0}));
 
   // The left subsector is written first: linedef 0 alone.
   ASSERT_EQ(Level.SubsectorCount, 2);
@@ -282,8 +276,8 @@ TEST_F(TreeTest, FlattenNumbersFrontSubtreeFirstAndRootLast) {
   BuildNode* root = NodeWith(r, l, 0, 0, 1);
   roots.push_back(root);
   root->dx = 0x12345;  // a line too long for 16 bits, along x
-  root->rightBox[0] = 70000;
-  root->leftBox[3] = -5;
+  root->rightBox.top = 70000;
+  root->leftBox.right = -5;
   Level.Nodes = static_cast<NodeRecord*>(AllocOrDie(4 * sizeof(NodeRecord)));
   FlattenNodes(root);
 
@@ -304,8 +298,8 @@ TEST_F(TreeTest, FlattenNumbersFrontSubtreeFirstAndRootLast) {
   EXPECT_EQ(Level.Nodes[3].leftChild, 2);
   EXPECT_EQ(Level.Nodes[3].dx, 1);
   EXPECT_EQ(Level.Nodes[3].dy, 0);
-  EXPECT_EQ(Level.Nodes[3].rightBox[0], static_cast<int16_t>(70000 - 65536));
-  EXPECT_EQ(Level.Nodes[3].leftBox[3], -5);
+  EXPECT_EQ(Level.Nodes[3].rightBox.top, 70000 - 65536);
+  EXPECT_EQ(Level.Nodes[3].leftBox.right, -5);
 }
 
 // Directions that fit 16 bits are written as they are; longer ones become

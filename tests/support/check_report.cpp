@@ -10,7 +10,8 @@ std::vector<std::string> ReportLines(const std::string& level, const LevelReport
 std::vector<std::string> BlockmapProblems(const std::vector<LineEnds>& lines,
                                           const std::vector<uint8_t>& lump, bool strictLayout) {
   Findings findings;
-  CheckBlockmap(lines, lump, strictLayout, &findings);
+  CheckBlockmap(lines, lump, &findings);
+  if (strictLayout) CheckBlockmapLayout(lines, lump, &findings);
   std::vector<std::string> out;
   for (const Finding& finding : findings.Finish()) out.push_back(FormatFinding("MAP01", finding));
   return out;

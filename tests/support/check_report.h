@@ -9,10 +9,12 @@
 
 #include "check/blockmap_check.h"
 #include "check/level_check.h"
+#include "tests/support/exact_check.h"
 
 // Every problem and warning listed in the report, as "LEVEL LUMP RECORD: text".
 std::vector<std::string> ReportLines(const std::string& level, const LevelReport& report);
 
-// The findings of CheckBlockmap alone, as lines of a level named MAP01.
+// The findings of CheckBlockmap alone, as lines of a level named MAP01;
+// with strictLayout, those of CheckBlockmapLayout after them.
 std::vector<std::string> BlockmapProblems(const std::vector<LineEnds>& lines,
                                           const std::vector<uint8_t>& lump, bool strictLayout = true);

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "format/wad_format.h"
+
 namespace {
 
 void Put16(std::vector<uint8_t>& out, int value) {
@@ -36,7 +38,7 @@ WadBuilder& WadBuilder::Add(const std::string& name, std::vector<uint8_t> data) 
 
 WadBuilder& WadBuilder::AddLevel(const std::string& marker, const Level& level) {
   Add(marker);
-  Add("THINGS", std::vector<uint8_t>(10 * level.thingCount, 0));
+  Add("THINGS", std::vector<uint8_t>(DoomThingSize * level.thingCount, 0));
   std::vector<uint8_t> lines;
   for (const auto& l : level.lines) {
     Put16(lines, l.start);
@@ -56,9 +58,9 @@ WadBuilder& WadBuilder::AddLevel(const std::string& marker, const Level& level) 
   Add("LINEDEFS", lines);
   std::vector<uint8_t> sides;
   for (int sector : level.sideSectors) {
-    std::vector<uint8_t> record(30, 0);
-    record[28] = static_cast<uint8_t>(sector);
-    record[29] = static_cast<uint8_t>(sector >> 8);
+    std::vector<uint8_t> record(SideDefRecordSize, 0);
+    record[SideDefSectorOffset] = static_cast<uint8_t>(sector);
+    record[SideDefSectorOffset + 1] = static_cast<uint8_t>(sector >> 8);
     sides.insert(sides.end(), record.begin(), record.end());
   }
   Add("SIDEDEFS", sides);
@@ -71,10 +73,10 @@ WadBuilder& WadBuilder::AddLevel(const std::string& marker, const Level& level) 
   Add("SEGS");
   Add("SSECTORS");
   Add("NODES");
-  Add("SECTORS", std::vector<uint8_t>(26 * level.sectorCount, 0));
+  Add("SECTORS", std::vector<uint8_t>(SectorRecordSize * level.sectorCount, 0));
   Add("REJECT", std::vector<uint8_t>((level.sectorCount * level.sectorCount + 7) / 8, 0));
   Add("BLOCKMAP");
-  if (level.hexen) Add("BEHAVIOR", std::vector<uint8_t>(16, 0));
+  if (level.hexen) Add(BehaviorLumpName, std::vector<uint8_t>(16, 0));
   return *this;
 }
 

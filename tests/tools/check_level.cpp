@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "check/level_check.h"
+#include "tests/support/exact_check.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ struct Tolerances {
   bool axisRoot = false, noBlockmap = false;
   double angle = -1, side = -1, convex = -1, line = -1;
 
-  void Apply(LevelCheckOptions* options) const {
+  void Apply(BuiltLevelOptions* options) const {
     if (axisRoot) options->axisRoot = true;
     if (noBlockmap) options->checkBlockmap = false;
     if (angle >= 0) options->angleTolerance = static_cast<int>(angle);
@@ -86,7 +87,7 @@ int main(int argc, char** argv) {
 
   LevelReport report;
   std::string level = args.back();
-  LevelCheckOptions options = partitionOnly ? SoundnessOptions() : LevelCheckOptions();
+  BuiltLevelOptions options = partitionOnly ? AnyBuilderOptions() : BuiltLevelOptions();
   tolerances.Apply(&options);
   WadImage input, output;
   std::string error = LoadWad(args[0], &input);
@@ -95,7 +96,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "check_level: %s\n", error.c_str());
     return 2;
   }
-  report = partitionOnly ? CheckLevelPartition(input, level, options)
+  report = partitionOnly ? CheckBuiltPartition(input, level, options)
                          : CheckRebuiltLevel(input, output, level, options);
 
   const LevelCheckStats& stats = report.stats;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "check/level_check.h"
+#include "format/wad_format.h"
 #include "tests/support/wadbuilder.h"
 
 namespace {
@@ -38,11 +39,11 @@ bool hexen = false;
 // to them shows), then the sidedefs.
 std::vector<uint8_t> HexenLineDefs(const std::vector<uint8_t>& doom) {
   std::vector<uint8_t> out;
-  for (size_t at = 0; at + 14 <= doom.size(); at += 14) {
+  for (size_t at = 0; at + DoomLineDefSize <= doom.size(); at += DoomLineDefSize) {
     out.insert(out.end(), doom.begin() + at, doom.begin() + at + 6);
     out.push_back(doom[at + 6]);
     out.push_back(doom[at + 8]);
-    for (int k = 1; k < 5; k++) out.push_back(static_cast<uint8_t>(at / 14 * 7 + k));
+    for (int k = 1; k < 5; k++) out.push_back(static_cast<uint8_t>(at / DoomLineDefSize * 7 + k));
     out.insert(out.end(), doom.begin() + at + 10, doom.begin() + at + 14);
   }
   return out;
@@ -55,28 +56,29 @@ bool Extract(const WadImage& wad, const std::string& level, const std::string& p
     std::fprintf(stderr, "extract_level: no entry %s\n", level.c_str());
     return false;
   }
-  if (marker + 10 >= static_cast<int>(wad.entries.size())) {
+  const int last = marker + LevelLumpCount;
+  if (last >= static_cast<int>(wad.entries.size())) {
     std::fprintf(stderr, "extract_level: %s is not followed by ten lumps\n", level.c_str());
     return false;
   }
-  for (int k = 0; k < 10; k++) {
+  for (int k = 0; k < LevelLumpCount; k++) {
     if (wad.entries[marker + 1 + k].name != LevelLumpNames[k]) {
       std::fprintf(stderr, "extract_level: entry %d after %s is %s, expected %s\n", marker + 1 + k,
                    level.c_str(), wad.entries[marker + 1 + k].name.c_str(), LevelLumpNames[k]);
       return false;
     }
   }
-  int last = marker + 10;
-  if (last + 1 < static_cast<int>(wad.entries.size()) && wad.entries[last + 1].name == "BEHAVIOR") last++;
+  const bool hasBehavior =
+      last + 1 < static_cast<int>(wad.entries.size()) && wad.entries[last + 1].name == BehaviorLumpName;
 
   WadBuilder out;
-  for (int i = marker; i <= last; i++) {
+  for (int i = marker; i <= last + (hasBehavior ? 1 : 0); i++) {
     std::vector<uint8_t> data = EntryBytes(wad, i);
-    if (hexen && i == marker + 2 && last == marker + 10) data = HexenLineDefs(data);
+    if (hexen && i == marker + 2 && !hasBehavior) data = HexenLineDefs(data);
     out.Add(wad.entries[i].name, data);
   }
-  if (hexen && last == marker + 10)
-    out.Add("BEHAVIOR", std::vector<uint8_t>{'A', 'C', 'S', 0, 8, 0, 0, 0, 0, 0, 0, 0});
+  if (hexen && !hasBehavior)
+    out.Add(BehaviorLumpName, std::vector<uint8_t>{'A', 'C', 'S', 0, 8, 0, 0, 0, 0, 0, 0, 0});
   try {
     out.Write(path, "PWAD");
   } catch (const std::exception& e) {

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "format/wad_format.h"
 #include "tests/support/wadbuilder.h"
 
 namespace {
@@ -348,7 +349,7 @@ std::map<std::string, std::function<Bytes()>> Cases() {
   cases["too-many-sectors"] = [] {
     WadBuilder wad;
     wad.AddLevel("MAP01", Room());
-    wad.lumps[8].data.assign(26 * 32769, 0);  // SECTORS
+    wad.lumps[8].data.assign(SectorRecordSize * 32769, 0);  // SECTORS
     return wad.Build();
   };
   cases["too-many-linedefs"] = [] {
@@ -480,23 +481,28 @@ std::map<std::string, std::function<int(const Output&)>> Checks() {
   checks["blockmap-offsets"] = checks["wide-both"];
   checks["blocks-32000"] = [](const Output& out) { return ExpectGrid(out, -8, -8, 250, 128); };
   checks["single-linedef"] = [](const Output& out) {
-    return ExpectSize(out, "SEGS", 12) || ExpectSize(out, "SSECTORS", 4) || ExpectSize(out, "NODES", 0);
+    return ExpectSize(out, "SEGS", SegRecordSize) || ExpectSize(out, "SSECTORS", SubsectorRecordSize) ||
+           ExpectSize(out, "NODES", 0);
   };
   checks["all-vertex-numbers"] = [](const Output& out) {
     const Bytes* lump = out.Lump("VERTEXES");
-    if (lump == nullptr || lump->size() < 32768 * 4) return Fail("VERTEXES lost vertexes");
-    return ExpectSize(out, "LINEDEFS", 14 * 16386);
+    if (lump == nullptr || lump->size() < 32768 * VertexRecordSize) return Fail("VERTEXES lost vertexes");
+    return ExpectSize(out, "LINEDEFS", DoomLineDefSize * 16386);
   };
-  checks["bad-side-numbers"] = [](const Output& out) { return ExpectSize(out, "SIDEDEFS", 30 * 5); };
+  checks["bad-side-numbers"] = [](const Output& out) {
+    return ExpectSize(out, "SIDEDEFS", SideDefRecordSize * 5);
+  };
   checks["names-junk-after-nul"] = [](const Output& out) {
-    return ExpectSize(out, "THINGS", 10) || ExpectSize(out, "LINEDEFS", 14 * 4);
+    return ExpectSize(out, "THINGS", DoomThingSize) || ExpectSize(out, "LINEDEFS", DoomLineDefSize * 4);
   };
   checks["names-full-eight"] = [](const Output& out) {
     if (out.lumps.empty() || out.lumps[0].name != "LONGNAME") return Fail("marker is not LONGNAME");
-    return ExpectSize(out, "SEGS", 12 * 4);
+    return ExpectSize(out, "SEGS", SegRecordSize * 4);
   };
-  checks["empty-lump-anywhere"] = [](const Output& out) { return ExpectSize(out, "SEGS", 12 * 4); };
-  checks["room"] = [](const Output& out) { return ExpectSize(out, "SEGS", 12 * 4); };
+  checks["empty-lump-anywhere"] = [](const Output& out) {
+    return ExpectSize(out, "SEGS", SegRecordSize * 4);
+  };
+  checks["room"] = [](const Output& out) { return ExpectSize(out, "SEGS", SegRecordSize * 4); };
   return checks;
 }
 

@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-2.0-or-later
 """Makes a large Doom-format level from a real one: N copies side by side.
 
-  bench/make-large-level [--wad freedoom2.wad] [--level MAP12] [--copies 3] [--share-sidedefs] out.wad
+  bench/make-large-level.py [--wad freedoom2.wad] [--level MAP12] [--copies 3] [--share-sidedefs] out.wad
 
 The copies stand in a row along x (in more rows when a row would leave the
 16-bit coordinate range), 256 units apart, centred on the origin. Each copy
@@ -24,34 +24,35 @@ Standard library only; the output is a PWAD holding that one level.
 """
 
 import argparse
+import os
 import struct
 import sys
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "support"))
+from wadfile import (BEHAVIOR, DOOM_LINEDEF_SIZE, DOOM_THING_SIZE, IDENTIFICATIONS, LEVEL_LUMPS,  # noqa: E402
+                     SECTOR_SIZE, SIDEDEF_SECTOR_OFFSET, SIDEDEF_SIZE, VERTEX_SIZE, directory, header,
+                     write_wad)
+
 DEFAULT_WAD = "/usr/share/games/doom/freedoom2.wad"
-LUMPS = ["THINGS", "LINEDEFS", "SIDEDEFS", "VERTEXES", "SEGS", "SSECTORS", "NODES", "SECTORS", "REJECT",
-         "BLOCKMAP"]
 GAP = 256
 
 
 def read_level(path, level):
     with open(path, "rb") as f:
         data = f.read()
-    ident, count, offset = struct.unpack_from("<4sii", data, 0)
-    if ident not in (b"IWAD", b"PWAD"):
+    if header(data)[0] not in IDENTIFICATIONS:
         sys.exit("%s is not a WAD file" % path)
-    names = []
-    for i in range(count):
-        pos, size, name = struct.unpack_from("<ii8s", data, offset + 16 * i)
-        names.append((name.split(b"\0", 1)[0].decode("latin-1").upper(), pos, size))
+    names = [(name.upper(), pos, size) for name, pos, size in directory(data)[1]]
     for i, (name, _, _) in enumerate(names):
         if name == level.upper():
             lumps = {}
-            for k, wanted in enumerate(LUMPS):
+            for k, wanted in enumerate(LEVEL_LUMPS):
                 got, pos, size = names[i + 1 + k]
                 if got != wanted:
                     sys.exit("%s: entry %d is %s, expected %s" % (level, i + 1 + k, got, wanted))
                 lumps[wanted] = data[pos:pos + size]
-            if i + 11 < len(names) and names[i + 11][0] == "BEHAVIOR":
+            after = i + 1 + len(LEVEL_LUMPS)
+            if after < len(names) and names[after][0] == BEHAVIOR:
                 sys.exit("%s is a Hexen-format level; only Doom-format levels are copied" % level)
             return lumps
     sys.exit("no level %s in %s" % (level, path))
@@ -74,15 +75,16 @@ def place(bounds, copies):
 
 
 def build(lumps, copies, share_sidedefs=False):
-    vertexes = [struct.unpack_from("<hh", lumps["VERTEXES"], 4 * i) for i in range(len(lumps["VERTEXES"]) // 4)]
+    vertexes = [struct.unpack_from("<hh", lumps["VERTEXES"], VERTEX_SIZE * i)
+                for i in range(len(lumps["VERTEXES"]) // VERTEX_SIZE)]
     if not vertexes:
         sys.exit("the level has no vertexes")
     bounds = (min(v[0] for v in vertexes), max(v[0] for v in vertexes),
               min(v[1] for v in vertexes), max(v[1] for v in vertexes))
     nv = len(vertexes)
-    nsec = len(lumps["SECTORS"]) // 26
+    nsec = len(lumps["SECTORS"]) // SECTOR_SIZE
     sides = lumps["SIDEDEFS"]
-    records = [sides[at:at + 30] for at in range(0, len(sides) - 29, 30)]
+    records = [sides[at:at + SIDEDEF_SIZE] for at in range(0, len(sides) - SIDEDEF_SIZE + 1, SIDEDEF_SIZE)]
     # The stored sidedef of each sidedef of a copy, and the records stored.
     if share_sidedefs:
         firsts = {}
@@ -95,23 +97,23 @@ def build(lumps, copies, share_sidedefs=False):
     stored = len(unique)
     if copies * nv > 65535 or copies * stored > 65535:
         sys.exit("%d copies need more than 65535 vertexes or sidedefs" % copies)
-    out = {name: bytearray() for name in LUMPS}
+    out = {name: bytearray() for name in LEVEL_LUMPS}
     for c, (dx, dy) in enumerate(place(bounds, copies)):
         for x, y in vertexes:
             out["VERTEXES"] += struct.pack("<hh", x + dx, y + dy)
         things = lumps["THINGS"]
-        for at in range(0, len(things) - 9, 10):
+        for at in range(0, len(things) - DOOM_THING_SIZE + 1, DOOM_THING_SIZE):
             x, y = struct.unpack_from("<hh", things, at)
-            out["THINGS"] += struct.pack("<hh", x + dx, y + dy) + things[at + 4:at + 10]
+            out["THINGS"] += struct.pack("<hh", x + dx, y + dy) + things[at + 4:at + DOOM_THING_SIZE]
         lines = lumps["LINEDEFS"]
-        for at in range(0, len(lines) - 13, 14):
+        for at in range(0, len(lines) - DOOM_LINEDEF_SIZE + 1, DOOM_LINEDEF_SIZE):
             v1, v2, flags, special, tag, right, left = struct.unpack_from("<HHHHHHH", lines, at)
             right = right if right == 0xFFFF else index[right] + c * stored
             left = left if left == 0xFFFF else index[left] + c * stored
             out["LINEDEFS"] += struct.pack("<HHHHHHH", v1 + c * nv, v2 + c * nv, flags, special, tag, right, left)
         for record in unique:
-            (sector,) = struct.unpack_from("<H", record, 28)
-            out["SIDEDEFS"] += record[:28] + struct.pack("<H", (sector + c * nsec) & 0xFFFF)
+            (sector,) = struct.unpack_from("<H", record, SIDEDEF_SECTOR_OFFSET)
+            out["SIDEDEFS"] += record[:SIDEDEF_SECTOR_OFFSET] + struct.pack("<H", (sector + c * nsec) & 0xFFFF)
         for name in ("SEGS", "SSECTORS", "NODES", "SECTORS"):
             out[name] += lumps[name]
     sectors = copies * nsec
@@ -121,18 +123,8 @@ def build(lumps, copies, share_sidedefs=False):
 
 
 def write_pwad(path, marker, lumps):
-    entries = [(marker, b"")] + [(name, bytes(lumps[name])) for name in LUMPS]
-    body = bytearray()
-    directory = bytearray()
-    position = 12
-    for name, blob in entries:
-        directory += struct.pack("<ii8s", position if blob else 0, len(blob), name.encode("latin-1"))
-        body += blob
-        position += len(blob)
-    with open(path, "wb") as f:
-        f.write(struct.pack("<4sii", b"PWAD", len(entries), position))
-        f.write(body)
-        f.write(directory)
+    # Empty lumps at offset 0, as map editors write them.
+    write_wad(path, [(marker, b"")] + [(name, bytes(lumps[name])) for name in LEVEL_LUMPS], empty_at_zero=True)
 
 
 def main():

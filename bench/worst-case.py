@@ -22,7 +22,7 @@ count n.
 
 This is a benchmark, not a test. See bench/README.md for the findings.
 
-  bench/worst-case [--vortane build/vortane] [--make-nasty build/tests/tools/make_nasty]
+  bench/worst-case.py [--vortane build/vortane] [--make-nasty build/tests/tools/make_nasty]
                    [--kinds room,parallel,grid] [--sizes room=500,1000 ...] [--mode -8]
                    [--zdbsp none] [--glbsp none]
 """
@@ -37,6 +37,9 @@ import tempfile
 import time
 
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(REPO, "tests", "support"))
+from wadfile import SEG_SIZE, directory  # noqa: E402
+
 GNU_TIME = "/usr/bin/time"
 
 DEFAULT_SIZES = {
@@ -95,14 +98,12 @@ def log_tail(folder):
 
 
 def lump_sizes(path):
-    import struct
+    """{name: size} of the first entry of each name."""
     with open(path, "rb") as f:
         data = f.read()
-    count, directory = struct.unpack_from("<ii", data, 4)
     sizes = {}
-    for i in range(count):
-        pos, size, name = struct.unpack_from("<ii8s", data, directory + 16 * i)
-        sizes.setdefault(name.rstrip(b"\0").decode("latin-1"), size)
+    for name, _, size in directory(data)[1]:
+        sizes.setdefault(name, size)
     return sizes
 
 
@@ -157,7 +158,7 @@ def main():
                 cells = [kind, str(n), str(walls)]
                 growth = ""
                 if code in (0, 254):
-                    cells.append(str(lump_sizes(os.path.join(folder, "out.wad")).get("SEGS", 0) // 12))
+                    cells.append(str(lump_sizes(os.path.join(folder, "out.wad")).get("SEGS", 0) // SEG_SIZE))
                     if previous and previous[1] > 0.05:
                         growth = "%.2f" % (math.log(cpu / previous[1]) / math.log(walls / previous[0]))
                 else:
@@ -171,7 +172,7 @@ def main():
                         command = [binary, "-normal", "-quiet", "-noprog", "in.wad", "-o", "out.wad"]
                     peer_code, peer_wall, peer_cpu, peer_peak = run_once(command, folder, args.timeout)
                     if peer_code == 0:
-                        segs = str(lump_sizes(os.path.join(folder, "out.wad")).get("SEGS", 0) // 12)
+                        segs = str(lump_sizes(os.path.join(folder, "out.wad")).get("SEGS", 0) // SEG_SIZE)
                     else:
                         segs = "exit %s" % peer_code
                     cells += [segs, "%.2f / %.2f" % (peer_wall, peer_cpu) if peer_cpu is not None else "timeout",

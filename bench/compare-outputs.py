@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-2.0-or-later
 """Runs two vortane binaries on the same inputs and reports every difference.
 
-  bench/compare-outputs --reference /path/to/old/vortane [--vortane build/vortane] [--quick]
+  bench/compare-outputs.py --reference /path/to/old/vortane [--vortane build/vortane] [--quick]
 
 For speed work: the output must not change, byte for byte. Every case runs
 both binaries in folders of their own and compares the output file, the
@@ -14,7 +14,7 @@ The cases:
     weights 1, 8, 24, 48 and 0, axis modes A, V and H, and a few odd weights;
   - the same levels turned into the Hexen format (tests/tools/extract_level
     --hexen), in fewer modes;
-  - large levels made by bench/make-large-level (2 and 3 copies of MAP12,
+  - large levels made by bench/make-large-level.py (2 and 3 copies of MAP12,
     2 of MAP28);
   - every case of tests/tools/make_nasty, and its generated levels (room,
     parallel, grid, collinear) in a few sizes;
@@ -114,7 +114,7 @@ def make_inputs(folder, extract, make_nasty, quick):
             subprocess.run([extract, "--hexen", wad, name, hexen], check=True, stdout=subprocess.DEVNULL)
             cases.append((os.path.basename(hexen), hexen, name, [[name] + m for m in hexen_modes]))
     large_modes = [["-8", "-"], ["8", "-"], ["48", "-"], ["0", "-"], ["-48", "A"]]
-    generator = os.path.join(REPO, "bench", "make-large-level")
+    generator = os.path.join(REPO, "bench", "make-large-level.py")
     for level, copies in ([("MAP12", 2)] if quick else [("MAP12", 2), ("MAP12", 3), ("MAP28", 2)]):
         path = os.path.join(folder, "%s-x%d.wad" % (level, copies))
         subprocess.run([generator, "--level", level, "--copies", str(copies), path], check=True)

@@ -4,7 +4,7 @@
 (level argument *) against one call per level, on the same PWAD copy of the
 whole file, with wall time, CPU time and peak memory.
 
-    bench/every-level [--vortane build-bench/vortane] [--wad freedoom2.wad] [--mode -8] [--repeat 3]
+    bench/every-level.py [--vortane build-bench/vortane] [--wad freedoom2.wad] [--mode -8] [--repeat 3]
 
 It is a benchmark, not a test; bench/README.md tells what the numbers mean.
 """
@@ -13,13 +13,15 @@ import argparse
 import os
 import resource
 import shutil
-import struct
 import subprocess
 import sys
 import tempfile
 import time
 
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(REPO, "tests", "support"))
+from wadfile import directory  # noqa: E402
+
 GNU_TIME = "/usr/bin/time"
 
 
@@ -30,10 +32,8 @@ def whole_pwad(wad, path):
     data[0:4] = b"PWAD"
     with open(path, "wb") as f:
         f.write(data)
-    _, count, offset = struct.unpack_from("<4sii", data, 0)
-    names = [data[offset + 16 * i + 8:offset + 16 * i + 16].split(b"\0", 1)[0].decode("latin-1")
-             for i in range(count)]
-    return [names[i] for i in range(count - 1) if names[i + 1] == "THINGS"]
+    names = [name for name, _, _ in directory(data)[1]]
+    return [names[i] for i in range(len(names) - 1) if names[i + 1] == "THINGS"]
 
 
 def measure(command, folder):

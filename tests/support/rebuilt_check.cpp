@@ -7,6 +7,7 @@
 #include "check/level_check.h"
 #include "check/map_level.h"
 #include "check/partition_checks.h"
+#include "tests/support/exact_check.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ std::string DescribeDifference(const std::vector<uint8_t>& a, const std::vector<
 
 // VERTEXES: the vertexes the input linedefs use, in input order, then cut
 // points. Returns how many the linedefs use.
-int CompareVertexes(const MapLevel& in, const MapLevel& out, const LevelCheckOptions& options,
+int CompareVertexes(const MapLevel& in, const MapLevel& out, const BuiltLevelOptions& options,
                     Findings* findings) {
   std::vector<bool> used(in.vertexes.size(), false);
   for (const MapLine& line : in.lines) {
@@ -90,7 +91,7 @@ void CompareLineDefs(const MapLevel& in, const MapLevel& out, int keptCount, Fin
   }
 }
 
-void CompareLevelLumps(const MapLevel& in, const MapLevel& out, const LevelCheckOptions& options,
+void CompareLevelLumps(const MapLevel& in, const MapLevel& out, const BuiltLevelOptions& options,
                        Findings* findings) {
   for (LevelSlot slot : {kThings, kSideDefs, kSectors}) {
     std::string difference = DescribeDifference(in.lumps[slot], out.lumps[slot]);
@@ -128,7 +129,7 @@ void CompareWads(const WadImage& input, const WadImage& output, int marker, Find
                         PrintableName(output.entries[i].name).c_str());
       continue;
     }
-    if (static_cast<int>(i) >= marker && static_cast<int>(i) <= marker + 10) continue;
+    if (static_cast<int>(i) >= marker && static_cast<int>(i) <= marker + LevelLumpCount) continue;
     std::string difference = DescribeDifference(EntryBytes(input, i), EntryBytes(output, i));
     if (!difference.empty())
       findings->Problem("-", -1, "entry %zu %s changed: %s", i, inName.c_str(), difference.c_str());
@@ -160,7 +161,7 @@ void CompareWads(const WadImage& input, const WadImage& output, int marker, Find
 }  // namespace
 
 LevelReport CheckRebuiltLevel(const WadImage& input, const WadImage& output, const std::string& name,
-                              const LevelCheckOptions& options) {
+                              const BuiltLevelOptions& options) {
   Findings findings;
   LevelCheckStats stats;
   MapLevel in, rebuilt;
@@ -188,7 +189,7 @@ LevelReport CheckRebuiltLevel(const WadImage& input, const WadImage& output, con
         findings.Problem(f.lump.c_str(), f.record, "in the input: %s", f.text.c_str());
       DecodeLevel(&rebuilt, &findings);
       CompareLevelLumps(in, rebuilt, options, &findings);
-      CheckDecodedLevel(output, rebuilt, options, &findings, &stats);
+      CheckBuiltDecodedLevel(output, rebuilt, options, &findings, &stats);
     }
   }
   return FinishReport(findings, stats);

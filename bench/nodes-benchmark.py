@@ -3,7 +3,7 @@
 """Node-building benchmark: vortane against zdbsp and glbsp.
 
 Every level of a WAD is copied into a PWAD of its own (or, with --large,
-large levels are made of copies of a real one by bench/make-large-level),
+large levels are made of copies of a real one by bench/make-large-level.py),
 then rebuilt by vortane in the chosen modes (log mode) and by the Debian node
 builders zdbsp and glbsp, each run as a black box on the same PWAD. The
 builders take turns level by level and round by round, so that a change in
@@ -12,7 +12,7 @@ memory (maximum resident set size) are measured for every run. The tables:
 per level (with few modes), then per builder the totals and the ratios to
 zdbsp, and with --large the growth of the time with the level's size.
 
-Run `bench/nodes-benchmark --help` for the options; bench/README.md tells
+Run `bench/nodes-benchmark.py --help` for the options; bench/README.md tells
 what the numbers mean.
 """
 
@@ -31,14 +31,15 @@ import threading
 import time
 
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(REPO, "tests", "support"))
+from wadfile import (BEHAVIOR, DOOM_LINEDEF_SIZE, HEXEN_LINEDEF_SIZE, IDENTIFICATIONS, LEVEL_LUMPS,  # noqa: E402
+                     NODE_SIZE, SCRIPTS, SEG_SIZE, SUBSECTOR_SIZE, directory, header, write_wad)
+
 DEFAULT_WAD = "/usr/share/games/doom/freedoom2.wad"
 GNU_TIME = "/usr/bin/time"
 
 # Lumps that belong to a level and follow its marker.
-LEVEL_LUMPS = {
-    "THINGS", "LINEDEFS", "SIDEDEFS", "VERTEXES", "SEGS", "SSECTORS",
-    "NODES", "SECTORS", "REJECT", "BLOCKMAP", "BEHAVIOR", "SCRIPTS",
-}
+LEVEL_RUN = set(LEVEL_LUMPS) | {BEHAVIOR, SCRIPTS}
 
 # Mode presets for --modes. A mode is T (Turbo) or F (Final), the split
 # weight, and an optional axis letter: T8, F48, F8A.
@@ -67,14 +68,10 @@ def parse_modes(text):
 # --------------------------------------------------------------------------
 
 def read_directory(data):
-    ident, count, offset = struct.unpack_from("<4sii", data, 0)
-    if ident not in (b"IWAD", b"PWAD"):
+    ident = header(data)[0]
+    if ident not in IDENTIFICATIONS:
         raise ValueError("not a WAD file (identification %r)" % ident)
-    entries = []
-    for i in range(count):
-        pos, size, name = struct.unpack_from("<ii8s", data, offset + 16 * i)
-        entries.append((name.split(b"\0", 1)[0].decode("latin-1").upper(), pos, size))
-    return ident, entries
+    return ident, [(name.upper(), pos, size) for name, pos, size in directory(data)[1]]
 
 
 def find_levels(entries):
@@ -84,7 +81,7 @@ def find_levels(entries):
         if i + 1 < len(entries) and entries[i + 1][0] == "THINGS":
             indexes = [i]
             j = i + 1
-            while j < len(entries) and entries[j][0] in LEVEL_LUMPS:
+            while j < len(entries) and entries[j][0] in LEVEL_RUN:
                 indexes.append(j)
                 j += 1
             levels[name] = indexes
@@ -92,24 +89,15 @@ def find_levels(entries):
 
 
 def write_pwad(path, data, entries, indexes):
-    blobs = [(entries[i][0], data[entries[i][1]:entries[i][1] + entries[i][2]]) for i in indexes]
-    body = bytearray()
-    directory = bytearray()
-    position = 12
-    for name, blob in blobs:
-        directory += struct.pack("<ii8s", position if blob else 0, len(blob), name.encode("latin-1"))
-        body += blob
-        position += len(blob)
-    with open(path, "wb") as out:
-        out.write(struct.pack("<4sii", b"PWAD", len(blobs), position))
-        out.write(body)
-        out.write(directory)
+    # Empty lumps at offset 0, as map editors write them.
+    write_wad(path, [(entries[i][0], data[entries[i][1]:entries[i][1] + entries[i][2]]) for i in indexes],
+              empty_at_zero=True)
 
 
 def linedef_count(data, entries, indexes):
     names = {entries[i][0]: entries[i] for i in indexes}
     size = names["LINEDEFS"][2] if "LINEDEFS" in names else 0
-    return size // (16 if "BEHAVIOR" in names else 14)
+    return size // (HEXEN_LINEDEF_SIZE if BEHAVIOR in names else DOOM_LINEDEF_SIZE)
 
 
 def lump_sizes(path, level):
@@ -158,10 +146,10 @@ def extract_levels(wad, wanted, folder, tool):
 
 
 def make_large_levels(wad, request, folder, share_sidedefs=False):
-    """'MAP12:1,2,3' -> [(name, path, level, linedefs)] made by bench/make-large-level."""
+    """'MAP12:1,2,3' -> [(name, path, level, linedefs)] made by bench/make-large-level.py."""
     level, _, counts = request.partition(":")
     level = level.strip().upper()
-    generator = os.path.join(REPO, "bench", "make-large-level")
+    generator = os.path.join(REPO, "bench", "make-large-level.py")
     result = []
     for copies in [int(c) for c in (counts or "1,2,3").split(",") if c.strip()]:
         path = os.path.join(folder, "%sx%d.wad" % (level, copies))
@@ -470,8 +458,8 @@ def render_sizes(rows, builders):
             if magic in (b"XNOD", b"ZNOD"):
                 cells.append("extended nodes")
                 continue
-            cells.append("%d / %d / %d" % (s.get("SEGS", (0,))[0] // 12, s.get("SSECTORS", (0,))[0] // 4,
-                                           nodes_size // 28))
+            cells.append("%d / %d / %d" % (s.get("SEGS", (0,))[0] // SEG_SIZE,
+                                           s.get("SSECTORS", (0,))[0] // SUBSECTOR_SIZE, nodes_size // NODE_SIZE))
         body.append(cells)
     return out + markdown(header, body)
 
@@ -488,7 +476,7 @@ def main():
     parser.add_argument("--wad", default=DEFAULT_WAD, help="IWAD or PWAD whose levels are rebuilt (default: %(default)s)")
     parser.add_argument("--levels", help="subset of levels, e.g. MAP01,MAP10-MAP12 (default: all)")
     parser.add_argument("--large", metavar="LEVEL:N,...",
-                        help="instead, levels of N copies of LEVEL side by side (bench/make-large-level), "
+                        help="instead, levels of N copies of LEVEL side by side (bench/make-large-level.py), "
                              "e.g. MAP12:1,2,3")
     parser.add_argument("--repeat", type=int, default=1,
                         help="rounds of every build; the minimum of each measure is kept (default: 1)")
@@ -511,7 +499,7 @@ def main():
     parser.add_argument("--nodes", choices=["vanilla", "xnod", "znod"], default="vanilla",
                         help="node format: vortane --nodes=FORMAT, zdbsp -X (xnod) or -z (znod) (default: %(default)s)")
     parser.add_argument("--share-sidedefs", action="store_true",
-                        help="with --large: store identical sidedefs once (bench/make-large-level --share-sidedefs)")
+                        help="with --large: store identical sidedefs once (bench/make-large-level.py --share-sidedefs)")
     args = parser.parse_args()
     if args.repeat < 1:
         parser.error("--repeat must be at least 1")
