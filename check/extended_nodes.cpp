@@ -64,11 +64,14 @@ long ReadCount(Reader* reader, size_t size) {
   return static_cast<long>(count);
 }
 
-// A stream child: bit 31 marks a subsector.
+// A stream child: bit 31 marks a subsector. A number too large for the
+// records' child field becomes the largest it holds, which no level
+// reaches, so that the tree check reports it out of range.
 int Child(uint32_t value) {
-  if ((value & 0x80000000u) == 0)
-    return value < static_cast<uint32_t>(kSubsectorChild) ? static_cast<int>(value) : -1;
-  return kSubsectorChild | static_cast<int>(value & 0x3FFFFFFFu);
+  const uint32_t most = static_cast<uint32_t>(kSubsectorChild) - 1;
+  if ((value & 0x80000000u) == 0) return static_cast<int>(value < most ? value : most);
+  uint32_t subsector = value & 0x7FFFFFFFu;
+  return kSubsectorChild | static_cast<int>(subsector < most ? subsector : most);
 }
 
 // The whole units of a 16.16 value, rounded down as the engine takes a

@@ -111,6 +111,23 @@ TEST_F(SoundnessTest, OtherBuildersLayoutsAndRealFaults) {
        "MAP01 NODES -: the nodes are in the extended format xNd4", "extended format xNd4"},
       {"a short XNOD stream", [](SoundnessTest* t) { t->nodes = {'X', 'N', 'O', 'D', 0, 0, 0, 0}; },
        "MAP01 NODES -: the XNOD stream ends inside its vertex counts", "ends inside its vertex counts"},
+      {"an XNOD node whose children are numbered past the child field",
+       [](SoundnessTest* t) {
+         std::vector<uint8_t> stream = {'X', 'N', 'O', 'D'};
+         auto u32 = [&stream](uint32_t v) {
+           for (int i = 0; i < 4; i++) stream.push_back(static_cast<uint8_t>(v >> (8 * i)));
+         };
+         u32(6), u32(0), u32(1), u32(1), u32(1);  // vertexes; one subsector of one seg; one seg
+         u32(0), u32(1);                          // a seg from vertex 0 to 1, on the right of linedef 0
+         for (int i = 0; i < 3; i++) stream.push_back(0);
+         u32(1);                                            // one node
+         for (int i = 0; i < 24; i++) stream.push_back(0);  // its line and boxes
+         u32(0x40000000u), u32(0xC0000000u);
+         t->nodes = stream;
+         t->segs.clear();
+         t->subsectors.clear();
+       },
+       "names node 1073741823", "names node 1073741823"},
       {"GL nodes only",
        [](SoundnessTest* t) {
          t->segs.clear();
