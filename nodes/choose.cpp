@@ -19,13 +19,13 @@
 
 #include "console/services.h"
 #include "nodes/brief_lock.h"
-#include "nodes/thread_pool.h"
 #include "nodes/inherited_proofs.h"
 #include "nodes/line_proofs.h"
 #include "nodes/partition.h"
 #include "nodes/score.h"
 #include "nodes/scratch.h"
 #include "nodes/settings.h"
+#include "nodes/thread_pool.h"
 
 int32_t ChoiceThreads = 0;
 std::atomic<int32_t> CoresBusyElsewhere{0};

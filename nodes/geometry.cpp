@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "console/services.h"
-#include "nodes/x87_guard.h"
 #include "nodes/partition.h"
+#include "nodes/x87_guard.h"
 #include "wad/level.h"
 
 PartitionLine Partition;

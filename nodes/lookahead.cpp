@@ -15,10 +15,10 @@
 #include <thread>
 
 #include "nodes/brief_lock.h"
-#include "nodes/thread_pool.h"
 #include "nodes/partition.h"
 #include "nodes/score.h"
 #include "nodes/scratch.h"
+#include "nodes/thread_pool.h"
 
 LookaheadModes LookaheadMode = LookaheadAuto;
 

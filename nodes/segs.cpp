@@ -7,8 +7,8 @@
 
 #include "console/console.h"
 #include "console/services.h"
-#include "nodes/x87_guard.h"
 #include "nodes/seg.h"
+#include "nodes/x87_guard.h"
 #include "wad/level.h"
 
 // 32768 / pi, rounded up in the last place of the extended mantissa. Being a
