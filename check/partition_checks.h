@@ -28,7 +28,8 @@ void CheckBlockmapLump(const MapLevel& level, const LevelCheckOptions& options, 
 void CheckLimits(const MapLevel& level, Findings* findings);
 
 // Every check above on a level read and decoded, in their order; SEGS,
-// SSECTORS and NODES only when they hold nodes in the format checked here.
+// SSECTORS and NODES only when they hold nodes in the format checked here;
+// then the GL nodes, when SSECTORS holds them.
 void CheckDecodedLevel(const WadImage& wad, MapLevel& level, const LevelCheckOptions& options,
                        Findings* findings, LevelCheckStats* stats);
 LevelReport FinishReport(const Findings& findings, const LevelCheckStats& stats);
