@@ -7,11 +7,14 @@
 
 namespace {
 
-// A stream child: bit 31 marks a subsector.
+// A stream child: bit 31 marks a subsector. A number too large for the
+// records' flag becomes the largest they can hold, which names nothing:
+// no lump holds 2^30 records.
 int Child(uint32_t value) {
-  if ((value & 0x80000000u) == 0)
-    return value < static_cast<uint32_t>(kSubsectorChild) ? static_cast<int>(value) : -1;
-  return kSubsectorChild | static_cast<int>(value & 0x3FFFFFFFu);
+  const auto largest = static_cast<uint32_t>(kSubsectorChild - 1);
+  int flag = (value & 0x80000000u) != 0 ? kSubsectorChild : 0;
+  uint32_t number = value & 0x7FFFFFFFu;
+  return flag | static_cast<int>(number < largest ? number : largest);
 }
 
 // The whole units of a 16.16 value, rounded down as the engine takes a

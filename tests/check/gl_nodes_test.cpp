@@ -185,3 +185,22 @@ TEST_F(GlNodesTest, AGlStreamInNodesAloneIsNotRead) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(GlNodesTest, ExtendedChildNumbersPastTheirRangeNameNothing) {
+  // Bit 30 is no flag of XNOD: these name a node and a subsector that do
+  // not exist, not subsectors 0 and 5.
+  GlStream tree = stream;
+  tree.nodes[0].child[0] = 0x40000000u;
+  tree.nodes[0].child[1] = 0xC0000000u;
+  nodes = EncodeExtendedFromGl(tree, "XNOD");
+  std::vector<std::string> lines = Lines();
+  EXPECT_TRUE(Has(lines, "MAP01 NODES 0: node 0 right child names node 1073741823, NODES has 1"))
+      << All(lines);
+  EXPECT_TRUE(Has(lines, "MAP01 NODES 0: node 0 left child names subsector 1073741823, SSECTORS has 2"))
+      << All(lines);
+  EXPECT_TRUE(Has(lines, "MAP01 SSECTORS 0: subsector 0 is not reached from the root")) << All(lines);
+}
+
+}  // namespace
