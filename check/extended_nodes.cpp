@@ -1,77 +1,20 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "check/extended_nodes.h"
 
-#include <zlib.h>
-
 #include <cstring>
 
-#include "check/bytes.h"
+#include "check/node_stream.h"
 
 namespace {
 
-// Inflates a ZNOD stream; false when zlib refuses it.
-bool Inflate(const std::vector<uint8_t>& lump, std::vector<uint8_t>* out) {
-  z_stream stream;
-  std::memset(&stream, 0, sizeof stream);
-  if (inflateInit(&stream) != Z_OK) return false;
-  stream.next_in = const_cast<Bytef*>(lump.data() + 4);
-  stream.avail_in = static_cast<uInt>(lump.size() - 4);
-  int status = Z_OK;
-  uint8_t chunk[1 << 16];
-  while (status == Z_OK) {
-    stream.next_out = chunk;
-    stream.avail_out = sizeof chunk;
-    status = inflate(&stream, Z_NO_FLUSH);
-    out->insert(out->end(), chunk, chunk + (sizeof chunk - stream.avail_out));
-  }
-  bool whole = status == Z_STREAM_END && stream.avail_in == 0;
-  inflateEnd(&stream);
-  return whole;
-}
-
-class Reader {
- public:
-  explicit Reader(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
-  bool Has(size_t count) const { return at_ + count <= bytes_.size(); }
-  uint32_t U32() {
-    uint32_t value = static_cast<uint32_t>(LumpS32(bytes_, at_));
-    at_ += 4;
-    return value;
-  }
-  int U16() {
-    int value = LumpU16(bytes_, at_);
-    at_ += 2;
-    return value;
-  }
-  int S16() {
-    int value = LumpS16(bytes_, at_);
-    at_ += 2;
-    return value;
-  }
-  int U8() { return bytes_[at_++]; }
-  size_t Left() const { return bytes_.size() - at_; }
-
- private:
-  const std::vector<uint8_t>& bytes_;
-  size_t at_ = 0;
-};
-
-// A count of records of `size` bytes, or -1 when the stream is too short.
-long ReadCount(Reader* reader, size_t size) {
-  if (!reader->Has(XnodCountSize)) return -1;
-  uint32_t count = reader->U32();
-  if (reader->Left() / size < count) return -1;
-  return static_cast<long>(count);
-}
-
 // A stream child: bit 31 marks a subsector. A number too large for the
-// records' child field becomes the largest it holds, which no level
-// reaches, so that the tree check reports it out of range.
+// records' flag becomes the largest they can hold, which names nothing:
+// no lump holds 2^30 records.
 int Child(uint32_t value) {
-  const uint32_t most = static_cast<uint32_t>(kSubsectorChild) - 1;
-  if ((value & 0x80000000u) == 0) return static_cast<int>(value < most ? value : most);
-  uint32_t subsector = value & 0x7FFFFFFFu;
-  return kSubsectorChild | static_cast<int>(subsector < most ? subsector : most);
+  const auto largest = static_cast<uint32_t>(kSubsectorChild - 1);
+  int flag = (value & 0x80000000u) != 0 ? kSubsectorChild : 0;
+  uint32_t number = value & 0x7FFFFFFFu;
+  return flag | static_cast<int>(number < largest ? number : largest);
 }
 
 // The whole units of a 16.16 value, rounded down as the engine takes a
@@ -96,7 +39,7 @@ void DecodeExtendedNodes(MapLevel* level, Findings* findings) {
   const std::vector<uint8_t>& lump = level->lumps[kNodes];
   std::vector<uint8_t> stream;
   if (level->nodeFormat == "ZNOD") {
-    if (!Inflate(lump, &stream)) {
+    if (!InflateAfterMagic(lump, &stream)) {
       findings->Problem("NODES", -1, "the ZNOD stream does not inflate");
       return;
     }
@@ -104,7 +47,7 @@ void DecodeExtendedNodes(MapLevel* level, Findings* findings) {
     stream.assign(lump.begin() + 4, lump.end());
   }
   level->segAnglesStored = false;
-  Reader reader(stream);
+  StreamReader reader(stream);
   const char* const shortStream = "the %s stream ends inside its %s";
   if (!reader.Has(2 * XnodCountSize)) {
     findings->Problem("NODES", -1, shortStream, level->nodeFormat.c_str(), "vertex counts");
@@ -126,7 +69,7 @@ void DecodeExtendedNodes(MapLevel* level, Findings* findings) {
     level->vertexes.push_back({x, y});
   }
 
-  long subsectors = ReadCount(&reader, XnodSubsectorSize);
+  long subsectors = reader.ReadCount(XnodSubsectorSize);
   if (subsectors < 0)
     return findings->Problem("NODES", -1, shortStream, level->nodeFormat.c_str(), "subsectors");
   int first = 0;
@@ -135,7 +78,7 @@ void DecodeExtendedNodes(MapLevel* level, Findings* findings) {
     level->subsectors.push_back({count, first});
     first += count;
   }
-  long segs = ReadCount(&reader, XnodSegSize);
+  long segs = reader.ReadCount(XnodSegSize);
   if (segs < 0) return findings->Problem("NODES", -1, shortStream, level->nodeFormat.c_str(), "segs");
   for (long i = 0; i < segs; i++) {
     MapSeg seg;
@@ -148,7 +91,7 @@ void DecodeExtendedNodes(MapLevel* level, Findings* findings) {
     seg.valid = false;
     level->segs.push_back(seg);
   }
-  long nodes = ReadCount(&reader, XnodNodeSize);
+  long nodes = reader.ReadCount(XnodNodeSize);
   if (nodes < 0) return findings->Problem("NODES", -1, shortStream, level->nodeFormat.c_str(), "nodes");
   for (long i = 0; i < nodes; i++) {
     MapNode node;

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "check/gl_checks.h"
 #include "check/map_level.h"
 #include "check/partition_checks.h"
 
@@ -13,13 +14,16 @@ LevelCheckOptions SoundnessOptions() {
   options.convexAlongLinedefs = true;
   options.allowZeroLengthSegs = true;
   options.allowOverlappedLinedefs = true;
+  // zdbsp cuts pieces of pieces from their rounded ends, and its split
+  // points were seen up to 2.03 steps off their lines on Freedoom.
+  options.glTolerance = 3;
   return options;
 }
 
 namespace {
 
-// The signature of node formats other than the one checked here, at the
-// start of NODES (or of SSECTORS for the GL forms), or "" when there is none.
+// The signature of node formats other than the vanilla lumps, at the start
+// of NODES or SSECTORS, or "" when there is none.
 std::string OtherNodeFormat(const std::vector<uint8_t>& lump) {
   static const char* const kSignatures[] = {"XGLN", "ZGLN", "XGL2", "ZGL2", "XGL3", "ZGL3", "xNd4"};
   if (lump.size() < 4) return "";
@@ -40,6 +44,7 @@ bool HasGlNodes(const WadImage& wad, const MapLevel& level) {
 // when they do not, the one problem that says why.
 bool HasStandardNodes(const WadImage& wad, const MapLevel& level, Findings* findings) {
   for (LevelSlot slot : {kNodes, kSubsectors}) {
+    if (slot == kSubsectors && !level.gl.format.empty()) continue;  // read and checked on their own
     std::string format = OtherNodeFormat(level.lumps[slot]);
     if (!format.empty()) {
       findings->Problem(
@@ -50,6 +55,7 @@ bool HasStandardNodes(const WadImage& wad, const MapLevel& level, Findings* find
     }
   }
   if (!level.nodeFormat.empty()) return true;
+  if (!level.gl.format.empty()) return false;  // GL nodes alone
   if (level.lumps[kSegs].empty() && level.lumps[kSubsectors].empty() && level.lumps[kNodes].empty()) {
     findings->Problem("NODES", -1, "no nodes: SEGS, SSECTORS and NODES are empty%s",
                       HasGlNodes(wad, level) ? " (the GL nodes after the level are not checked)" : "");
@@ -67,13 +73,17 @@ bool CheckPartition(const WadImage& wad, MapLevel& level, const LevelCheckOption
   stats->subsectors = static_cast<int>(level.subsectors.size());
   stats->nodes = static_cast<int>(level.nodes.size());
   stats->nodeFormat = level.nodeFormat;
-  if (!HasStandardNodes(wad, level, findings)) return false;
-  if (level.segs.empty()) findings->Problem("SEGS", -1, "SEGS is empty");
-  if (level.subsectors.empty()) findings->Problem("SSECTORS", -1, "SSECTORS is empty");
-  CheckSegs(level, options, findings, stats);
-  CheckSubsectors(level, options, findings, stats);
-  CheckTree(level, options, findings, stats);
-  return true;
+  bool standard = HasStandardNodes(wad, level, findings);
+  if (standard) {
+    if (level.segs.empty()) findings->Problem("SEGS", -1, "SEGS is empty");
+    if (level.subsectors.empty()) findings->Problem("SSECTORS", -1, "SSECTORS is empty");
+    CheckSegs(level, options, findings, stats);
+    CheckSubsectors(level, options, findings, stats);
+    CheckTree(level, options, findings, stats);
+  }
+  bool gl = !level.gl.format.empty();
+  if (gl) CheckGlNodes(level, options, findings, stats);
+  return standard || gl;
 }
 
 void CheckDecodedLevel(const WadImage& wad, MapLevel& level, const LevelCheckOptions& options,
@@ -116,15 +126,27 @@ namespace {
 
 std::string Count(int n, const char* what) { return Format("%d %s%s", n, what, n == 1 ? "" : "s"); }
 
+// "N segs, M subsectors, K nodes", and the format when it is not vanilla.
+std::string Counts(int segs, int subsectors, int nodes, const std::string& format) {
+  return Count(segs, "seg") + ", " + Count(subsectors, "subsector") + ", " + Count(nodes, "node") +
+         (format.empty() ? "" : ", " + format + " nodes");
+}
+
 }  // namespace
 
 std::string FormatSummary(const std::string& level, const LevelReport& report) {
   std::string text = PrintableName(level) + ": ";
+  const LevelCheckStats& stats = report.stats;
   if (report.problems == 0) {
-    text +=
-        Format("sound (%s, %s, %s%s)", Count(report.stats.segs, "seg").c_str(),
-               Count(report.stats.subsectors, "subsector").c_str(), Count(report.stats.nodes, "node").c_str(),
-               report.stats.nodeFormat.empty() ? "" : (", " + report.stats.nodeFormat + " nodes").c_str());
+    std::string gl = Counts(stats.glSegs, stats.glSubsectors, stats.glNodes, stats.glFormat);
+    if (stats.glFormat.empty()) {
+      text += "sound (" + Counts(stats.segs, stats.subsectors, stats.nodes, stats.nodeFormat) + ")";
+    } else if (stats.nodeFormat.empty()) {
+      text += "sound (" + gl + ")";
+    } else {
+      text +=
+          "sound (" + Counts(stats.segs, stats.subsectors, stats.nodes, stats.nodeFormat) + "; " + gl + ")";
+    }
   } else {
     text += Count(report.problems, "problem");
   }

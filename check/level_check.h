@@ -47,6 +47,14 @@ struct LevelCheckOptions {
   // Greatest distance a seg end point may lie on the wrong side of the
   // partition line of a node above it.
   double sideTolerance = 3.0;
+  // GL nodes: greatest distance, in 1/65536 units, of a GL vertex from a
+  // line it should lie on: its linedef's, the partition lines above it (on
+  // them for a miniseg's ends, or on the side taken). Split points are
+  // rounded to the fixed-point grid, and a point rounded in both
+  // coordinates lies up to 0.71 of a step off its line. A corner may lie
+  // twice this behind the line between its neighbours, which are rounded
+  // too, before its polygon counts as not convex.
+  int glTolerance = 1;
 };
 
 // The settings for levels built by any program, vortane-check's: angles
@@ -66,6 +74,14 @@ struct LevelCheckStats {
   double sideDepth = 0;
   int vertexes = 0, segs = 0, subsectors = 0, nodes = 0, depth = 0;
   std::string nodeFormat;  // "" for the vanilla lumps, "XNOD" or "ZNOD"
+  // GL nodes, when SSECTORS holds them: their counts; the largest distance
+  // of a vertex off a line it should lie on or on the wrong side of a
+  // partition line, and of a corner behind the line between its
+  // neighbours (1/65536 units); and the difference between the polygons'
+  // area and the sectors' (square units).
+  std::string glFormat;
+  int glSegs = 0, glSubsectors = 0, glNodes = 0;
+  double glLineDistance = 0, glConvexDepth = 0, glAreaError = 0;
 };
 
 struct LevelReport {
@@ -78,7 +94,7 @@ struct LevelReport {
 // Checks the partition of the level whose marker is entry `marker` of the
 // WAD: SEGS against LINEDEFS and SIDEDEFS, SSECTORS, the NODES tree and
 // BLOCKMAP, and the record counts against the original engine's limits
-// (warnings).
+// (warnings); GL nodes in SSECTORS as closed polygons (check/gl_checks.h).
 LevelReport CheckLevelAt(const WadImage& wad, int marker, const LevelCheckOptions& options);
 // The same for the first level named `name`; a missing level is a problem.
 LevelReport CheckLevelPartition(const WadImage& wad, const std::string& name,
@@ -86,5 +102,7 @@ LevelReport CheckLevelPartition(const WadImage& wad, const std::string& name,
 
 // The summary line of a level: "LEVEL: sound (N segs, M subsectors, K
 // nodes)", with ", W warnings" when there are any, or "LEVEL: P problems,
-// W warnings".
+// W warnings". The counts name a format other than the vanilla lumps
+// ("..., K nodes, XNOD nodes"); GL nodes beside extended ones follow after
+// a semicolon ("...; N segs, M subsectors, K nodes, XGLN nodes").
 std::string FormatSummary(const std::string& level, const LevelReport& report);

@@ -25,7 +25,7 @@ void CheckLimits(const MapLevel& level, Findings* findings) {
         Count{kSubsectors, SubsectorRecordSize}, Count{kNodes, NodeRecordSize}}) {
     // Extended nodes have no such limits: their numbers are 32-bit.
     bool extended = count.slot == kSegs || count.slot == kSubsectors || count.slot == kNodes;
-    if (extended && !level.nodeFormat.empty()) continue;
+    if (extended && !(level.nodeFormat.empty() && level.gl.format.empty())) continue;
     long records = static_cast<long>(level.lumps[count.slot].size() / count.record);
     if (records > kSignedRecords) {
       findings->Warning(

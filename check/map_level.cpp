@@ -93,13 +93,27 @@ void DecodeLevel(MapLevel* level, Findings* findings) {
     level->sectors.push_back({LumpS16(sectors, at), LumpS16(sectors, at + 2), LumpS16(sectors, at + 22),
                               LumpS16(sectors, at + 24)});
 
+  // GL nodes first, while VERTEXES holds only its own vertexes: the
+  // extended nodes add theirs.
+  const bool gl = HasGlNodes(level);
+  if (gl) DecodeGlNodes(level, findings);
   if (HasExtendedNodes(level)) {
     for (LevelSlot slot : {kSegs, kSubsectors}) {
-      if (!level->lumps[slot].empty())
+      if (!level->lumps[slot].empty() && !(gl && slot == kSubsectors))
         findings->Problem(LevelLumpNames[slot - 1], -1, "%zu bytes beside %s nodes, which need it empty",
                           level->lumps[slot].size(), level->nodeFormat.c_str());
     }
     DecodeExtendedNodes(level, findings);
+    return;
+  }
+  if (gl) {
+    if (!level->lumps[kSegs].empty())
+      findings->Problem("SEGS", -1, "%zu bytes beside %s nodes in SSECTORS, which need it empty",
+                        level->lumps[kSegs].size(), level->gl.format.c_str());
+    if (!level->lumps[kNodes].empty())
+      findings->Problem("NODES", -1,
+                        "%zu bytes beside %s nodes in SSECTORS, which need it empty or holding XNOD or ZNOD",
+                        level->lumps[kNodes].size(), level->gl.format.c_str());
     return;
   }
 

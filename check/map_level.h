@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "check/findings.h"
+#include "check/gl_nodes.h"
 #include "check/wad_image.h"
 #include "format/wad_format.h"
 
@@ -88,6 +89,7 @@ struct MapLevel {
   std::vector<MapSeg> segs;
   std::vector<MapSubsector> subsectors;
   std::vector<MapNode> nodes;
+  GlNodes gl;  // GL nodes in SSECTORS, beside the tree above or alone
 };
 
 // Reads the ten lumps after the marker; false (with the problem noted)

@@ -38,8 +38,9 @@ MapBox SidedLinedefBounds(const MapLevel& level);
 void CheckLimits(const MapLevel& level, Findings* findings);
 
 // CheckSegs, CheckSubsectors and CheckTree on a level read and decoded,
-// when SEGS, SSECTORS and NODES hold nodes in the format checked here;
-// false, with the one problem that says why, when they do not.
+// when SEGS, SSECTORS and NODES hold nodes in the format checked here, and
+// the GL checks when SSECTORS holds GL nodes; false, with the one problem
+// that says why, when there are neither.
 bool CheckPartition(const WadImage& wad, MapLevel& level, const LevelCheckOptions& options,
                     Findings* findings, LevelCheckStats* stats);
 // Every check above on a level read and decoded, in their order.

@@ -13,7 +13,7 @@
 // --no-blockmap skips BLOCKMAP; --axis-root for a level built with an axis
 // mode, whose root line may follow the cut rather than a seg; --angle N,
 // --side D, --convex D, --line D set tolerances (binary angle units, map
-// units).
+// units), --gl N that of GL nodes (1/65536 units).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,14 +29,14 @@ int Usage() {
   std::fprintf(
       stderr,
       "usage: check_level [-v] [--axis-root] [--no-blockmap] [--angle N] [--side D] [--convex D] [--line D] "
-      "input.wad output.wad LEVEL\n"
+      "[--gl N] input.wad output.wad LEVEL\n"
       "       check_level [-v] [options] --partition file.wad LEVEL\n");
   return 2;
 }
 
 struct Tolerances {
   bool axisRoot = false, noBlockmap = false;
-  double angle = -1, side = -1, convex = -1, line = -1;
+  double angle = -1, side = -1, convex = -1, line = -1, gl = -1;
 
   void Apply(BuiltLevelOptions* options) const {
     if (axisRoot) options->axisRoot = true;
@@ -45,6 +45,7 @@ struct Tolerances {
     if (side >= 0) options->sideTolerance = side;
     if (convex >= 0) options->convexTolerance = convex;
     if (line >= 0) options->lineTolerance = line;
+    if (gl >= 0) options->glTolerance = static_cast<int>(gl);
   }
 };
 
@@ -77,6 +78,8 @@ int main(int argc, char** argv) {
       if (!value(&tolerances.convex)) return Usage();
     } else if (arg == "--line") {
       if (!value(&tolerances.line)) return Usage();
+    } else if (arg == "--gl") {
+      if (!value(&tolerances.gl) || tolerances.gl > 65536) return Usage();
     } else if (!arg.empty() && arg[0] == '-') {
       return Usage();
     } else {
@@ -107,6 +110,13 @@ int main(int argc, char** argv) {
         "largest deviations: line %.2f, offset %.2f, angle %d, coverage %.2f, convexity %.2f, sides %.2f\n",
         stats.lineDistance, stats.offsetError, stats.angleError, stats.coverageError, stats.convexDepth,
         stats.sideDepth);
+    if (!stats.glFormat.empty()) {
+      std::printf(
+          "%s nodes: %d segs, %d subsectors, %d nodes; largest deviations (1/65536 units): line %.2f, "
+          "convexity %.2f; area %.4f square units\n",
+          stats.glFormat.c_str(), stats.glSegs, stats.glSubsectors, stats.glNodes, stats.glLineDistance,
+          stats.glConvexDepth, stats.glAreaError);
+    }
   }
   for (const Finding& finding : report.findings) std::printf("%s\n", FormatFinding(level, finding).c_str());
   std::printf("%s\n", FormatSummary(level, report).c_str());
