@@ -70,7 +70,8 @@ SideCode ReferenceClassify(const FixedLine& line, FixedPoint s, FixedPoint e) {
   if (Opposite(l, m)) {
     FixedPoint c = ReferenceCut(line, s, e);
     auto squared = [&](FixedPoint p) {
-      return Wide(p.x - Wide(c.x)) * (p.x - c.x) + Wide(p.y - Wide(c.y)) * (p.y - c.y);
+      Wide dx = Wide(p.x) - c.x, dy = Wide(p.y) - c.y;
+      return dx * dx + dy * dy;
     };
     if (squared(s) < 2) l = 0;
     if (squared(e) < 2) m = 0;
