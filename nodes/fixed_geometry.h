@@ -62,9 +62,9 @@ SideCode ClassifyFixedSeg(const FixedLine& line, FixedPoint start, FixedPoint en
 // routine here; only the sign convention of a result depends on it.
 enum class PolygonSide { Right, Left };
 
-// The part of a convex polygon on one side of the line, with the corners
+// What a convex polygon keeps on one side of the line, with the corners
 // on the line kept on both sides, and a corner added where an edge crosses
-// the line strictly (ComputeFixedCutPoint, so the two parts share the
+// the line strictly (ComputeFixedCutPoint, so the two sides share the
 // rounded corners exactly). The result is tidied as RemoveDegenerateVertices
 // does; empty when nothing of positive width stays. Any input is safe: a
 // polygon that is not convex or not clockwise gives some polygon along the

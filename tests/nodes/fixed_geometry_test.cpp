@@ -156,7 +156,7 @@ TEST(FixedGeometryTest, CutPointIsTheNearestFixedPointOfTheCrossing) {
 
 // Whole units as fixed: rounded back to whole units, the cut point is the
 // whole-unit builder's, except where the crossing is within 1/65536 of a
-// half, where the two roundings may part.
+// half, where the two roundings may differ.
 TEST(FixedGeometryTest, WholeUnitCutPointsMatchTheWholeUnitBuilder) {
   std::mt19937 random(7);
   auto whole = [&] {
@@ -308,7 +308,7 @@ TEST(FixedGeometryTest, ClipKeepsOneSideOfASquare) {
   }
 }
 
-// The two parts share their cut corners, so their areas add up to the
+// The two sides share their cut corners, so their areas add up to the
 // polygon's with each cut corner's triangle against its edge.
 TEST(FixedGeometryTest, ClipMatchesTheNaiveClipAndSharesTheCut) {
   Inputs in;
@@ -326,7 +326,7 @@ TEST(FixedGeometryTest, ClipMatchesTheNaiveClipAndSharesTheCut) {
     FixedLine line = in.Line();
     if (i % 3 == 1) line.start = corner;
     if (i % 3 == 2) line = {corner, hull[(in.random() % hull.size())]};
-    if (line.start == line.end) continue;  // no line: both parts are all of it
+    if (line.start == line.end) continue;  // no line: both sides are all of it
     std::vector<FixedPoint> right = ClipPolygon(hull, line, PolygonSide::Right);
     std::vector<FixedPoint> left = ClipPolygon(hull, line, PolygonSide::Left);
     ASSERT_TRUE(IsSameCycle(right, ReferenceClip(hull, line, true))) << i;
