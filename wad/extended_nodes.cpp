@@ -8,6 +8,7 @@
 
 #include "console/services.h"
 #include "format/wad_format.h"
+#include "wad/field_writer.h"
 #include "wad/level.h"
 
 NodeFormat RequestedNodeFormat = NodeFormat::Vanilla;
@@ -17,25 +18,6 @@ namespace {
 // A child in the stream: bit 31 marks a subsector, as held.
 constexpr uint32_t XnodSubsectorFlag = 0x80000000u;
 static_assert(XnodSubsectorFlag == SubsectorFlag, "children are held as the stream writes them");
-
-// Writes little-endian fields into a block sized beforehand.
-class Stream {
- public:
-  explicit Stream(uint8_t* at) : at_(at) {}
-  void U8(uint32_t value) { *at_++ = static_cast<uint8_t>(value); }
-  void U16(uint32_t value) {
-    WriteInt16(at_, static_cast<int32_t>(value));
-    at_ += 2;
-  }
-  void U32(uint32_t value) {
-    WriteInt32(at_, static_cast<int32_t>(value));
-    at_ += 4;
-  }
-  uint8_t* at() const { return at_; }
-
- private:
-  uint8_t* at_;
-};
 
 // Bytes of the stream after the magic.
 int64_t XnodStreamSize() {
@@ -49,7 +31,7 @@ int64_t XnodStreamSize() {
 
 void WriteXnodStream(uint8_t* block) {
   int32_t original = Level.LineDefVertexCount;
-  Stream out(block);
+  FieldWriter out(block);
   out.U32(static_cast<uint32_t>(original));
   out.U32(static_cast<uint32_t>(Level.VertexCount - original));
   for (int32_t i = original; i < Level.VertexCount; i++) {
@@ -77,11 +59,6 @@ void WriteXnodStream(uint8_t* block) {
     out.U32(node.leftChild);
   }
   assert(out.at() == block + XnodStreamSize());
-}
-
-// The four letters that open the lump, without a terminator.
-void WriteMagic(uint8_t* lump, const char* magic) {
-  for (int i = 0; i < 4; i++) lump[i] = static_cast<uint8_t>(magic[i]);
 }
 
 // A lump size the directory can hold, or the refusal.
