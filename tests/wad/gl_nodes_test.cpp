@@ -13,7 +13,7 @@
 
 namespace {
 
-class GlNodesTest : public WadTest {};
+class GlEncodingTest : public WadTest {};
 
 const GlForm AllForms[] = {GlForm::Xgln, GlForm::Xgl2, GlForm::Xgl3,
                            GlForm::Zgln, GlForm::Zgl2, GlForm::Zgl3};
@@ -125,7 +125,7 @@ GlTree RandomTree(std::mt19937& random, bool wholeLines) {
   return t;
 }
 
-TEST_F(GlNodesTest, EveryFormDecodesToTheTreeItWasGiven) {
+TEST_F(GlEncodingTest, EveryFormDecodesToTheTreeItWasGiven) {
   std::mt19937 random(2026);
   for (int i = 0; i < 300; i++) {
     GlTree tree = RandomTree(random, i % 2 == 0);
@@ -140,7 +140,7 @@ TEST_F(GlNodesTest, EveryFormDecodesToTheTreeItWasGiven) {
   }
 }
 
-TEST_F(GlNodesTest, FormsRefuseWhatTheyCannotHold) {
+TEST_F(GlEncodingTest, FormsRefuseWhatTheyCannotHold) {
   GlTree tree = {4, 65535, {}, {1}, {{0, NoPartner, 7, 0}}, {}};
   GlRefusal many[] = {GlRefusal::TooManyLinedefs, GlRefusal::None, GlRefusal::None};
   for (int form = 0; form < 6; form++) EXPECT_EQ(FindGlRefusal(tree, AllForms[form]), many[form % 3]) << form;
