@@ -44,8 +44,11 @@
 //   running cost   a candidate's cost after each tested seg.
 //   bound          the best complete cost so far: a candidate whose running
 //                  cost reaches it is stopped.
-//   peak           what a scan knows of a candidate's largest running cost
-//                  (CandidateScore in score.h).
+//   ceiling        what a whole scan keeps of a candidate: at least its
+//                  largest running cost, below the bound (CandidateScore in
+//                  score.h).
+//   reached        what a stopped scan keeps: a running cost the candidate
+//                  reaches is at least this, and this is at least the bound.
 //   chunk          a run of candidates scored together, by one thread, in
 //                  list order; chunks are settled in list order.
 //   settled        decided against the true best cost of its turn.

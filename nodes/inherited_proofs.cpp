@@ -88,7 +88,7 @@ void KeepChoiceLegacy(const SegTable& table, const CandidateScore* scores, int32
     SegKey key = KeyOf(table.segs[i]);
     legacy.keys[i] = key;
     bool stopped = i < scored && scores[i].stopped;
-    legacy.least[i] = stopped ? scores[i].peak : INT32_MIN;
+    legacy.least[i] = stopped ? scores[i].reached : INT32_MIN;
     legacy.stopFrom[i] = stopped ? scores[i].stopFrom : 0;
     legacy.stopTo[i] = stopped ? scores[i].stopTo : count - 1;
   }

@@ -29,7 +29,12 @@ static int64_t FarLimitOf(const ScanLine& scan) {
 }
 
 struct RunningCost {
-  int32_t left, right, splitSum, tested, cost, peak;
+  int32_t left, right, splitSum, tested, cost;
+  // While below the bound, at least every running cost so far but the
+  // costs at a twin pair, kept apart (a block's ceiling may stand in for
+  // the costs inside it); once at or above it, a running cost reached, as
+  // ceilings are kept only while below the bound.
+  int32_t peak;
   // Tested segs whose count another candidate on the same line may see
   // otherwise: segs along the line, and crossing segs near it, whose cut
   // depends on the partition seg's own end points.
@@ -326,7 +331,7 @@ void ScoreCandidates(const SegTable& table, int32_t first, bool twin, int32_t bo
       // The first of a pair has its cost at the pair after its twin, which
       // may stand in the next block.
       int32_t stopTo = twin && first + 1 >= to ? first + 1 : to - 1;
-      scores[0] = scores[1] = {true, lower, run.cost, run.left, run.right, from, stopTo};
+      scores[0] = scores[1] = StoppedScore(lower, from, stopTo);
       if (proof != nullptr) {
         // Another seg on the line sees every other seg as these candidates
         // do, up to a swap of the sides, but for the segs counted in
@@ -346,10 +351,10 @@ void ScoreCandidates(const SegTable& table, int32_t first, bool twin, int32_t bo
   // A first seg stopped here was stopped by its cost at the pair: where
   // that stands is not kept.
   const int32_t last = table.count - 1;
-  scores[0] = {
-      firstPeak >= bound, firstPeak, pairLast ? own.firstCost : run.cost, run.left, run.right, 0, last};
+  scores[0] = {firstPeak >= bound, firstPeak, firstPeak, pairLast ? own.firstCost : run.cost,
+               run.left,           run.right, 0,         last};
   if (twin) {
     int32_t twinPeak = run.peak > own.twinCost ? run.peak : own.twinCost;
-    scores[1] = {false, twinPeak, pairLast ? own.twinCost : run.cost, run.right, run.left, 0, last};
+    scores[1] = {false, 0, twinPeak, pairLast ? own.twinCost : run.cost, run.right, run.left, 0, last};
   }
 }

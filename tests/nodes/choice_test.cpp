@@ -21,8 +21,9 @@ class ChoiceTest : public NodesTest {
 
 // Every candidate of many lists, scored against bounds below, at and above
 // its plain peak and against none: stopped exactly when the plain peak
-// reaches the bound, and otherwise a peak from the plain one up to the
-// bound, and the plain final cost and counts.
+// reaches the bound, with a reached cost from the bound up to the plain
+// peak; otherwise a ceiling from the plain peak up to the bound, and the
+// plain final cost and counts.
 // List lengths cross every block size, and twin pairs are scored together.
 TEST_F(ChoiceTest, ScoresAgreeWithThePlainRun) {
   std::mt19937 random(1208);
@@ -47,12 +48,14 @@ TEST_F(ChoiceTest, ScoresAgreeWithThePlainRun) {
           const CandidateScore& got = scores[j];
           ASSERT_EQ(got.stopped, expected.peak >= bound) << "round " << round << " seg " << p + j;
           if (got.stopped) {
+            ASSERT_GE(got.reached, bound) << "round " << round << " seg " << p + j;
+            ASSERT_LE(got.reached, expected.peak) << "round " << round << " seg " << p + j;
             stopped++;
             continue;
           }
           whole++;
-          ASSERT_GE(got.peak, expected.peak) << "round " << round << " seg " << p + j;
-          ASSERT_LT(got.peak, bound) << "round " << round << " seg " << p + j;
+          ASSERT_GE(got.ceiling, expected.peak) << "round " << round << " seg " << p + j;
+          ASSERT_LT(got.ceiling, bound) << "round " << round << " seg " << p + j;
           ASSERT_EQ(got.cost, expected.cost) << "round " << round << " seg " << p + j;
           ASSERT_EQ(got.left, expected.left) << "round " << round << " seg " << p + j;
           ASSERT_EQ(got.right, expected.right) << "round " << round << " seg " << p + j;
@@ -228,7 +231,7 @@ TEST_F(ChoiceTest, InheritedProofsHoldOnDerivedLists) {
           checked++;
           handedOn += generation;
           if (random() % 2) {
-            scores[c] = {true, least, least, 0, 0, from, to};
+            scores[c] = StoppedScore(least, from, to);
             continue;
           }
         }
