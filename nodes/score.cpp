@@ -333,10 +333,21 @@ void ScoreCandidates(const SegTable& table, int32_t first, bool twin, int32_t bo
       int32_t stopTo = twin && first + 1 >= to ? first + 1 : to - 1;
       scores[0] = scores[1] = StoppedScore(lower, from, stopTo);
       if (proof != nullptr) {
-        // Another seg on the line sees every other seg as these candidates
-        // do, up to a swap of the sides, but for the segs counted in
-        // `along` and `near` and the candidates' own one or two: each adds
-        // at most one to a side, and a near one may not be a cut.
+        // Another seg r on the line sees every seg before `to` as these
+        // candidates do, up to a swap of the sides, but the doubtful ones,
+        // each of which may leave the larger side for r:
+        // - a seg along the line counts by its direction flag, which r may
+        //   not share (`along`, r itself among them when it stands here);
+        // - a crossing seg near the line may snap onto it for one of them
+        //   and not the other: the cut point is worked out from the
+        //   partition seg's own ends, and may round to a neighbouring
+        //   point (`near`);
+        // - the candidate's own seg, on its right, counts by its flag for r
+        //   (a twin here as well adds one to each side for both).
+        // The near segs may also be no cut for r: their weight comes off.
+        // r has tested `to` segs at most, and the penalty only grows.
+        // ChoiceTest.LineProofsAreReachedByTheWorstSegOnTheLine holds a
+        // list where each term is reached.
         int32_t larger = run.left > run.right ? run.left : run.right;
         int32_t doubtful = run.along + run.near + (first < to ? 1 : 0);
         proof->least = larger - doubtful + run.splitSum - run.near * rule.weight - Penalty(to, rule.final);

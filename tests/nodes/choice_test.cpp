@@ -74,6 +74,32 @@ TEST_F(ChoiceTest, ScoresAgreeWithThePlainRun) {
   EXPECT_GT(whole, 10000);
 }
 
+// How far the running costs of the segs on the line of a stopped scan's
+// proof lie above its least, plainly: each seg's cost after the proof's
+// seg, that seg itself left out. The smallest margin, and how many segs.
+struct ProofMargin {
+  int64_t smallest = INT64_MAX;
+  int32_t segs = 0;
+};
+
+ProofMargin LineProofMargin(const std::vector<BuildSeg>& segs, size_t candidate, const LineProof& proof,
+                            CostRule rule) {
+  ProofMargin margin;
+  const BuildSeg& p = segs[candidate];
+  PartitionLine line = LineBetween(p.x1, p.y1, p.x2, p.y2);
+  auto side = [&](int64_t x, int64_t y) { return (line.x1 - x) * line.dy - (line.y1 - y) * line.dx; };
+  for (size_t r = 0; r < segs.size(); r++) {
+    const BuildSeg& seg = segs[r];
+    bool onLine =
+        (seg.x1 != seg.x2 || seg.y1 != seg.y2) && side(seg.x1, seg.y1) == 0 && side(seg.x2, seg.y2) == 0;
+    if (!onLine || static_cast<int32_t>(r) == proof.position) continue;
+    int64_t cost = PlainCostAfter(segs, r, static_cast<size_t>(proof.position), rule);
+    margin.smallest = std::min(margin.smallest, cost - proof.least);
+    margin.segs++;
+  }
+  return margin;
+}
+
 // What a stopped scan proves of the other segs on its line holds for each
 // of them, plainly: their running cost after the proof's seg is at least
 // its least. Lists with runs of walls along one line, both ways round.
@@ -96,17 +122,9 @@ TEST_F(ChoiceTest, LineProofsHoldForEverySegOnTheLine) {
         ScoreCandidates(table, p, twin, bound, rule, scores, &proof);
         // A seg of no length lies on no line.
         if (!scores[0].stopped || (segs[p].x1 == segs[p].x2 && segs[p].y1 == segs[p].y2)) continue;
-        PartitionLine line = LineBetween(segs[p].x1, segs[p].y1, segs[p].x2, segs[p].y2);
-        for (size_t r = 0; r < segs.size(); r++) {
-          const BuildSeg& seg = segs[r];
-          auto side = [&](int64_t x, int64_t y) { return (line.x1 - x) * line.dy - (line.y1 - y) * line.dx; };
-          bool onLine = (seg.x1 != seg.x2 || seg.y1 != seg.y2) && side(seg.x1, seg.y1) == 0 &&
-                        side(seg.x2, seg.y2) == 0;
-          if (!onLine || static_cast<int32_t>(r) == proof.position) continue;
-          ASSERT_GE(PlainCostAfter(segs, r, static_cast<size_t>(proof.position), rule), proof.least)
-              << "round " << round << ", candidate " << p << ", seg " << r;
-          checked++;
-        }
+        ProofMargin margin = LineProofMargin(segs, static_cast<size_t>(p), proof, rule);
+        if (margin.segs > 0) ASSERT_GE(margin.smallest, 0) << "round " << round << ", candidate " << p;
+        checked += margin.segs;
       }
       p += twin;
     }
@@ -114,6 +132,73 @@ TEST_F(ChoiceTest, LineProofsHoldForEverySegOnTheLine) {
     ReleaseSegList(&list);
   }
   EXPECT_GT(checked, 5000);
+}
+
+// Walls below the line y = 0, away from it: on the right of a seg along
+// that line from left to right.
+std::vector<BuildSeg> WallsBelow(int32_t count) {
+  std::vector<BuildSeg> walls;
+  for (int32_t k = 0; k < count; k++) walls.push_back(Wall(10 * k, -20, 10 * k + 5, -20));
+  return walls;
+}
+
+std::vector<BuildSeg> Joined(std::vector<std::vector<BuildSeg>> parts) {
+  std::vector<BuildSeg> segs;
+  for (const std::vector<BuildSeg>& part : parts) segs.insert(segs.end(), part.begin(), part.end());
+  return segs;
+}
+
+// Lists where the proof of a stopped scan is exactly the running cost of
+// another seg on the candidate's line: each holds a seg that this other
+// seg sees otherwise than the candidate (or none), on the candidate's
+// larger side, so that every term of the proof is needed, and none may be
+// less either. The scans stop after the first leaf block of eight segs.
+TEST_F(ChoiceTest, LineProofsAreReachedByTheWorstSegOnTheLine) {
+  struct Case {
+    const char* name;
+    std::vector<BuildSeg> segs;
+    int32_t candidate, bound;
+    CostRule rule;
+  } cases[] = {
+      // The cut point of the first wall rounds to (1, 0) against a line
+      // five long, and to (2, 0), a step from the wall's end, against a
+      // line one long: a cut for the candidate, not for the other seg.
+      {"a wall crossing near the line",
+       Joined({{Wall(0, 3, 2, -1)}, WallsBelow(7), {Wall(100, 0, 105, 0), Wall(200, 0, 201, 0)}}),
+       8,
+       10,
+       {10, false}},
+      {"a wall along the line, of the other seg's other direction",
+       Joined({{Wall(-50, 0, -40, 0, 0)}, WallsBelow(7), {Wall(100, 0, 105, 0, 0), Wall(200, 0, 210, 0, 1)}}),
+       8,
+       3,
+       {0, true}},
+      {"the candidate itself, of the other seg's other direction",
+       Joined({{Wall(100, 0, 105, 0, 0)}, WallsBelow(7), {Wall(200, 0, 210, 0, 1)}}),
+       0,
+       1,
+       {0, false}},
+      {"nothing seen otherwise: a cut far from the line, a reversed seg beyond",
+       Joined({{Wall(50, 20, 50, -20)}, WallsBelow(7), {Wall(100, 0, 105, 0), Wall(203, 0, 200, 0)}}),
+       8,
+       10,
+       {10, false}},
+  };
+  for (const Case& c : cases) {
+    SegList list = ListOf(c.segs);
+    SegTable table;
+    FillSegTable(&table, list);
+    CandidateScore scores[2];
+    LineProof proof = {INT32_MIN, -1};
+    ScoreCandidates(table, c.candidate, false, c.bound, c.rule, scores, &proof);
+    ASSERT_TRUE(scores[0].stopped) << c.name;
+    ProofMargin margin = LineProofMargin(c.segs, static_cast<size_t>(c.candidate), proof, c.rule);
+    ASSERT_GT(margin.segs, 0) << c.name;
+    EXPECT_GE(margin.smallest, 0) << c.name << ": the proof claims more than a seg's cost";
+    EXPECT_LE(margin.smallest, 0) << c.name << ": the proof falls short of the worst seg";
+    ReleaseSegTable(&table);
+    ReleaseSegList(&list);
+  }
 }
 
 // Whole choices on level-like lists of up to two thousand segs, in both
