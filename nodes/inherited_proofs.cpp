@@ -99,15 +99,20 @@ void ReleaseInheritedProofs(InheritedProofs* proofs) {
   *proofs = InheritedProofs();
 }
 
-// What `removed` segs taken away, `added` segs put in and cuts worth
-// `cutWeight` among the taken away can take off a running cost. The larger
-// side loses at most one a seg taken away, and the penalty drops with the
-// segs tested: by at least 2r/3 rounded down for r segs in Final, by r in
-// Turbo. Each seg put in adds to a side, and to the penalty at most 2/3 of
-// a point rounded up in Final, one in Turbo.
-static int64_t MostLoss(int32_t removed, int32_t added, int64_t cutWeight, bool final) {
-  if (!final) return added + cutWeight;
-  return removed - 2 * removed / 3 + (2 * added + 2) / 3 + cutWeight;
+// How much `removed` segs taken away and `added` segs put in before some
+// point of the list can take off a candidate's running cost there, its
+// cuts aside (InheritedLeast takes those off). The larger side loses at
+// most one a seg taken away and, at worst, gains nothing from a seg put in.
+// The penalty after k tested segs is k in Turbo, so it changes by exactly
+// added - removed: at most `added` in all. In Final it is floor(2k/3):
+// taking r segs away lowers it by at least floor(2r/3) (floor(x) -
+// floor(x - y) >= floor(y)), and putting a segs in raises it by at most
+// ceil(2a/3) = floor((2a + 2)/3) (floor(x + y) <= floor(x) + ceil(y)).
+// ChoiceTest.InheritedProofsAreReachedInTheWorstDerivedList holds a list
+// where each of these terms is reached.
+static int64_t MostLoss(int32_t removed, int32_t added, bool final) {
+  if (!final) return added;
+  return removed - 2 * removed / 3 + (2 * added + 2) / 3;
 }
 
 // The segs of the list are matched with the earlier list's in order: a seg
@@ -198,7 +203,14 @@ void InheritProofs(InheritedProofs* proofs, const SegTable& table, CostRule rule
     // The changes up to the last earlier seg it may have been reached at.
     int32_t upTo = changesTo[legacy.stopTo[i]];  // changes [0, upTo) count
     int32_t gone = upTo > 0 ? removedSoFar[upTo - 1] : 0, put = upTo > 0 ? addedSoFar[upTo - 1] : 0;
-    int64_t value = static_cast<int64_t>(legacy.least[i]) - 1 - MostLoss(gone, put, 0, rule.final);
+    // The earlier scan reached legacy.least[i] after some seg s from
+    // stopFrom to stopTo. After the last seg of this list at or before s,
+    // the candidate has seen what it saw there but for the changes up to
+    // s, which those up to stopTo take in: MostLoss. Where that last seg
+    // is the candidate itself, it has no cost there; the next seg's cost
+    // counts, and that seg may go to the smaller side and add one to the
+    // penalty: hence the 1.
+    int64_t value = static_cast<int64_t>(legacy.least[i]) - 1 - MostLoss(gone, put, rule.final);
     if (value <= INT32_MIN) continue;
     least[j] = static_cast<int32_t>(value);
     removedTo[j] = gone;
@@ -217,17 +229,19 @@ void InheritProofs(InheritedProofs* proofs, const SegTable& table, CostRule rule
   proofs->removedEnds = removedEnds;
 }
 
+// A seg taken away, before the point where the least holds, that the
+// candidate's line crosses (its ends strictly on both sides) may have been
+// a cut there: its weight comes off. One with an end on the line is cut by
+// no line.
 int32_t InheritedLeast(const InheritedProofs& proofs, const SegTable& table, int32_t p, int32_t bound,
                        CostRule rule) {
   int32_t least = proofs.least[p];
   if (least < bound) return INT32_MIN;
-  if (rule.weight == 0) return least;
   const BuildSeg& seg = table.segs[p];
   const int64_t dx = seg.x1 - seg.x2, dy = seg.y1 - seg.y2;
   const int64_t base = seg.x1 * dy - seg.y1 * dx;
   int64_t value = least;
   for (int32_t r = 0, end = proofs.removedTo[p]; r < end; r++) {
-    // A seg taken away that the line crosses may have been a cut.
     const InheritedProofs::Ends& gone = proofs.removedEnds[r];
     int64_t l = base - gone.x1 * dy + gone.y1 * dx;
     int64_t m = base - gone.x2 * dy + gone.y2 * dx;

@@ -270,6 +270,31 @@ std::vector<int32_t> PlainCosts(const std::vector<BuildSeg>& segs, size_t p, Cos
   return costs;
 }
 
+// What the earlier list proves for candidate c of the later one, against
+// its plain running costs: the least (INT32_MIN for nothing), whether the
+// segs the proof names lie in the list, and how far the highest running
+// cost after one of them lies above the least.
+struct InheritedCheck {
+  int32_t least = INT32_MIN;
+  bool namesSegsOfTheList = false;
+  int64_t margin = 0;
+};
+
+InheritedCheck CheckInherited(const InheritedProofs& proofs, const SegTable& table,
+                              const std::vector<BuildSeg>& segs, int32_t c, CostRule rule) {
+  InheritedCheck check;
+  if (proofs.block == nullptr) return check;
+  check.least = InheritedLeast(proofs, table, c, INT32_MIN + 1, rule);
+  if (check.least == INT32_MIN) return check;
+  int32_t from = proofs.reachedFrom[c], to = proofs.reachedTo[c];
+  check.namesSegsOfTheList = 0 <= from && from <= to && to < table.count;
+  if (!check.namesSegsOfTheList) return check;
+  std::vector<int32_t> costs = PlainCosts(segs, static_cast<size_t>(c), rule);
+  check.margin =
+      static_cast<int64_t>(*std::max_element(costs.begin() + from, costs.begin() + to + 1)) - check.least;
+  return check;
+}
+
 // What stopped scans of one list prove for a list derived from it holds
 // for every candidate, plainly: its running cost after one of the segs the
 // proof names is at least the inherited least. Scans stopped against bounds
@@ -306,17 +331,15 @@ TEST_F(ChoiceTest, InheritedProofsHoldOnDerivedLists) {
       InheritedProofs proofs;
       InheritProofs(&proofs, table, rule);
       for (int32_t c = 0; c < list.count; c++) {
-        int32_t least =
-            proofs.block != nullptr ? InheritedLeast(proofs, table, c, INT32_MIN + 1, rule) : INT32_MIN;
-        if (least != INT32_MIN) {
-          std::vector<int32_t> costs = PlainCosts(segs, static_cast<size_t>(c), rule);
-          int32_t from = proofs.reachedFrom[c], to = proofs.reachedTo[c];
-          ASSERT_GE(*std::max_element(costs.begin() + from, costs.begin() + to + 1), least)
+        InheritedCheck check = CheckInherited(proofs, table, segs, c, rule);
+        if (check.least != INT32_MIN) {
+          ASSERT_TRUE(check.namesSegsOfTheList)
               << "round " << round << " generation " << generation << " seg " << c;
+          ASSERT_GE(check.margin, 0) << "round " << round << " generation " << generation << " seg " << c;
           checked++;
           handedOn += generation;
           if (random() % 2) {
-            scores[c] = StoppedScore(least, from, to);
+            scores[c] = StoppedScore(check.least, proofs.reachedFrom[c], proofs.reachedTo[c]);
             continue;
           }
         }
@@ -365,6 +388,131 @@ TEST_F(ChoiceTest, InheritedProofsHoldOnDerivedLists) {
   EXPECT_EQ(proofs.block, nullptr);
   ReleaseSegTable(&table);
   ReleaseSegList(&list);
+  DropChoiceLegacy();
+}
+
+// Derived lists where the least a candidate inherits is exactly its
+// highest running cost after the segs the proof names, each built for the
+// worst case of one term of the least: without the term the least would
+// exceed that cost, and it may not be less either. Segs taken away from
+// the candidate's larger side and put in on the smaller one, from an
+// earlier scan said to have stopped after one seg. The candidate stands on
+// the line x = 0; walls right of it count on its right.
+TEST_F(ChoiceTest, InheritedProofsAreReachedInTheWorstDerivedList) {
+  const BuildSeg c = Wall(0, 0, 0, 10);
+  auto right = [](int32_t k) { return Wall(20 + 10 * k, 0, 20 + 10 * k, 5); };
+  auto left = [](int32_t k) { return Wall(-20 - 10 * k, 0, -20 - 10 * k, 5); };
+  const BuildSeg cut = Wall(-20, 5, 20, 5), touching = Wall(0, 3, 20, 3);
+  struct Case {
+    const char* name;
+    std::vector<BuildSeg> earlier;
+    int32_t candidate, stop;  // the earlier scan stopped after seg `stop`
+    std::vector<BuildSeg> later;
+    int32_t inheritor;
+    CostRule rule;
+    bool worst;       // the least is the later list's cost
+    bool keptLowest;  // the earlier scan kept the lowest cost it can name
+  } cases[] = {
+      // The seg the cost was reached at is gone and the candidate's own
+      // place adds no cost: the cost is taken one seg on, which may add to
+      // the smaller side and to the penalty.
+      {"Turbo: the stop seg taken away after the candidate",
+       {c, right(0), left(0)},
+       0,
+       1,
+       {c, left(0)},
+       0,
+       {0, false},
+       true,
+       false},
+      {"Final: two taken away after the candidate, the penalty kept",
+       {right(0), right(1), c, right(2), right(3), left(0)},
+       2,
+       4,
+       {right(0), right(1), c, left(0)},
+       2,
+       {0, true},
+       true,
+       false},
+      {"Turbo: one put in before the candidate",
+       {right(0), right(1), c, right(2), left(0)},
+       2,
+       3,
+       {right(0), right(1), left(1), c, left(0)},
+       3,
+       {0, false},
+       true,
+       false},
+      {"Final: three taken away, one put in",
+       {right(0), c, right(1), right(2), right(3), left(0)},
+       1,
+       4,
+       {right(0), left(1), c, left(0)},
+       2,
+       {0, true},
+       true,
+       false},
+      // A wall ending on the line is no cut.
+      {"Turbo: a cut taken away, and a wall touching the line",
+       {c, cut, touching, left(0)},
+       0,
+       2,
+       {c, left(0)},
+       0,
+       {10, false},
+       true,
+       false},
+      // No seg of the later list comes at or before the stop seg.
+      {"every seg up to the stop seg taken away",
+       {right(0), c, right(1), left(0)},
+       1,
+       0,
+       {c, right(1), left(0)},
+       0,
+       {0, false},
+       false,
+       false},
+      {"the lowest cost kept",
+       {right(0), right(1), c, right(2), left(0)},
+       2,
+       3,
+       {right(0), right(1), left(1), c, left(0)},
+       3,
+       {0, false},
+       false,
+       true},
+  };
+  for (const Case& k : cases) {
+    SegList list = ListOf(k.earlier);
+    SegTable table;
+    FillSegTable(&table, list);
+    std::vector<CandidateScore> scores(k.earlier.size());
+    int32_t reached = k.keptLowest ? INT32_MIN + 1
+                                   : PlainCostAfter(k.earlier, static_cast<size_t>(k.candidate),
+                                                    static_cast<size_t>(k.stop), k.rule);
+    scores[k.candidate] = StoppedScore(reached, k.stop, k.stop);
+    KeepChoiceLegacy(table, scores.data(), list.count, k.rule);
+    ReleaseSegTable(&table);
+    ReleaseSegList(&list);
+    list = ListOf(k.later);
+    FillSegTable(&table, list);
+    InheritedProofs proofs;
+    InheritProofs(&proofs, table, k.rule);
+    ASSERT_NE(proofs.block, nullptr) << k.name;
+    InheritedCheck check = CheckInherited(proofs, table, k.later, k.inheritor, k.rule);
+    if (k.worst) ASSERT_NE(check.least, INT32_MIN) << k.name;
+    if (check.least != INT32_MIN) {
+      ASSERT_TRUE(check.namesSegsOfTheList) << k.name;
+      EXPECT_GE(check.margin, 0) << k.name << ": the least exceeds the cost";
+      if (k.worst) EXPECT_LE(check.margin, 0) << k.name << ": the least falls short of the worst case";
+      // Proven for a bound up to the least, and for none above it.
+      EXPECT_EQ(InheritedLeast(proofs, table, k.inheritor, check.least, k.rule), check.least) << k.name;
+      EXPECT_EQ(InheritedLeast(proofs, table, k.inheritor, check.least + 1, k.rule), INT32_MIN) << k.name;
+    }
+    ReleaseInheritedProofs(&proofs);
+    ReleaseSegTable(&table);
+    ReleaseSegList(&list);
+  }
   DropChoiceLegacy();
 }
 
