@@ -8,8 +8,9 @@
 // exactly its result, faster.
 //
 // The layers of speed-up, from the inside out. Each has a switch in
-// Tuning (nodes/tuning.h); the tests in tests/nodes/layers_test.cpp turn
-// each off in turn and compare with the plain scan.
+// Tuning (nodes/tuning.h); the differential tests turn each off in turn
+// (LayerSettings in tests/nodes/plain_choice.h) and compare with the plain
+// scan.
 //
 //   layer             files                  on when                         switch
 //   ----------------  ---------------------  ------------------------------  --------------------
@@ -34,10 +35,11 @@
 //
 // Where a layer is checked against the plain scan besides the switch test:
 // the block scan's scores in ChoiceTest.ScoresAgreeWithThePlainRun, the
-// line proofs in ChoiceTest.LineProofsHoldForEverySegOnTheLine, the
-// handed-on proofs in ChoiceTest.InheritedProofsHoldOnDerivedLists, the
-// threads and the join slots in ChoiceLevelsTest (every node of real
-// levels), the lookahead in
+// line proofs in ChoiceTest.LineProofsHoldForEverySegOnTheLine (and, each
+// term at its worst case, ...AreReachedByTheWorstSegOnTheLine), the
+// handed-on proofs in ChoiceTest.InheritedProofsHoldOnDerivedLists (and
+// ...AreReachedInTheWorstDerivedList), the threads and the join slots in
+// ChoiceLevelsTest (every node of real levels), the lookahead in
 // ChoiceLevelsTest.ForeseenChoicesBuildTheTreeTheRecursionBuilds.
 //
 // Words used across these files:
