@@ -108,13 +108,13 @@ static int32_t BoundForChunk(const Choice& choice, int32_t chunk) {
   return bound;
 }
 
-// Whether a scored candidate wins against the true best cost. Its peak is
-// at least its largest running cost: below the best cost, it wins; at or
+// Whether a scored candidate wins against the true best cost. Its ceiling
+// is at least its largest running cost: below the best cost, it wins; at or
 // above it (the bound it was scored against was higher), it is scored again
 // against the best cost itself.
 static bool WinsAgainst(const Choice& choice, int32_t p, const CandidateScore& score, int32_t bestCost) {
   if (score.stopped || score.left == 0 || score.right == 0) return false;
-  if (score.peak < bestCost) return true;
+  if (score.ceiling < bestCost) return true;
   CandidateScore again[2];
   ScoreCandidates(choice.table, p, false, bestCost, choice.rule, again);
   return !again[0].stopped;
@@ -146,7 +146,7 @@ static int32_t ScoreChunk(Choice* choice, int32_t chunk, int32_t bound, bool exa
     int32_t inherited = INT32_MIN;
     if (bound <= choice->lowestFirstCost ||
         (choice->proving && IsProvenStopped(choice->lines, p, twin, bound))) {
-      scores[0] = scores[1] = {true, bound, bound, 0, 0, 0, choice->table.count - 1};
+      scores[0] = scores[1] = StoppedScore(bound, 0, choice->table.count - 1);
     } else if (choice->inherited.block != nullptr &&
                (inherited = InheritedStop(*choice, p, twin, bound)) != INT32_MIN) {
       const InheritedProofs& proofs = choice->inherited;
@@ -155,7 +155,7 @@ static int32_t ScoreChunk(Choice* choice, int32_t chunk, int32_t bound, bool exa
         from = from < proofs.reachedFrom[p + 1] ? from : proofs.reachedFrom[p + 1];
         to = to > proofs.reachedTo[p + 1] ? to : proofs.reachedTo[p + 1];
       }
-      scores[0] = scores[1] = {true, inherited, inherited, 0, 0, from, to};
+      scores[0] = scores[1] = StoppedScore(inherited, from, to);
     } else {
       LineProof proof;
       ScoreCandidates(choice->table, p, twin, bound, choice->rule, scores, &proof);
@@ -165,12 +165,12 @@ static int32_t ScoreChunk(Choice* choice, int32_t chunk, int32_t bound, bool exa
       const CandidateScore& score = scores[j];
       choice->scores[p] = score;
       if (score.stopped || score.left == 0 || score.right == 0) continue;
-      if (score.peak < peak) peak = score.peak;
+      if (score.ceiling < peak) peak = score.ceiling;
       if (exact && WinsAgainst(*choice, p, score, bound)) {
         bound = score.cost;
         choice->settledBound.store(bound, std::memory_order_relaxed);
-      } else if (!exact && score.peak < bound) {
-        bound = score.peak;
+      } else if (!exact && score.ceiling < bound) {
+        bound = score.ceiling;
       }
     }
   }

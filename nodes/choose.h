@@ -8,8 +8,9 @@
 // exactly its result, faster.
 //
 // The layers of speed-up, from the inside out. Each has a switch in
-// Tuning (nodes/tuning.h); the tests in tests/nodes/layers_test.cpp turn
-// each off in turn and compare with the plain scan.
+// Tuning (nodes/tuning.h); the differential tests turn each off in turn
+// (LayerSettings in tests/nodes/plain_choice.h) and compare with the plain
+// scan.
 //
 //   layer             files                  on when                         switch
 //   ----------------  ---------------------  ------------------------------  --------------------
@@ -34,18 +35,22 @@
 //
 // Where a layer is checked against the plain scan besides the switch test:
 // the block scan's scores in ChoiceTest.ScoresAgreeWithThePlainRun, the
-// line proofs in ChoiceTest.LineProofsHoldForEverySegOnTheLine, the
-// handed-on proofs in ChoiceTest.InheritedProofsHoldOnDerivedLists, the
-// threads and the join slots in ChoiceLevelsTest (every node of real
-// levels), the lookahead in
+// line proofs in ChoiceTest.LineProofsHoldForEverySegOnTheLine (and, each
+// term at its worst case, ...AreReachedByTheWorstSegOnTheLine), the
+// handed-on proofs in ChoiceTest.InheritedProofsHoldOnDerivedLists (and
+// ...AreReachedInTheWorstDerivedList), the threads and the join slots in
+// ChoiceLevelsTest (every node of real levels), the lookahead in
 // ChoiceLevelsTest.ForeseenChoicesBuildTheTreeTheRecursionBuilds.
 //
 // Words used across these files:
 //   running cost   a candidate's cost after each tested seg.
 //   bound          the best complete cost so far: a candidate whose running
 //                  cost reaches it is stopped.
-//   peak           what a scan knows of a candidate's largest running cost
-//                  (CandidateScore in score.h).
+//   ceiling        what a whole scan keeps of a candidate: at least its
+//                  largest running cost, below the bound (CandidateScore in
+//                  score.h).
+//   reached        what a stopped scan keeps: a running cost the candidate
+//                  reaches is at least this, and this is at least the bound.
 //   chunk          a run of candidates scored together, by one thread, in
 //                  list order; chunks are settled in list order.
 //   settled        decided against the true best cost of its turn.

@@ -29,7 +29,12 @@ static int64_t FarLimitOf(const ScanLine& scan) {
 }
 
 struct RunningCost {
-  int32_t left, right, splitSum, tested, cost, peak;
+  int32_t left, right, splitSum, tested, cost;
+  // While below the bound, at least every running cost so far but the
+  // costs at a twin pair, kept apart (a block's ceiling may stand in for
+  // the costs inside it); once at or above it, a running cost reached, as
+  // ceilings are kept only while below the bound.
+  int32_t peak;
   // Tested segs whose count another candidate on the same line may see
   // otherwise: segs along the line, and crossing segs near it, whose cut
   // depends on the partition seg's own end points.
@@ -252,73 +257,138 @@ static void ScanLeaf(const SegTable& table, const ScanLine& scan, int32_t from, 
   ScanSegs(table, scan, q, to, rule, run);
 }
 
-void ScoreCandidates(const SegTable& table, int32_t first, bool twin, int32_t bound, CostRule rule,
-                     CandidateScore scores[2], LineProof* proof) {
+// What the descent through the blocks needs of the candidate's line. Twice
+// the side product at the centre of a block's box is doubleBase - box.x *
+// dy + box.y * dx (the box's centre is kept doubled), and it changes by at
+// most box.width * absDy + box.height * absDx over the box (the spread):
+// the box lies wholly on one side when the first exceeds the second in
+// size.
+struct Descent {
+  int64_t doubleBase, dx, dy, absDx, absDy;
+  int32_t top;  // the level of the largest blocks
+  bool blocks;  // Tuning.blockScan, read once
+};
+
+static inline ScanLine LineOfCandidate(const BuildSeg& seg, int32_t bound) {
   ScanLine scan;
-  const BuildSeg& seg = table.segs[first];
   scan.line.x1 = seg.x1;
   scan.line.y1 = seg.y1;
   scan.line.x2 = seg.x2;
   scan.line.y2 = seg.y2;
   scan.line.dx = scan.line.x1 - scan.line.x2;
   scan.line.dy = scan.line.y1 - scan.line.y2;
-  const int64_t dx = scan.line.dx, dy = scan.line.dy;
-  scan.base = scan.line.x1 * dy - scan.line.y1 * dx;
+  scan.base =
+      scan.line.x1 * static_cast<int64_t>(scan.line.dy) - scan.line.y1 * static_cast<int64_t>(scan.line.dx);
   scan.farLimit = -1;
   scan.direction = seg.direction;
   scan.bound = bound;
+  return scan;
+}
 
-  // Twice the side product at a box's centre, and how far it can change
-  // over the box (the spread): the box lies wholly on one side when the
-  // first exceeds the second in size.
-  const int64_t doubleBase = 2 * scan.base, absDx = dx < 0 ? -dx : dx, absDy = dy < 0 ? -dy : dy;
+// A candidate whose segs so far lie on one side gains about a third of a
+// point a seg (Final) and stops near three times the bound: blocks of
+// about that size are tried first. After that, a block one level above
+// the last one that lay on one side (ScanBlockAt), then smaller ones while
+// the line runs through the block's box.
+static inline int32_t FirstReach(const SegTable& table, const Descent& descent, int32_t bound) {
+  int32_t reach = 0;
+  while (descent.blocks && reach < descent.top && table.span[reach + 1] <= 3 * static_cast<int64_t>(bound)) {
+    reach++;
+  }
+  return reach;
+}
+
+// Tests the block of segs that starts at `from`: the largest one from the
+// level `*reach` down that lies on one side of the line, or along it, at
+// once; the leaf block otherwise, seg by seg. Returns the block's end, and
+// sets the level to try first for the next block.
+__attribute__((always_inline)) static inline int32_t ScanBlockAt(const SegTable& table, const ScanLine& scan,
+                                                                 const Descent& descent, int32_t from,
+                                                                 int32_t* reach, OwnPositions* own,
+                                                                 CostRule rule, RunningCost* run) {
+  // A block holding a candidate never lies on one side: the candidate's
+  // end points are on the line.
+  int32_t level = *reach < descent.top ? *reach : descent.top;
+  while ((from & (table.span[level] - 1)) != 0) level--;
+  for (;;) {
+    int32_t to = from + table.span[level] < table.count ? from + table.span[level] : table.count;
+    const SegBox& box = table.boxes[level][from >> table.shift[level]];
+    int64_t centre = descent.doubleBase - box.x * descent.dy + box.y * descent.dx;
+    int64_t spread = box.width * descent.absDy + box.height * descent.absDx;
+    if (descent.blocks && centre > spread) {
+      AddOneSided(run, to - from, true, rule);
+      *reach = level + 1;
+      return to;
+    }
+    if (descent.blocks && centre < -spread) {
+      AddOneSided(run, to - from, false, rule);
+      *reach = level + 1;
+      return to;
+    }
+    // Every end point on the line (a run of collinear walls), and none of
+    // the candidates' own segs in the block.
+    if (descent.blocks && (centre | spread) == 0 && (own->first + own->twin < from || own->first >= to) &&
+        AddOnLine(table, scan, level, from, to, rule, run)) {
+      *reach = level + 1;
+      return to;
+    }
+    if (level == 0) {
+      ScanLeaf(table, scan, from, to, own, rule, run);
+      *reach = 0;
+      return to;
+    }
+    level--;
+  }
+}
+
+// What a scan stopped after the block that ends at `to` proves of every
+// other seg r on the line. r sees every seg before `to` as these
+// candidates do, up to a swap of the sides, but the doubtful ones, each of
+// which may leave the larger side for r:
+// - a seg along the line counts by its direction flag, which r may not
+//   share (`along`, r itself among them when it stands here);
+// - a crossing seg near the line may snap onto it for one of them and not
+//   the other: the cut point is worked out from the partition seg's own
+//   ends, and may round to a neighbouring point (`near`);
+// - the candidate's own seg, on its right, counts by its flag for r (a
+//   twin here as well adds one to each side for both).
+// The near segs may also be no cut for r: their weight comes off. r has
+// tested `to` segs at most, and the penalty only grows.
+// ChoiceTest.LineProofsAreReachedByTheWorstSegOnTheLine holds a list where
+// each term is reached.
+static LineProof ProveLine(const RunningCost& run, int32_t first, int32_t to, CostRule rule) {
+  int32_t larger = run.left > run.right ? run.left : run.right;
+  int32_t doubtful = run.along + run.near + (first < to ? 1 : 0);
+  return {larger - doubtful + run.splitSum - run.near * rule.weight - Penalty(to, rule.final), to - 1};
+}
+
+// The scores of a whole scan, with the candidates' costs at a twin pair.
+static void ScoreWhole(const RunningCost& run, const OwnPositions& own, int32_t bound, int32_t count,
+                       CandidateScore scores[2]) {
+  bool pairLast = run.tested == own.testedAtPair;
+  int32_t firstPeak = run.peak > own.firstCost ? run.peak : own.firstCost;
+  // A first seg stopped here was stopped by its cost at the pair: where
+  // that stands is not kept.
+  const int32_t last = count - 1;
+  scores[0] = {firstPeak >= bound, firstPeak, firstPeak, pairLast ? own.firstCost : run.cost,
+               run.left,           run.right, 0,         last};
+  if (own.twin) {
+    int32_t twinPeak = run.peak > own.twinCost ? run.peak : own.twinCost;
+    scores[1] = {false, 0, twinPeak, pairLast ? own.twinCost : run.cost, run.right, run.left, 0, last};
+  }
+}
+
+void ScoreCandidates(const SegTable& table, int32_t first, bool twin, int32_t bound, CostRule rule,
+                     CandidateScore scores[2], LineProof* proof) {
+  const ScanLine scan = LineOfCandidate(table.segs[first], bound);
+  const int64_t dx = scan.line.dx, dy = scan.line.dy;
+  const Descent descent = {
+      2 * scan.base, dx, dy, dx < 0 ? -dx : dx, dy < 0 ? -dy : dy, table.levelCount - 1, Tuning.blockScan};
   OwnPositions own = {first, twin, INT32_MIN, INT32_MIN, -1};
   RunningCost run = {0, 0, 0, 0, 0, INT32_MIN, 0, 0};
-  const int32_t top = table.levelCount - 1;
-  int32_t from = 0;
-  // A candidate whose segs so far lie on one side gains about a third of a
-  // point a seg (Final) and stops near three times the bound: blocks of
-  // about that size are tried first. After that, a block one level above
-  // the last one that lay on one side, then smaller ones while the line
-  // runs through the block's box.
-  const bool blocks = Tuning.blockScan;
-  int32_t reach = 0;
-  while (blocks && reach < top && table.span[reach + 1] <= 3 * static_cast<int64_t>(bound)) reach++;
-  while (from < table.count) {
-    // A block holding a candidate never lies on one side: the candidate's
-    // end points are on the line.
-    int32_t level = reach < top ? reach : top;
-    while ((from & (table.span[level] - 1)) != 0) level--;
-    int32_t to;
-    for (;;) {
-      to = from + table.span[level] < table.count ? from + table.span[level] : table.count;
-      const SegBox& box = table.boxes[level][from >> table.shift[level]];
-      int64_t centre = doubleBase - box.x * dy + box.y * dx;
-      int64_t spread = box.width * absDy + box.height * absDx;
-      if (blocks && centre > spread) {
-        AddOneSided(&run, to - from, true, rule);
-        reach = level + 1;
-        break;
-      }
-      if (blocks && centre < -spread) {
-        AddOneSided(&run, to - from, false, rule);
-        reach = level + 1;
-        break;
-      }
-      // Every end point on the line (a run of collinear walls), and none of
-      // the candidates' own segs in the block.
-      if (blocks && (centre | spread) == 0 && (first + twin < from || first >= to) &&
-          AddOnLine(table, scan, level, from, to, rule, &run)) {
-        reach = level + 1;
-        break;
-      }
-      if (level == 0) {
-        ScanLeaf(table, scan, from, to, &own, rule, &run);
-        reach = 0;
-        break;
-      }
-      level--;
-    }
+  int32_t reach = FirstReach(table, descent, bound);
+  for (int32_t from = 0; from < table.count;) {
+    int32_t to = ScanBlockAt(table, scan, descent, from, &reach, &own, rule, &run);
     // The twin's costs never exceed the first's: once the twin stops, both
     // have.
     int32_t lower = run.peak > own.twinCost ? run.peak : own.twinCost;
@@ -326,30 +396,11 @@ void ScoreCandidates(const SegTable& table, int32_t first, bool twin, int32_t bo
       // The first of a pair has its cost at the pair after its twin, which
       // may stand in the next block.
       int32_t stopTo = twin && first + 1 >= to ? first + 1 : to - 1;
-      scores[0] = scores[1] = {true, lower, run.cost, run.left, run.right, from, stopTo};
-      if (proof != nullptr) {
-        // Another seg on the line sees every other seg as these candidates
-        // do, up to a swap of the sides, but for the segs counted in
-        // `along` and `near` and the candidates' own one or two: each adds
-        // at most one to a side, and a near one may not be a cut.
-        int32_t larger = run.left > run.right ? run.left : run.right;
-        int32_t doubtful = run.along + run.near + (first < to ? 1 : 0);
-        proof->least = larger - doubtful + run.splitSum - run.near * rule.weight - Penalty(to, rule.final);
-        proof->position = to - 1;
-      }
+      scores[0] = scores[1] = StoppedScore(lower, from, stopTo);
+      if (proof != nullptr) *proof = ProveLine(run, first, to, rule);
       return;
     }
     from = to;
   }
-  bool pairLast = run.tested == own.testedAtPair;
-  int32_t firstPeak = run.peak > own.firstCost ? run.peak : own.firstCost;
-  // A first seg stopped here was stopped by its cost at the pair: where
-  // that stands is not kept.
-  const int32_t last = table.count - 1;
-  scores[0] = {
-      firstPeak >= bound, firstPeak, pairLast ? own.firstCost : run.cost, run.left, run.right, 0, last};
-  if (twin) {
-    int32_t twinPeak = run.peak > own.twinCost ? run.peak : own.twinCost;
-    scores[1] = {false, twinPeak, pairLast ? own.twinCost : run.cost, run.right, run.left, 0, last};
-  }
+  ScoreWhole(run, own, bound, table.count, scores);
 }

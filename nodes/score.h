@@ -17,17 +17,27 @@ struct CostRule {
 // max(left, right) + cuts * weight - penalty. The choice drops a candidate
 // as soon as that reaches the best complete cost so far, and takes one that
 // never does and leaves both sides non-empty. Which seg stopped it is of no
-// consequence, so a candidate is summed up by its largest running cost, or
-// by a value at least as large.
+// consequence, so a scan keeps two numbers at most: of a whole scan, a
+// ceiling on its running costs, which the choice compares with a best cost
+// that may have fallen since; of a stopped one, a running cost it reached,
+// from which the next choice proves that the candidate stops there too.
 struct CandidateScore {
-  bool stopped;  // some running cost reached the bound; the rest is unset
-  int32_t peak;  // at least the largest running cost, and below the bound
+  bool stopped;  // some running cost reached the bound
+  // Stopped: some running cost after a seg from stopFrom to stopTo is at
+  // least `reached`, and `reached` is at least the bound. The other fields
+  // are unset.
+  int32_t reached;
+  // Not stopped: at least the largest running cost, and below the bound.
+  int32_t ceiling;
   int32_t cost;  // running cost after the last tested seg
   int32_t left, right;
-  // Stopped: the running cost that reached the bound (peak) was reached
-  // after a seg from stopFrom to stopTo.
   int32_t stopFrom, stopTo;
 };
+
+// A candidate shown to stop without a whole scan.
+inline CandidateScore StoppedScore(int32_t reached, int32_t stopFrom, int32_t stopTo) {
+  return {true, reached, 0, 0, 0, 0, stopFrom, stopTo};
+}
 
 // True when seg first + 1 of the table is the twin of seg first.
 inline bool IsTwinPair(const SegTable& table, int32_t first) { return table.twinNext[first] != 0; }

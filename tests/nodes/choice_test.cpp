@@ -21,8 +21,9 @@ class ChoiceTest : public NodesTest {
 
 // Every candidate of many lists, scored against bounds below, at and above
 // its plain peak and against none: stopped exactly when the plain peak
-// reaches the bound, and otherwise a peak from the plain one up to the
-// bound, and the plain final cost and counts.
+// reaches the bound, with a reached cost from the bound up to the plain
+// peak; otherwise a ceiling from the plain peak up to the bound, and the
+// plain final cost and counts.
 // List lengths cross every block size, and twin pairs are scored together.
 TEST_F(ChoiceTest, ScoresAgreeWithThePlainRun) {
   std::mt19937 random(1208);
@@ -47,12 +48,14 @@ TEST_F(ChoiceTest, ScoresAgreeWithThePlainRun) {
           const CandidateScore& got = scores[j];
           ASSERT_EQ(got.stopped, expected.peak >= bound) << "round " << round << " seg " << p + j;
           if (got.stopped) {
+            ASSERT_GE(got.reached, bound) << "round " << round << " seg " << p + j;
+            ASSERT_LE(got.reached, expected.peak) << "round " << round << " seg " << p + j;
             stopped++;
             continue;
           }
           whole++;
-          ASSERT_GE(got.peak, expected.peak) << "round " << round << " seg " << p + j;
-          ASSERT_LT(got.peak, bound) << "round " << round << " seg " << p + j;
+          ASSERT_GE(got.ceiling, expected.peak) << "round " << round << " seg " << p + j;
+          ASSERT_LT(got.ceiling, bound) << "round " << round << " seg " << p + j;
           ASSERT_EQ(got.cost, expected.cost) << "round " << round << " seg " << p + j;
           ASSERT_EQ(got.left, expected.left) << "round " << round << " seg " << p + j;
           ASSERT_EQ(got.right, expected.right) << "round " << round << " seg " << p + j;
@@ -69,6 +72,32 @@ TEST_F(ChoiceTest, ScoresAgreeWithThePlainRun) {
   EXPECT_GT(twins, 500);
   EXPECT_GT(stopped, 10000);
   EXPECT_GT(whole, 10000);
+}
+
+// How far the running costs of the segs on the line of a stopped scan's
+// proof lie above its least, plainly: each seg's cost after the proof's
+// seg, that seg itself left out. The smallest margin, and how many segs.
+struct ProofMargin {
+  int64_t smallest = INT64_MAX;
+  int32_t segs = 0;
+};
+
+ProofMargin LineProofMargin(const std::vector<BuildSeg>& segs, size_t candidate, const LineProof& proof,
+                            CostRule rule) {
+  ProofMargin margin;
+  const BuildSeg& p = segs[candidate];
+  PartitionLine line = LineBetween(p.x1, p.y1, p.x2, p.y2);
+  auto side = [&](int64_t x, int64_t y) { return (line.x1 - x) * line.dy - (line.y1 - y) * line.dx; };
+  for (size_t r = 0; r < segs.size(); r++) {
+    const BuildSeg& seg = segs[r];
+    bool onLine =
+        (seg.x1 != seg.x2 || seg.y1 != seg.y2) && side(seg.x1, seg.y1) == 0 && side(seg.x2, seg.y2) == 0;
+    if (!onLine || static_cast<int32_t>(r) == proof.position) continue;
+    int64_t cost = PlainCostAfter(segs, r, static_cast<size_t>(proof.position), rule);
+    margin.smallest = std::min(margin.smallest, cost - proof.least);
+    margin.segs++;
+  }
+  return margin;
 }
 
 // What a stopped scan proves of the other segs on its line holds for each
@@ -93,17 +122,9 @@ TEST_F(ChoiceTest, LineProofsHoldForEverySegOnTheLine) {
         ScoreCandidates(table, p, twin, bound, rule, scores, &proof);
         // A seg of no length lies on no line.
         if (!scores[0].stopped || (segs[p].x1 == segs[p].x2 && segs[p].y1 == segs[p].y2)) continue;
-        PartitionLine line = LineBetween(segs[p].x1, segs[p].y1, segs[p].x2, segs[p].y2);
-        for (size_t r = 0; r < segs.size(); r++) {
-          const BuildSeg& seg = segs[r];
-          auto side = [&](int64_t x, int64_t y) { return (line.x1 - x) * line.dy - (line.y1 - y) * line.dx; };
-          bool onLine = (seg.x1 != seg.x2 || seg.y1 != seg.y2) && side(seg.x1, seg.y1) == 0 &&
-                        side(seg.x2, seg.y2) == 0;
-          if (!onLine || static_cast<int32_t>(r) == proof.position) continue;
-          ASSERT_GE(PlainCostAfter(segs, r, static_cast<size_t>(proof.position), rule), proof.least)
-              << "round " << round << ", candidate " << p << ", seg " << r;
-          checked++;
-        }
+        ProofMargin margin = LineProofMargin(segs, static_cast<size_t>(p), proof, rule);
+        if (margin.segs > 0) ASSERT_GE(margin.smallest, 0) << "round " << round << ", candidate " << p;
+        checked += margin.segs;
       }
       p += twin;
     }
@@ -111,6 +132,73 @@ TEST_F(ChoiceTest, LineProofsHoldForEverySegOnTheLine) {
     ReleaseSegList(&list);
   }
   EXPECT_GT(checked, 5000);
+}
+
+// Walls below the line y = 0, away from it: on the right of a seg along
+// that line from left to right.
+std::vector<BuildSeg> WallsBelow(int32_t count) {
+  std::vector<BuildSeg> walls;
+  for (int32_t k = 0; k < count; k++) walls.push_back(Wall(10 * k, -20, 10 * k + 5, -20));
+  return walls;
+}
+
+std::vector<BuildSeg> Joined(std::vector<std::vector<BuildSeg>> parts) {
+  std::vector<BuildSeg> segs;
+  for (const std::vector<BuildSeg>& part : parts) segs.insert(segs.end(), part.begin(), part.end());
+  return segs;
+}
+
+// Lists where the proof of a stopped scan is exactly the running cost of
+// another seg on the candidate's line: each holds a seg that this other
+// seg sees otherwise than the candidate (or none), on the candidate's
+// larger side, so that every term of the proof is needed, and none may be
+// less either. The scans stop after the first leaf block of eight segs.
+TEST_F(ChoiceTest, LineProofsAreReachedByTheWorstSegOnTheLine) {
+  struct Case {
+    const char* name;
+    std::vector<BuildSeg> segs;
+    int32_t candidate, bound;
+    CostRule rule;
+  } cases[] = {
+      // The cut point of the first wall rounds to (1, 0) against a line
+      // five long, and to (2, 0), a step from the wall's end, against a
+      // line one long: a cut for the candidate, not for the other seg.
+      {"a wall crossing near the line",
+       Joined({{Wall(0, 3, 2, -1)}, WallsBelow(7), {Wall(100, 0, 105, 0), Wall(200, 0, 201, 0)}}),
+       8,
+       10,
+       {10, false}},
+      {"a wall along the line, of the other seg's other direction",
+       Joined({{Wall(-50, 0, -40, 0, 0)}, WallsBelow(7), {Wall(100, 0, 105, 0, 0), Wall(200, 0, 210, 0, 1)}}),
+       8,
+       3,
+       {0, true}},
+      {"the candidate itself, of the other seg's other direction",
+       Joined({{Wall(100, 0, 105, 0, 0)}, WallsBelow(7), {Wall(200, 0, 210, 0, 1)}}),
+       0,
+       1,
+       {0, false}},
+      {"nothing seen otherwise: a cut far from the line, a reversed seg beyond",
+       Joined({{Wall(50, 20, 50, -20)}, WallsBelow(7), {Wall(100, 0, 105, 0), Wall(203, 0, 200, 0)}}),
+       8,
+       10,
+       {10, false}},
+  };
+  for (const Case& c : cases) {
+    SegList list = ListOf(c.segs);
+    SegTable table;
+    FillSegTable(&table, list);
+    CandidateScore scores[2];
+    LineProof proof = {INT32_MIN, -1};
+    ScoreCandidates(table, c.candidate, false, c.bound, c.rule, scores, &proof);
+    ASSERT_TRUE(scores[0].stopped) << c.name;
+    ProofMargin margin = LineProofMargin(c.segs, static_cast<size_t>(c.candidate), proof, c.rule);
+    ASSERT_GT(margin.segs, 0) << c.name;
+    EXPECT_GE(margin.smallest, 0) << c.name << ": the proof claims more than a seg's cost";
+    EXPECT_LE(margin.smallest, 0) << c.name << ": the proof falls short of the worst seg";
+    ReleaseSegTable(&table);
+    ReleaseSegList(&list);
+  }
 }
 
 // Whole choices on level-like lists of up to two thousand segs, in both
@@ -182,6 +270,31 @@ std::vector<int32_t> PlainCosts(const std::vector<BuildSeg>& segs, size_t p, Cos
   return costs;
 }
 
+// What the earlier list proves for candidate c of the later one, against
+// its plain running costs: the least (INT32_MIN for nothing), whether the
+// segs the proof names lie in the list, and how far the highest running
+// cost after one of them lies above the least.
+struct InheritedCheck {
+  int32_t least = INT32_MIN;
+  bool namesSegsOfTheList = false;
+  int64_t margin = 0;
+};
+
+InheritedCheck CheckInherited(const InheritedProofs& proofs, const SegTable& table,
+                              const std::vector<BuildSeg>& segs, int32_t c, CostRule rule) {
+  InheritedCheck check;
+  if (proofs.block == nullptr) return check;
+  check.least = InheritedLeast(proofs, table, c, INT32_MIN + 1, rule);
+  if (check.least == INT32_MIN) return check;
+  int32_t from = proofs.reachedFrom[c], to = proofs.reachedTo[c];
+  check.namesSegsOfTheList = 0 <= from && from <= to && to < table.count;
+  if (!check.namesSegsOfTheList) return check;
+  std::vector<int32_t> costs = PlainCosts(segs, static_cast<size_t>(c), rule);
+  check.margin =
+      static_cast<int64_t>(*std::max_element(costs.begin() + from, costs.begin() + to + 1)) - check.least;
+  return check;
+}
+
 // What stopped scans of one list prove for a list derived from it holds
 // for every candidate, plainly: its running cost after one of the segs the
 // proof names is at least the inherited least. Scans stopped against bounds
@@ -218,17 +331,15 @@ TEST_F(ChoiceTest, InheritedProofsHoldOnDerivedLists) {
       InheritedProofs proofs;
       InheritProofs(&proofs, table, rule);
       for (int32_t c = 0; c < list.count; c++) {
-        int32_t least =
-            proofs.block != nullptr ? InheritedLeast(proofs, table, c, INT32_MIN + 1, rule) : INT32_MIN;
-        if (least != INT32_MIN) {
-          std::vector<int32_t> costs = PlainCosts(segs, static_cast<size_t>(c), rule);
-          int32_t from = proofs.reachedFrom[c], to = proofs.reachedTo[c];
-          ASSERT_GE(*std::max_element(costs.begin() + from, costs.begin() + to + 1), least)
+        InheritedCheck check = CheckInherited(proofs, table, segs, c, rule);
+        if (check.least != INT32_MIN) {
+          ASSERT_TRUE(check.namesSegsOfTheList)
               << "round " << round << " generation " << generation << " seg " << c;
+          ASSERT_GE(check.margin, 0) << "round " << round << " generation " << generation << " seg " << c;
           checked++;
           handedOn += generation;
           if (random() % 2) {
-            scores[c] = {true, least, least, 0, 0, from, to};
+            scores[c] = StoppedScore(check.least, proofs.reachedFrom[c], proofs.reachedTo[c]);
             continue;
           }
         }
@@ -277,6 +388,131 @@ TEST_F(ChoiceTest, InheritedProofsHoldOnDerivedLists) {
   EXPECT_EQ(proofs.block, nullptr);
   ReleaseSegTable(&table);
   ReleaseSegList(&list);
+  DropChoiceLegacy();
+}
+
+// Derived lists where the least a candidate inherits is exactly its
+// highest running cost after the segs the proof names, each built for the
+// worst case of one term of the least: without the term the least would
+// exceed that cost, and it may not be less either. Segs taken away from
+// the candidate's larger side and put in on the smaller one, from an
+// earlier scan said to have stopped after one seg. The candidate stands on
+// the line x = 0; walls right of it count on its right.
+TEST_F(ChoiceTest, InheritedProofsAreReachedInTheWorstDerivedList) {
+  const BuildSeg c = Wall(0, 0, 0, 10);
+  auto right = [](int32_t k) { return Wall(20 + 10 * k, 0, 20 + 10 * k, 5); };
+  auto left = [](int32_t k) { return Wall(-20 - 10 * k, 0, -20 - 10 * k, 5); };
+  const BuildSeg cut = Wall(-20, 5, 20, 5), touching = Wall(0, 3, 20, 3);
+  struct Case {
+    const char* name;
+    std::vector<BuildSeg> earlier;
+    int32_t candidate, stop;  // the earlier scan stopped after seg `stop`
+    std::vector<BuildSeg> later;
+    int32_t inheritor;
+    CostRule rule;
+    bool worst;       // the least is the later list's cost
+    bool keptLowest;  // the earlier scan kept the lowest cost it can name
+  } cases[] = {
+      // The seg the cost was reached at is gone and the candidate's own
+      // place adds no cost: the cost is taken one seg on, which may add to
+      // the smaller side and to the penalty.
+      {"Turbo: the stop seg taken away after the candidate",
+       {c, right(0), left(0)},
+       0,
+       1,
+       {c, left(0)},
+       0,
+       {0, false},
+       true,
+       false},
+      {"Final: two taken away after the candidate, the penalty kept",
+       {right(0), right(1), c, right(2), right(3), left(0)},
+       2,
+       4,
+       {right(0), right(1), c, left(0)},
+       2,
+       {0, true},
+       true,
+       false},
+      {"Turbo: one put in before the candidate",
+       {right(0), right(1), c, right(2), left(0)},
+       2,
+       3,
+       {right(0), right(1), left(1), c, left(0)},
+       3,
+       {0, false},
+       true,
+       false},
+      {"Final: three taken away, one put in",
+       {right(0), c, right(1), right(2), right(3), left(0)},
+       1,
+       4,
+       {right(0), left(1), c, left(0)},
+       2,
+       {0, true},
+       true,
+       false},
+      // A wall ending on the line is no cut.
+      {"Turbo: a cut taken away, and a wall touching the line",
+       {c, cut, touching, left(0)},
+       0,
+       2,
+       {c, left(0)},
+       0,
+       {10, false},
+       true,
+       false},
+      // No seg of the later list comes at or before the stop seg.
+      {"every seg up to the stop seg taken away",
+       {right(0), c, right(1), left(0)},
+       1,
+       0,
+       {c, right(1), left(0)},
+       0,
+       {0, false},
+       false,
+       false},
+      {"the lowest cost kept",
+       {right(0), right(1), c, right(2), left(0)},
+       2,
+       3,
+       {right(0), right(1), left(1), c, left(0)},
+       3,
+       {0, false},
+       false,
+       true},
+  };
+  for (const Case& k : cases) {
+    SegList list = ListOf(k.earlier);
+    SegTable table;
+    FillSegTable(&table, list);
+    std::vector<CandidateScore> scores(k.earlier.size());
+    int32_t reached = k.keptLowest ? INT32_MIN + 1
+                                   : PlainCostAfter(k.earlier, static_cast<size_t>(k.candidate),
+                                                    static_cast<size_t>(k.stop), k.rule);
+    scores[k.candidate] = StoppedScore(reached, k.stop, k.stop);
+    KeepChoiceLegacy(table, scores.data(), list.count, k.rule);
+    ReleaseSegTable(&table);
+    ReleaseSegList(&list);
+    list = ListOf(k.later);
+    FillSegTable(&table, list);
+    InheritedProofs proofs;
+    InheritProofs(&proofs, table, k.rule);
+    ASSERT_NE(proofs.block, nullptr) << k.name;
+    InheritedCheck check = CheckInherited(proofs, table, k.later, k.inheritor, k.rule);
+    if (k.worst) ASSERT_NE(check.least, INT32_MIN) << k.name;
+    if (check.least != INT32_MIN) {
+      ASSERT_TRUE(check.namesSegsOfTheList) << k.name;
+      EXPECT_GE(check.margin, 0) << k.name << ": the least exceeds the cost";
+      if (k.worst) EXPECT_LE(check.margin, 0) << k.name << ": the least falls short of the worst case";
+      // Proven for a bound up to the least, and for none above it.
+      EXPECT_EQ(InheritedLeast(proofs, table, k.inheritor, check.least, k.rule), check.least) << k.name;
+      EXPECT_EQ(InheritedLeast(proofs, table, k.inheritor, check.least + 1, k.rule), INT32_MIN) << k.name;
+    }
+    ReleaseInheritedProofs(&proofs);
+    ReleaseSegTable(&table);
+    ReleaseSegList(&list);
+  }
   DropChoiceLegacy();
 }
 
