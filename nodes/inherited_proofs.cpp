@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "nodes/partition.h"
 #include "nodes/scratch.h"
 
 namespace {
@@ -268,13 +269,13 @@ int32_t InheritedLeast(const InheritedProofs& proofs, const SegTable& table, int
   int32_t least = proofs.least[p];
   if (least < bound) return INT32_MIN;
   const BuildSeg& seg = table.segs[p];
-  const int64_t dx = seg.x1 - seg.x2, dy = seg.y1 - seg.y2;
-  const int64_t base = seg.x1 * dy - seg.y1 * dx;
+  const PartitionLine line = {seg.x1, seg.y1, seg.x2, seg.y2, seg.x1 - seg.x2, seg.y1 - seg.y2};
+  const int64_t base = SideBase(line);
   int64_t value = least;
   for (int32_t r = 0, end = proofs.removedTo[p]; r < end; r++) {
     const InheritedProofs::Ends& gone = proofs.removedEnds[r];
-    int64_t l = base - gone.x1 * dy + gone.y1 * dx;
-    int64_t m = base - gone.x2 * dy + gone.y2 * dx;
+    int64_t l = SideProductFrom(base, line, gone.x1, gone.y1);
+    int64_t m = SideProductFrom(base, line, gone.x2, gone.y2);
     if ((l < 0 && m > 0) || (l > 0 && m < 0)) {
       value -= rule.weight;
       if (value < bound) return INT32_MIN;

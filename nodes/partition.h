@@ -34,10 +34,18 @@ inline int64_t GreatestCommonDivisor(int64_t a, int64_t b) {
 
 // The side product of a point against the line: negative on its left,
 // positive on its right, zero on it. Exact: 32-bit coordinates in 64 bits.
-// The block scan (score.cpp) and the proofs handed on (inherited_proofs.cpp)
-// split the same product into a part of the line and a part of the point.
 inline int64_t SideProduct(const PartitionLine& line, int32_t x, int32_t y) {
   return (static_cast<int64_t>(line.x1) - x) * line.dy - (static_cast<int64_t>(line.y1) - y) * line.dx;
+}
+
+// The same product split into a part of the line alone, worked out once,
+// and a part of the point, for scans that test many points against one
+// line: SideProduct(line, x, y) == SideProductFrom(SideBase(line), line, x, y).
+inline int64_t SideBase(const PartitionLine& line) {
+  return static_cast<int64_t>(line.x1) * line.dy - static_cast<int64_t>(line.y1) * line.dx;
+}
+inline int64_t SideProductFrom(int64_t base, const PartitionLine& line, int32_t x, int32_t y) {
+  return base - static_cast<int64_t>(x) * line.dy + static_cast<int64_t>(y) * line.dx;
 }
 
 // What a division leaves for the new node: end minus start.

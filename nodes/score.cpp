@@ -108,10 +108,8 @@ __attribute__((always_inline)) static inline void ScanSegs(const SegTable& table
     int32_t i = CountBits((cuts & (0u - cuts)) - 1);
     int32_t q = from + i;
     const BuildSeg& seg = table.segs[q];
-    int64_t l =
-        scan.base - seg.x1 * static_cast<int64_t>(scan.line.dy) + seg.y1 * static_cast<int64_t>(scan.line.dx);
-    int64_t m =
-        scan.base - seg.x2 * static_cast<int64_t>(scan.line.dy) + seg.y2 * static_cast<int64_t>(scan.line.dx);
+    int64_t l = SideProductFrom(scan.base, scan.line, seg.x1, seg.y1);
+    int64_t m = SideProductFrom(scan.base, scan.line, seg.x2, seg.y2);
     if (IsFarFromLine(l, m, FarLimitOf(scan))) continue;
     run->near++;
     // The cut-point tolerance may move an end point onto the line.
@@ -277,8 +275,7 @@ static inline ScanLine LineOfCandidate(const BuildSeg& seg, int32_t bound) {
   scan.line.y2 = seg.y2;
   scan.line.dx = scan.line.x1 - scan.line.x2;
   scan.line.dy = scan.line.y1 - scan.line.y2;
-  scan.base =
-      scan.line.x1 * static_cast<int64_t>(scan.line.dy) - scan.line.y1 * static_cast<int64_t>(scan.line.dx);
+  scan.base = SideBase(scan.line);
   scan.farLimit = -1;
   scan.direction = seg.direction;
   scan.bound = bound;
