@@ -6,6 +6,7 @@
 #include <immintrin.h>
 
 #include <atomic>
+#include <cassert>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -28,14 +29,45 @@
 // virtual machine), and the recursion often reaches the list before the
 // helper is up. The helper takes it if it wakes for a longer one first.
 
+// An offered list stays the recursion's: the helper reads it to make its
+// choice and its division copy, and a verdict lets the recursion divide it
+// in place at once. So the helper lets go of the list before it publishes
+// the verdict, and the two are states apart: Reading, then Foreseeing.
 enum OutlookState : uint8_t {
   Open,        // nobody has taken the list on
   Claimed,     // the recursion makes the verdict itself
-  Foreseeing,  // the helper is at work on it
+  Reading,     // the helper is at work on a list the recursion offered, and reads it
+  Foreseeing,  // the helper is at work on a list it holds or no longer reads
   Known,       // the helper's verdict is there
+  OutlookStates
 };
 
 namespace {
+
+// Who may move an outlook from one state to another. The helper's side is
+// whichever thread serves the tasks: the helper thread, or the recursion
+// itself while it serves them inline.
+enum Mover : uint8_t { Nobody, Recursion, Helper };
+
+// Every move of the hand-over, each made under the lock: Moves[from][to].
+// The recursion waits while the helper is at work (Reading, Foreseeing),
+// and takes the list on again from Open or Known, so a list it offered
+// must pass from Reading to Foreseeing before either. Claimed and Known
+// are final. Move() asserts each move against the table.
+// clang-format off
+const Mover Moves[OutlookStates][OutlookStates] = {
+    // to:           Open    Claimed    Reading Foreseeing Known
+    /* Open       */ {Nobody, Recursion, Helper, Helper,    Nobody},  // taken on
+    /* Claimed    */ {Nobody, Nobody,    Nobody, Nobody,    Nobody},
+    /* Reading    */ {Nobody, Nobody,    Nobody, Helper,    Nobody},  // let go
+    /* Foreseeing */ {Helper, Nobody,    Nobody, Nobody,    Helper},  // given up, or known
+    /* Known      */ {Nobody, Nobody,    Nobody, Nobody,    Nobody},
+};
+// clang-format on
+
+// Set while the calling thread serves tasks, which makes it the helper's
+// side for Move().
+thread_local bool servingTasks = false;
 
 const int32_t BlockOutlooks = 1000;
 // How long the waiting recursion sleeps before it looks again for a choice
@@ -109,6 +141,15 @@ struct OutlookBlock {
   int32_t used;
   Outlook outlooks[BlockOutlooks];
 };
+
+void Move(Outlook* outlook, OutlookState to) REQUIRES(lookahead->lock) {
+  assert(Moves[outlook->state][to] == (servingTasks ? Helper : Recursion) && "a move the hand-over forbids");
+  outlook->state = to;
+}
+
+bool HelperAtWork(const Outlook* outlook) REQUIRES(lookahead->lock) {
+  return outlook->state == Reading || outlook->state == Foreseeing;
+}
 
 // Null when memory runs out, and that list is then not foreseen.
 Outlook* NewOutlook() REQUIRES(lookahead->lock) {
@@ -204,7 +245,7 @@ void PublishVerdict(Outlook* outlook, const Foresight& sight) REQUIRES(lookahead
     outlook->back = NewOutlook();
     outlook->front = NewOutlook();
   }
-  outlook->state = Known;
+  Move(outlook, Known);
   lookahead->verdicts.fetch_add(1, std::memory_order_release);
   if (lookahead->recursionWaits) lookahead->verdict.notify_all();
 }
@@ -214,7 +255,7 @@ void PublishVerdict(Outlook* outlook, const Foresight& sight) REQUIRES(lookahead
 void SettleTask(Task* task, Foresight* sight) REQUIRES(lookahead->lock) {
   Outlook* outlook = task->outlook;
   if (!sight->made) {
-    outlook->state = Open;
+    Move(outlook, Open);
     lookahead->verdicts.fetch_add(1, std::memory_order_release);
     if (lookahead->recursionWaits) lookahead->verdict.notify_all();
   } else if (outlook->state == Foreseeing) {
@@ -237,9 +278,11 @@ void SettleTask(Task* task, Foresight* sight) REQUIRES(lookahead->lock) {
 // offered is read until it is divided, and the verdict waits for that.
 // Called with the lock held; it is released while a list is foreseen.
 void ServeTasks() REQUIRES(lookahead->lock) {
+  bool served = servingTasks;
+  servingTasks = true;
   Task task;
   while (TakeTask(&task)) {
-    task.outlook->state = Foreseeing;
+    Move(task.outlook, task.foreseenCopy ? Foreseeing : Reading);
     lookahead->lock.Unlock();
     Foresight sight = DecideList(task.list);
     if (sight.made && task.foreseenCopy) {
@@ -250,8 +293,11 @@ void ServeTasks() REQUIRES(lookahead->lock) {
       sight.divided = ForeseeDivision(task.list, sight.partition, &sight.front, &sight.back);
     }
     lookahead->lock.LockBriefly();
+    // Done with the recursion's list: it may be divided from here on.
+    if (!task.foreseenCopy) Move(task.outlook, Foreseeing);
     SettleTask(&task, &sight);
   }
+  servingTasks = served;
 }
 
 // How long the helper waits awake after its last list before it sleeps.
@@ -328,7 +374,7 @@ Outlook* BeginLookahead(SegList root) {
   lookahead->open = true;
   lookahead->threaded = threaded;
   Outlook* outlook = NewOutlook();
-  if (outlook != nullptr) outlook->state = Claimed;
+  if (outlook != nullptr) Move(outlook, Claimed);
   return outlook;
 }
 
@@ -356,7 +402,7 @@ bool TakeVerdict(Outlook* outlook, bool* needsPartition, int32_t* partition, Chi
   Hold hold(lookahead->lock);
   // Waiting, the recursion scores chunks of the choice the helper is
   // making, which is this list's.
-  while (outlook->state == Foreseeing) {
+  while (HelperAtWork(outlook)) {
     int64_t verdicts = lookahead->verdicts.load(std::memory_order_acquire);
     int64_t choices = ChoicesAheadOpened.load(std::memory_order_acquire);
     hold.Unlock();
@@ -371,7 +417,7 @@ bool TakeVerdict(Outlook* outlook, bool* needsPartition, int32_t* partition, Chi
       _mm_pause();
     }
     hold.Lock();
-    if (helped || outlook->state != Foreseeing) continue;
+    if (helped || !HelperAtWork(outlook)) continue;
     lookahead->recursionWaits = true;
     hold.WaitFor(lookahead->verdict, JoinRetry);
   }
@@ -382,13 +428,14 @@ bool TakeVerdict(Outlook* outlook, bool* needsPartition, int32_t* partition, Chi
     *children = ChildOutlooks{outlook->front, outlook->back};
     return true;
   }
-  outlook->state = Claimed;
+  Move(outlook, Claimed);
   return false;
 }
 
 ChildOutlooks RecordDivision(Outlook* outlook, int32_t partition) {
   if (outlook == nullptr) return ChildOutlooks{nullptr, nullptr};
   Hold hold(lookahead->lock);
+  assert(outlook->state == Claimed && "the recursion records only the divisions it chose");
   outlook->needsPartition = true;
   outlook->partition = partition;
   outlook->back = NewOutlook();
