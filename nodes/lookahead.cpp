@@ -99,7 +99,7 @@ struct TaskStack {
 struct Lookahead {
   Mutex lock;
   std::condition_variable work;     // a task for the helper
-  std::condition_variable verdict;  // a verdict the recursion waits for, or the helper idle
+  std::condition_variable verdict;  // a verdict the recursion waits for, or the helper idle or ended
   bool threaded GUARDED_BY(lock);   // the helper thread serves this tree
   bool open GUARDED_BY(lock);       // a tree is being built
   bool helperBusy GUARDED_BY(lock);
@@ -342,6 +342,7 @@ void ServeLookahead() {
   }
   lookahead->helperRetires = false;
   helperStarted = false;
+  lookahead->verdict.notify_all();
 }
 
 bool StartHelper() REQUIRES(lookahead->lock) {
@@ -395,6 +396,13 @@ void EndLookahead() {
     std::free(lookahead->blocks);
     lookahead->blocks = next;
   }
+}
+
+void AwaitHelperEnd() {
+  if (lookahead == nullptr) return;
+  EndLookahead();
+  Hold hold(lookahead->lock);
+  while (helperStarted) hold.Wait(lookahead->verdict);
 }
 
 bool TakeVerdict(Outlook* outlook, bool* needsPartition, int32_t* partition, ChildOutlooks* children) {

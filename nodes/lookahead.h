@@ -28,6 +28,10 @@ Outlook* BeginLookahead(SegList root);
 // Waits until the helper holds nothing of the tree and frees what was
 // foreseen. Ends a lookahead left open by a failed run as well.
 void EndLookahead();
+// Ends the lookahead and waits until its helper thread, which may outlive
+// the tree by a little, has ended. For a change of Tuning, which the helper
+// reads until then; a run never changes it.
+void AwaitHelperEnd();
 
 // The outlooks of a divided list's two children. They are handed out under
 // the lookahead's lock, with the verdict, rather than read from the parent

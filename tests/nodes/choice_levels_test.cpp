@@ -228,11 +228,11 @@ TEST_F(ChoiceLevelsTest, AChoiceJoinedByAThreadStandingByChoosesAsOnOneThread) {
 TEST_F(ChoiceLevelsTest, AFallibleBlockRefusedAnywhereLeavesTheTreeAlone) {
   WadImage wad;
   if (!LoadWad(FreedoomPath, &wad).empty()) GTEST_SKIP() << "no " << FreedoomPath;
+  Tuning.lookahead = LookaheadAuto;
   auto build = [&]() {
     PutWadLevel(wad, "MAP12");
     ModeNumber = 48;
     FinalMode = true;
-    Tuning.lookahead = LookaheadAuto;
     BuildNodes(CreateSegs());
     auto bytesOf = [](const void* data, int32_t count, size_t size) {
       const uint8_t* bytes = static_cast<const uint8_t*>(data);
