@@ -17,7 +17,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <mutex>
 #include <thread>
 
 #include "console/services.h"
@@ -48,16 +47,17 @@ struct Choice {
   // a winner is known: a bound for every candidate not yet settled.
   std::atomic<int32_t> settledBound;
 
-  // Under the lock.
-  std::mutex lock;
-  int32_t nextChunk;
-  int32_t settledChunks;  // chunks settled in order, into best and bestCost
-  int32_t best, bestCost;
-  bool* chunkDone;
+  // Shared by the threads scoring the chunks. The arrays are placed before
+  // any other thread sees the choice; what they hold is guarded.
+  Mutex lock;
+  int32_t nextChunk GUARDED_BY(lock);
+  int32_t settledChunks GUARDED_BY(lock);  // chunks settled in order, into best and bestCost
+  int32_t best GUARDED_BY(lock), bestCost GUARDED_BY(lock);
+  bool* chunkDone PT_GUARDED_BY(lock);
   // The lowest largest running cost of a chunk's candidates that were
   // scored whole with both sides non-empty: whichever of them wins or loses,
   // the best cost after it is at most that.
-  int32_t* chunkPeak;
+  int32_t* chunkPeak PT_GUARDED_BY(lock);
 };
 
 // The block holds the line table (while proving), the scores and the chunk
@@ -100,7 +100,7 @@ static int32_t ChunkStart(const Choice& choice, int32_t chunk) {
 static int32_t LowestFirstCost(CostRule rule) { return rule.final ? 1 : 0; }
 
 // A bound that is at least B for the first candidate of `chunk`.
-static int32_t BoundForChunk(const Choice& choice, int32_t chunk) {
+static int32_t BoundForChunk(const Choice& choice, int32_t chunk) REQUIRES(choice.lock) {
   int32_t bound = choice.bestCost;
   for (int32_t c = choice.settledChunks; c < chunk; c++) {
     if (choice.chunkDone[c] && choice.chunkPeak[c] < bound) bound = choice.chunkPeak[c];
@@ -178,7 +178,7 @@ static int32_t ScoreChunk(Choice* choice, int32_t chunk, int32_t bound, bool exa
 }
 
 // Settles a scored chunk in list order against the true best cost.
-static void SettleChunk(Choice* choice, int32_t chunk) {
+static void SettleChunk(Choice* choice, int32_t chunk) REQUIRES(choice->lock) {
   int32_t end = ChunkStart(*choice, chunk + 1);
   for (int32_t p = ChunkStart(*choice, chunk); p < end; p++) {
     if (WinsAgainst(*choice, p, choice->scores[p], choice->bestCost)) {
@@ -188,24 +188,23 @@ static void SettleChunk(Choice* choice, int32_t chunk) {
   }
 }
 
-// Under the lock.
-static bool IsChoiceOver(const Choice& choice) {
+static bool IsChoiceOver(const Choice& choice) REQUIRES(choice.lock) {
   return choice.nextChunk == choice.chunkCount || choice.bestCost <= choice.lowestFirstCost;
 }
 
-static bool IsChoiceOverNow(Choice* choice) {
-  std::unique_lock<std::mutex> hold = HoldBriefly(choice->lock);
+static bool IsChoiceOverNow(Choice* choice) EXCLUDES(choice->lock) {
+  Hold hold(choice->lock);
   return IsChoiceOver(*choice);
 }
 
 // Scores and settles chunks until none is left or the next is `stopBefore`.
 // Returns the number of chunks it scored.
-static int32_t ScoreChunks(Choice* choice, int32_t stopBefore) {
+static int32_t ScoreChunks(Choice* choice, int32_t stopBefore) EXCLUDES(choice->lock) {
   for (int32_t scored = 0;; scored++) {
     int32_t chunk, bound;
     bool exact;
     {
-      std::unique_lock<std::mutex> hold = HoldBriefly(choice->lock);
+      Hold hold(choice->lock);
       if (IsChoiceOver(*choice) || choice->nextChunk >= stopBefore) return scored;
       chunk = choice->nextChunk++;
       if (choice->proving) {
@@ -216,7 +215,7 @@ static int32_t ScoreChunks(Choice* choice, int32_t stopBefore) {
       exact = choice->settledChunks == chunk;
     }
     int32_t peak = ScoreChunk(choice, chunk, bound, exact);
-    std::unique_lock<std::mutex> hold = HoldBriefly(choice->lock);
+    Hold hold(choice->lock);
     choice->chunkDone[chunk] = true;
     choice->chunkPeak[chunk] = peak;
     while (choice->settledChunks < choice->chunkCount && choice->chunkDone[choice->settledChunks]) {
@@ -237,8 +236,8 @@ static void ScoreAllChunks(void* choice) {
 // before any thread starts and never destroyed, since the lookahead thread
 // may use them until the process ends.
 struct OpenChoice {
-  std::mutex lock;
-  Choice* choice = nullptr;  // under the lock
+  Mutex lock;
+  Choice* choice GUARDED_BY(lock) = nullptr;
   std::atomic<bool> open{false};
   std::atomic<int32_t> joiners{0};
 };
@@ -249,7 +248,7 @@ std::atomic<int64_t> ChoicesAheadOpened{0};
 std::atomic<bool> ChoiceJoinerStandsBy{false};
 
 static void OpenForJoining(OpenChoice* slot, Choice* choice) {
-  std::lock_guard<std::mutex> hold(slot->lock);
+  Hold hold(slot->lock, AtOnce);
   slot->choice = choice;
   slot->open.store(true, std::memory_order_release);
 }
@@ -258,7 +257,7 @@ static void OpenForJoining(OpenChoice* slot, Choice* choice) {
 // joiner is scoring a chunk at most, so it is waited for awake.
 static void CloseForJoining(OpenChoice* slot) {
   {
-    std::lock_guard<std::mutex> hold(slot->lock);
+    Hold hold(slot->lock, AtOnce);
     slot->choice = nullptr;
     slot->open.store(false, std::memory_order_relaxed);
   }
@@ -277,7 +276,7 @@ static bool JoinOpenChoice(OpenChoice* slot) {
   if (!slot->open.load(std::memory_order_acquire)) return false;
   Choice* choice;
   {
-    std::lock_guard<std::mutex> hold(slot->lock);
+    Hold hold(slot->lock, AtOnce);
     choice = slot->choice;
     if (choice == nullptr) return false;
     slot->joiners.fetch_add(1, std::memory_order_relaxed);
@@ -336,13 +335,15 @@ static ChoicePolicy DecidePolicy(int32_t count, CostRule rule, bool ahead) {
 }
 
 // The state of a choice before its first chunk. The memory (table and
-// block) is in place.
+// block) is in place. No other thread sees the choice yet, but the lock
+// costs little once a choice and lets the analysis check the rest.
 static void StartChoice(Choice* choice, CostRule rule, const ChoicePolicy& policy) {
   choice->rule = rule;
   choice->proving = policy.proving;
   choice->lowestFirstCost = LowestFirstCost(rule);
   choice->inherited = InheritedProofs();
   if (policy.inheriting) InheritProofs(&choice->inherited, choice->table, rule);
+  Hold hold(choice->lock, AtOnce);
   for (int32_t c = 0; c < choice->chunkCount; c++) choice->chunkDone[c] = false;
   choice->nextChunk = 0;
   choice->settledChunks = 0;
@@ -363,13 +364,17 @@ static void ScoreOpenToJoiner(Choice* choice, OpenChoice* slot) {
 // What the finished choice found is kept for the thread's next one, and
 // its memory goes.
 static int32_t FinishChoice(Choice* choice, const ChoicePolicy& policy, bool ahead) {
-  ReleaseInheritedProofs(&choice->inherited);
-  if (policy.inheriting) {
-    KeepChoiceLegacy(choice->table, choice->scores, ChunkStart(*choice, choice->nextChunk), choice->rule);
+  int32_t best, scoredEnd;
+  {
+    Hold hold(choice->lock, AtOnce);
+    best = choice->best;
+    scoredEnd = ChunkStart(*choice, choice->nextChunk);
   }
+  ReleaseInheritedProofs(&choice->inherited);
+  if (policy.inheriting) KeepChoiceLegacy(choice->table, choice->scores, scoredEnd, choice->rule);
   FreeScratch(choice->block, ahead);
   ReleaseSegTable(&choice->table);
-  return choice->best;
+  return best;
 }
 
 static bool IsShortList(int32_t count) { return Tuning.shortLists && count <= Tuning.shortListSegs; }

@@ -42,6 +42,15 @@
 // ChoiceLevelsTest (every node of real levels), the lookahead in
 // ChoiceLevelsTest.ForeseenChoicesBuildTheTreeTheRecursionBuilds.
 //
+// The rules between the threads are checked three ways. Every field they
+// share is GUARDED_BY its lock and every function that needs the lock
+// REQUIRES it (nodes/thread_annotations.h, the Mutex and Hold of
+// brief_lock.h), which clang's thread-safety analysis checks in
+// scripts/lint. The hand-over of a list between the recursion and the
+// lookahead thread follows the table of moves `Moves` in lookahead.cpp,
+// asserted at every move in the test builds. And the tests labelled tsan
+// (tests/tsan/) run the threads under ThreadSanitizer.
+//
 // Words used across these files:
 //   running cost   a candidate's cost after each tested seg.
 //   bound          the best complete cost so far: a candidate whose running

@@ -6,10 +6,10 @@
 #include <immintrin.h>
 
 #include <atomic>
+#include <cassert>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
-#include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -29,22 +29,45 @@
 // virtual machine), and the recursion often reaches the list before the
 // helper is up. The helper takes it if it wakes for a longer one first.
 
+// An offered list stays the recursion's: the helper reads it to make its
+// choice and its division copy, and a verdict lets the recursion divide it
+// in place at once. So the helper lets go of the list before it publishes
+// the verdict, and the two are states apart: Reading, then Foreseeing.
 enum OutlookState : uint8_t {
   Open,        // nobody has taken the list on
   Claimed,     // the recursion makes the verdict itself
-  Foreseeing,  // the helper is at work on it
+  Reading,     // the helper is at work on a list the recursion offered, and reads it
+  Foreseeing,  // the helper is at work on a list it holds or no longer reads
   Known,       // the helper's verdict is there
-};
-
-struct Outlook {
-  OutlookState state;
-  bool needsPartition;
-  int32_t partition;
-  Outlook* front;  // the children's outlooks, once the list is divided
-  Outlook* back;
+  OutlookStates
 };
 
 namespace {
+
+// Who may move an outlook from one state to another. The helper's side is
+// whichever thread serves the tasks: the helper thread, or the recursion
+// itself while it serves them inline.
+enum Mover : uint8_t { Nobody, Recursion, Helper };
+
+// Every move of the hand-over, each made under the lock: Moves[from][to].
+// The recursion waits while the helper is at work (Reading, Foreseeing),
+// and takes the list on again from Open or Known, so a list it offered
+// must pass from Reading to Foreseeing before either. Claimed and Known
+// are final. Move() asserts each move against the table.
+// clang-format off
+const Mover Moves[OutlookStates][OutlookStates] = {
+    // to:           Open    Claimed    Reading Foreseeing Known
+    /* Open       */ {Nobody, Recursion, Helper, Helper,    Nobody},  // taken on
+    /* Claimed    */ {Nobody, Nobody,    Nobody, Nobody,    Nobody},
+    /* Reading    */ {Nobody, Nobody,    Nobody, Helper,    Nobody},  // let go
+    /* Foreseeing */ {Helper, Nobody,    Nobody, Nobody,    Helper},  // given up, or known
+    /* Known      */ {Nobody, Nobody,    Nobody, Nobody,    Nobody},
+};
+// clang-format on
+
+// Set while the calling thread serves tasks, which makes it the helper's
+// side for Move().
+thread_local bool servingTasks = false;
 
 const int32_t BlockOutlooks = 1000;
 // How long the waiting recursion sleeps before it looks again for a choice
@@ -53,12 +76,7 @@ const std::chrono::microseconds JoinRetry(50);
 // How long it first waits awake, in pause instructions.
 const int32_t WaitSpins = 2000;
 
-// Outlooks live in blocks until the tree is finished.
-struct OutlookBlock {
-  OutlookBlock* next;
-  int32_t used;
-  Outlook outlooks[BlockOutlooks];
-};
+struct OutlookBlock;
 
 // A list to foresee: one the recursion offered, which stays the
 // recursion's, or a foreseen copy, which the helper frees.
@@ -79,41 +97,70 @@ struct TaskStack {
 };
 
 struct Lookahead {
-  std::mutex lock;
+  Mutex lock;
   std::condition_variable work;     // a task for the helper
-  std::condition_variable verdict;  // a verdict the recursion waits for, or the helper idle
-  bool threaded;                    // the helper thread serves this tree
-  bool open;                        // a tree is being built
-  bool helperBusy;
-  bool helperSleeps;  // waits on `work`: an offer of a long list wakes it
-  bool recursionWaits;
+  std::condition_variable verdict;  // a verdict the recursion waits for, or the helper idle or ended
+  bool threaded GUARDED_BY(lock);   // the helper thread serves this tree
+  bool open GUARDED_BY(lock);       // a tree is being built
+  bool helperBusy GUARDED_BY(lock);
+  bool helperSleeps GUARDED_BY(lock);  // waits on `work`: an offer of a long list wakes it
+  bool recursionWaits GUARDED_BY(lock);
   // The tree is done and no other has begun: the helper thread ends. A
   // thread asleep when the process exits delays the exit until its core
   // wakes, which cost up to a fifth of a millisecond a run here.
-  bool helperRetires;
-  std::atomic<int64_t> offers{0};    // lists offered so far
-  std::atomic<int64_t> verdicts{0};  // verdicts published or given up
-  TaskStack foreseen;                // the helper's own lists, a front child on top
-  TaskStack offered;                 // lists waiting on the recursion's stack
-  OutlookBlock* blocks;
+  bool helperRetires GUARDED_BY(lock);
+  std::atomic<int64_t> offers{0};       // lists offered so far
+  std::atomic<int64_t> verdicts{0};     // verdicts published or given up
+  TaskStack foreseen GUARDED_BY(lock);  // the helper's own lists, a front child on top
+  TaskStack offered GUARDED_BY(lock);   // lists waiting on the recursion's stack
+  OutlookBlock* blocks GUARDED_BY(lock);
 };
 
 // Made on first use and never destroyed: a helper may still wait on it
 // when the process ends.
-Lookahead* state = nullptr;
-bool helperStarted = false;  // under the lock: a helper thread runs
+Lookahead* lookahead = nullptr;
+bool helperStarted GUARDED_BY(lookahead->lock) = false;  // a helper thread runs
 
-// Under the lock; null when memory runs out, and that list is then not
-// foreseen.
-Outlook* NewOutlook() {
-  OutlookBlock* block = state->blocks;
+}  // namespace
+
+// Written and read under the lookahead's lock, by both threads.
+struct Outlook {
+  OutlookState state GUARDED_BY(lookahead->lock);
+  bool needsPartition GUARDED_BY(lookahead->lock);
+  int32_t partition GUARDED_BY(lookahead->lock);
+  // The children's outlooks, once the list is divided.
+  Outlook* front GUARDED_BY(lookahead->lock);
+  Outlook* back GUARDED_BY(lookahead->lock);
+};
+
+namespace {
+
+// Outlooks live in blocks until the tree is finished.
+struct OutlookBlock {
+  OutlookBlock* next;
+  int32_t used;
+  Outlook outlooks[BlockOutlooks];
+};
+
+void Move(Outlook* outlook, OutlookState to) REQUIRES(lookahead->lock) {
+  assert(Moves[outlook->state][to] == (servingTasks ? Helper : Recursion) && "a move the hand-over forbids");
+  outlook->state = to;
+}
+
+bool HelperAtWork(const Outlook* outlook) REQUIRES(lookahead->lock) {
+  return outlook->state == Reading || outlook->state == Foreseeing;
+}
+
+// Null when memory runs out, and that list is then not foreseen.
+Outlook* NewOutlook() REQUIRES(lookahead->lock) {
+  OutlookBlock* block = lookahead->blocks;
   if (block == nullptr || block->used == BlockOutlooks) {
     OutlookBlock* fresh =
         static_cast<OutlookBlock*>(AllocFallible(FallibleOutlook, sizeof(OutlookBlock), false));
     if (fresh == nullptr) return nullptr;
     fresh->next = block;
     fresh->used = 0;
-    state->blocks = block = fresh;
+    lookahead->blocks = block = fresh;
   }
   Outlook* outlook = &block->outlooks[block->used++];
   *outlook = Outlook{Open, false, 0, nullptr, nullptr};
@@ -124,7 +171,7 @@ void DropTask(Task* task) {
   if (task->foreseenCopy) ReleaseForeseenList(&task->list);
 }
 
-void PushTask(TaskStack* stack, Task task) {
+void PushTask(TaskStack* stack, Task task) REQUIRES(lookahead->lock) {
   if (task.outlook == nullptr || task.list.count < Tuning.foreseenListMinimum) {
     DropTask(&task);
     return;
@@ -142,30 +189,31 @@ void PushTask(TaskStack* stack, Task task) {
   stack->entries[stack->count++] = task;
 }
 
-void DropTasks(TaskStack* stack) {
+void DropTasks(TaskStack* stack) REQUIRES(lookahead->lock) {
   for (int32_t i = stack->first; i < stack->count; i++) DropTask(&stack->entries[i]);
   stack->first = stack->count = 0;
 }
 
-bool HasTask() {
-  return state->open && (state->foreseen.count > 0 || state->offered.first < state->offered.count);
+bool HasTask() REQUIRES(lookahead->lock) {
+  return lookahead->open &&
+         (lookahead->foreseen.count > 0 || lookahead->offered.first < lookahead->offered.count);
 }
 
-// Under the lock: the next list nobody has taken on. The helper's own come
-// first, the most recent on top: the recursion reaches them after all that
-// it offered. Of the offered, the oldest is the one it reaches last.
-bool TakeTask(Task* task) {
-  if (!state->open) return false;
-  while (state->foreseen.count > 0) {
-    *task = state->foreseen.entries[--state->foreseen.count];
+// The next list nobody has taken on. The helper's own come first, the most
+// recent on top: the recursion reaches them after all that it offered. Of
+// the offered, the oldest is the one it reaches last.
+bool TakeTask(Task* task) REQUIRES(lookahead->lock) {
+  if (!lookahead->open) return false;
+  while (lookahead->foreseen.count > 0) {
+    *task = lookahead->foreseen.entries[--lookahead->foreseen.count];
     if (task->outlook->state == Open) return true;
     DropTask(task);
   }
-  while (state->offered.first < state->offered.count) {
-    *task = state->offered.entries[state->offered.first++];
+  while (lookahead->offered.first < lookahead->offered.count) {
+    *task = lookahead->offered.entries[lookahead->offered.first++];
     if (task->outlook->state == Open) return true;
   }
-  state->offered.first = state->offered.count = 0;
+  lookahead->offered.first = lookahead->offered.count = 0;
   return false;
 }
 
@@ -188,35 +236,35 @@ Foresight DecideList(SegList list) {
   return sight;
 }
 
-// Under the lock: the verdict goes to the outlook, whose children get
-// outlooks of their own.
-void PublishVerdict(Outlook* outlook, const Foresight& sight) {
+// The verdict goes to the outlook, whose children get outlooks of their
+// own.
+void PublishVerdict(Outlook* outlook, const Foresight& sight) REQUIRES(lookahead->lock) {
   outlook->needsPartition = sight.needsPartition;
   outlook->partition = sight.partition;
   if (sight.needsPartition) {
     outlook->back = NewOutlook();
     outlook->front = NewOutlook();
   }
-  outlook->state = Known;
-  state->verdicts.fetch_add(1, std::memory_order_release);
-  if (state->recursionWaits) state->verdict.notify_all();
+  Move(outlook, Known);
+  lookahead->verdicts.fetch_add(1, std::memory_order_release);
+  if (lookahead->recursionWaits) lookahead->verdict.notify_all();
 }
 
-// Under the lock: the foreseen children become tasks, the front child on
-// top, and the task is done.
-void SettleTask(Task* task, Foresight* sight) {
+// The foreseen children become tasks, the front child on top, and the task
+// is done.
+void SettleTask(Task* task, Foresight* sight) REQUIRES(lookahead->lock) {
   Outlook* outlook = task->outlook;
   if (!sight->made) {
-    outlook->state = Open;
-    state->verdicts.fetch_add(1, std::memory_order_release);
-    if (state->recursionWaits) state->verdict.notify_all();
+    Move(outlook, Open);
+    lookahead->verdicts.fetch_add(1, std::memory_order_release);
+    if (lookahead->recursionWaits) lookahead->verdict.notify_all();
   } else if (outlook->state == Foreseeing) {
     PublishVerdict(outlook, *sight);
   }
   if (sight->divided) {
-    if (state->open) {
-      PushTask(&state->foreseen, Task{sight->back, outlook->back, true});
-      PushTask(&state->foreseen, Task{sight->front, outlook->front, true});
+    if (lookahead->open) {
+      PushTask(&lookahead->foreseen, Task{sight->back, outlook->back, true});
+      PushTask(&lookahead->foreseen, Task{sight->front, outlook->front, true});
     } else {
       ReleaseForeseenList(&sight->back);
       ReleaseForeseenList(&sight->front);
@@ -228,23 +276,28 @@ void SettleTask(Task* task, Foresight* sight) {
 // Foresees lists until none is left. A foreseen copy is the helper's own,
 // so its verdict goes out before its division; a list the recursion
 // offered is read until it is divided, and the verdict waits for that.
-void ServeTasks(std::unique_lock<std::mutex>* hold) {
+// Called with the lock held; it is released while a list is foreseen.
+void ServeTasks() REQUIRES(lookahead->lock) {
+  bool served = servingTasks;
+  servingTasks = true;
   Task task;
   while (TakeTask(&task)) {
-    task.outlook->state = Foreseeing;
-    hold->unlock();
+    Move(task.outlook, task.foreseenCopy ? Foreseeing : Reading);
+    lookahead->lock.Unlock();
     Foresight sight = DecideList(task.list);
     if (sight.made && task.foreseenCopy) {
-      LockBriefly(hold);
+      Hold hold(lookahead->lock);
       PublishVerdict(task.outlook, sight);
-      hold->unlock();
     }
     if (sight.made && sight.needsPartition) {
       sight.divided = ForeseeDivision(task.list, sight.partition, &sight.front, &sight.back);
     }
-    LockBriefly(hold);
+    lookahead->lock.LockBriefly();
+    // Done with the recursion's list: it may be divided from here on.
+    if (!task.foreseenCopy) Move(task.outlook, Foreseeing);
     SettleTask(&task, &sight);
   }
+  servingTasks = served;
 }
 
 // How long the helper waits awake after its last list before it sleeps.
@@ -252,13 +305,14 @@ const std::chrono::microseconds IdleSpin(200);
 
 // Waits a while for an offer without sleeping, since waking a sleeping
 // thread costs the offering recursion more than a short choice, and
-// meanwhile scores chunks of the recursion's long choices.
-void WaitForOffer(std::unique_lock<std::mutex>* hold) {
-  int64_t seen = state->offers.load(std::memory_order_acquire);
-  hold->unlock();
+// meanwhile scores chunks of the recursion's long choices. Called with the
+// lock held, it releases it while it waits.
+void WaitForOffer() REQUIRES(lookahead->lock) {
+  int64_t seen = lookahead->offers.load(std::memory_order_acquire);
+  lookahead->lock.Unlock();
   ChoiceJoinerStandsBy.store(true, std::memory_order_release);
   std::chrono::steady_clock::time_point end = std::chrono::steady_clock::now() + IdleSpin;
-  for (int32_t i = 0; state->offers.load(std::memory_order_acquire) == seen; i++) {
+  for (int32_t i = 0; lookahead->offers.load(std::memory_order_acquire) == seen; i++) {
     if (JoinRecursionChoice()) {
       end = std::chrono::steady_clock::now() + IdleSpin;
       continue;
@@ -267,30 +321,31 @@ void WaitForOffer(std::unique_lock<std::mutex>* hold) {
     if ((i & 63) == 63 && std::chrono::steady_clock::now() > end) break;
   }
   ChoiceJoinerStandsBy.store(false, std::memory_order_release);
-  LockBriefly(hold);
+  lookahead->lock.LockBriefly();
 }
 
 void ServeLookahead() {
-  std::unique_lock<std::mutex> hold = HoldBriefly(state->lock);
+  Hold hold(lookahead->lock);
   for (;;) {
-    state->helperSleeps = true;
-    state->work.wait(hold, [] { return HasTask() || state->helperRetires; });
-    state->helperSleeps = false;
-    if (state->helperRetires) break;
-    state->helperBusy = true;
+    lookahead->helperSleeps = true;
+    while (!HasTask() && !lookahead->helperRetires) hold.Wait(lookahead->work);
+    lookahead->helperSleeps = false;
+    if (lookahead->helperRetires) break;
+    lookahead->helperBusy = true;
     CoresBusyElsewhere.store(1, std::memory_order_relaxed);
-    ServeTasks(&hold);
-    state->helperBusy = false;
-    state->verdict.notify_all();
+    ServeTasks();
+    lookahead->helperBusy = false;
+    lookahead->verdict.notify_all();
     // Waiting awake, it keeps its core.
-    if (state->open && Tuning.spinWaits) WaitForOffer(&hold);
+    if (lookahead->open && Tuning.spinWaits) WaitForOffer();
     CoresBusyElsewhere.store(0, std::memory_order_relaxed);
   }
-  state->helperRetires = false;
+  lookahead->helperRetires = false;
   helperStarted = false;
+  lookahead->verdict.notify_all();
 }
 
-bool StartHelper() {
+bool StartHelper() REQUIRES(lookahead->lock) {
   if (!helperStarted) {
     try {
       std::thread(ServeLookahead).detach();
@@ -305,105 +360,111 @@ bool StartHelper() {
 
 Outlook* BeginLookahead(SegList root) {
   if (Tuning.lookahead == LookaheadOff) return nullptr;
-  if (state == nullptr) state = new (std::nothrow) Lookahead();
-  if (state == nullptr) return nullptr;
+  if (lookahead == nullptr) lookahead = new (std::nothrow) Lookahead();
+  if (lookahead == nullptr) return nullptr;
   EndLookahead();
   bool threaded = Tuning.lookahead == LookaheadAuto;
   if (threaded) {
     if (root.count < 2 * Tuning.foreseenListMinimum || CountCores() < 2) return nullptr;
-    std::unique_lock<std::mutex> hold = HoldBriefly(state->lock);
+    Hold hold(lookahead->lock);
     if (!StartHelper()) return nullptr;
     // A helper that has not yet ended after the last tree serves this one.
-    state->helperRetires = false;
+    lookahead->helperRetires = false;
   }
-  std::unique_lock<std::mutex> hold = HoldBriefly(state->lock);
-  state->open = true;
-  state->threaded = threaded;
+  Hold hold(lookahead->lock);
+  lookahead->open = true;
+  lookahead->threaded = threaded;
   Outlook* outlook = NewOutlook();
-  if (outlook != nullptr) outlook->state = Claimed;
+  if (outlook != nullptr) Move(outlook, Claimed);
   return outlook;
 }
 
 void EndLookahead() {
-  if (state == nullptr) return;
-  std::unique_lock<std::mutex> hold = HoldBriefly(state->lock);
-  if (!state->open) return;
-  state->open = false;
-  DropTasks(&state->foreseen);
-  DropTasks(&state->offered);
-  state->verdict.wait(hold, [] { return !state->helperBusy; });
+  if (lookahead == nullptr) return;
+  Hold hold(lookahead->lock);
+  if (!lookahead->open) return;
+  lookahead->open = false;
+  DropTasks(&lookahead->foreseen);
+  DropTasks(&lookahead->offered);
+  while (lookahead->helperBusy) hold.Wait(lookahead->verdict);
   if (helperStarted) {
-    state->helperRetires = true;
-    if (state->helperSleeps) state->work.notify_one();
+    lookahead->helperRetires = true;
+    if (lookahead->helperSleeps) lookahead->work.notify_one();
   }
-  while (state->blocks != nullptr) {
-    OutlookBlock* next = state->blocks->next;
-    std::free(state->blocks);
-    state->blocks = next;
+  while (lookahead->blocks != nullptr) {
+    OutlookBlock* next = lookahead->blocks->next;
+    std::free(lookahead->blocks);
+    lookahead->blocks = next;
   }
 }
 
-bool TakeVerdict(Outlook* outlook, bool* needsPartition, int32_t* partition) {
+void AwaitHelperEnd() {
+  if (lookahead == nullptr) return;
+  EndLookahead();
+  Hold hold(lookahead->lock);
+  while (helperStarted) hold.Wait(lookahead->verdict);
+}
+
+bool TakeVerdict(Outlook* outlook, bool* needsPartition, int32_t* partition, ChildOutlooks* children) {
   if (outlook == nullptr) return false;
-  std::unique_lock<std::mutex> hold = HoldBriefly(state->lock);
+  Hold hold(lookahead->lock);
   // Waiting, the recursion scores chunks of the choice the helper is
   // making, which is this list's.
-  while (outlook->state == Foreseeing) {
-    int64_t verdicts = state->verdicts.load(std::memory_order_acquire);
+  while (HelperAtWork(outlook)) {
+    int64_t verdicts = lookahead->verdicts.load(std::memory_order_acquire);
     int64_t choices = ChoicesAheadOpened.load(std::memory_order_acquire);
-    hold.unlock();
+    hold.Unlock();
     bool helped = JoinChoiceAhead();
     // With nothing to score, a verdict or a choice opened to joining is
     // waited for awake for a while: a sleeping thread wakes late.
     for (int32_t i = 0; !helped && i < (Tuning.spinWaits ? WaitSpins : 0); i++) {
-      if (state->verdicts.load(std::memory_order_acquire) != verdicts ||
+      if (lookahead->verdicts.load(std::memory_order_acquire) != verdicts ||
           ChoicesAheadOpened.load(std::memory_order_acquire) != choices) {
         break;
       }
       _mm_pause();
     }
-    LockBriefly(&hold);
-    if (helped || outlook->state != Foreseeing) continue;
-    state->recursionWaits = true;
-    state->verdict.wait_for(hold, JoinRetry);
+    hold.Lock();
+    if (helped || !HelperAtWork(outlook)) continue;
+    lookahead->recursionWaits = true;
+    hold.WaitFor(lookahead->verdict, JoinRetry);
   }
-  state->recursionWaits = false;
+  lookahead->recursionWaits = false;
   if (outlook->state == Known) {
     *needsPartition = outlook->needsPartition;
     *partition = outlook->partition;
+    *children = ChildOutlooks{outlook->front, outlook->back};
     return true;
   }
-  outlook->state = Claimed;
+  Move(outlook, Claimed);
   return false;
 }
 
-void RecordDivision(Outlook* outlook, int32_t partition) {
-  if (outlook == nullptr) return;
-  std::unique_lock<std::mutex> hold = HoldBriefly(state->lock);
+ChildOutlooks RecordDivision(Outlook* outlook, int32_t partition) {
+  if (outlook == nullptr) return ChildOutlooks{nullptr, nullptr};
+  Hold hold(lookahead->lock);
+  assert(outlook->state == Claimed && "the recursion records only the divisions it chose");
   outlook->needsPartition = true;
   outlook->partition = partition;
   outlook->back = NewOutlook();
   outlook->front = NewOutlook();
+  return ChildOutlooks{outlook->front, outlook->back};
 }
-
-Outlook* FrontOutlook(const Outlook* outlook) { return outlook != nullptr ? outlook->front : nullptr; }
-
-Outlook* BackOutlook(const Outlook* outlook) { return outlook != nullptr ? outlook->back : nullptr; }
 
 void OfferList(Outlook* outlook, SegList list) {
   if (outlook == nullptr || list.count < Tuning.foreseenListMinimum) return;
-  std::unique_lock<std::mutex> hold = HoldBriefly(state->lock);
+  Hold hold(lookahead->lock);
   // A list the helper has foreseen, or is foreseeing, needs no offer.
   if (outlook->state != Open) return;
   if (Tuning.lookahead == LookaheadInline) {
-    PushTask(&state->offered, Task{list, outlook, false});
-    ServeTasks(&hold);
+    PushTask(&lookahead->offered, Task{list, outlook, false});
+    ServeTasks();
     return;
   }
-  if (!state->threaded) return;
-  PushTask(&state->offered, Task{list, outlook, false});
-  state->offers.fetch_add(1, std::memory_order_release);
-  bool wake = state->helperSleeps && list.count >= Tuning.wakingListMinimum;
-  hold.unlock();
-  if (wake) state->work.notify_one();
+  if (!lookahead->threaded) return;
+  PushTask(&lookahead->offered, Task{list, outlook, false});
+  lookahead->offers.fetch_add(1, std::memory_order_release);
+  bool wake = lookahead->helperSleeps && list.count >= Tuning.wakingListMinimum;
+  hold.Unlock();
+  if (wake) lookahead->work.notify_one();
 }

@@ -28,15 +28,26 @@ Outlook* BeginLookahead(SegList root);
 // Waits until the helper holds nothing of the tree and frees what was
 // foreseen. Ends a lookahead left open by a failed run as well.
 void EndLookahead();
+// Ends the lookahead and waits until its helper thread, which may outlive
+// the tree by a little, has ended. For a change of Tuning, which the helper
+// reads until then; a run never changes it.
+void AwaitHelperEnd();
 
-// For a list the recursion has reached: true, with the verdict filled in,
-// when it was foreseen (waiting for the helper if it is at work on it);
-// false when the recursion is to make it itself.
-bool TakeVerdict(Outlook* outlook, bool* needsPartition, int32_t* partition);
+// The outlooks of a divided list's two children. They are handed out under
+// the lookahead's lock, with the verdict, rather than read from the parent
+// later: the helper writes the parent's under that lock.
+struct ChildOutlooks {
+  Outlook* front;
+  Outlook* back;
+};
+
+// For a list the recursion has reached: true, with the verdict (and, when it
+// needs a partition, its children's outlooks) filled in, when it was
+// foreseen (waiting for the helper if it is at work on it); false when the
+// recursion is to make it itself.
+bool TakeVerdict(Outlook* outlook, bool* needsPartition, int32_t* partition, ChildOutlooks* children);
 // The recursion's own verdict on a divided list: its children get outlooks.
-void RecordDivision(Outlook* outlook, int32_t partition);
-Outlook* FrontOutlook(const Outlook* outlook);
-Outlook* BackOutlook(const Outlook* outlook);
+ChildOutlooks RecordDivision(Outlook* outlook, int32_t partition);
 // Offers a list that waits on the recursion's stack to the helper. The
 // recursion keeps it; the helper only reads it until its verdict is known.
 void OfferList(Outlook* outlook, SegList list);

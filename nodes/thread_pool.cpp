@@ -5,45 +5,48 @@
 #include "nodes/thread_pool.h"
 
 #include <condition_variable>
-#include <mutex>
 #include <system_error>
 #include <thread>
 
+#include "nodes/brief_lock.h"
+
 static const int32_t MostHelpers = 7;
 
+// Its lock is taken at once, without the brief spin: the threads meet on it
+// only at the start and the end of a job, where they wake from sleep anyway.
 struct HelperPool {
-  std::mutex lock;
+  Mutex lock;
   std::condition_variable wake;
   std::condition_variable done;
-  int32_t started = 0;
+  int32_t started GUARDED_BY(lock) = 0;
   // The current job. It stays open to helpers until the calling thread has
   // finished its own share: a helper that wakes later has nothing left to
   // do and does not take it.
-  void (*job)(void*) = nullptr;
-  void* data = nullptr;
-  bool open = false;
-  int32_t wanted = 0;
-  int32_t taken = 0;
-  int32_t running = 0;
-  int64_t round = 0;
+  void (*job)(void*) GUARDED_BY(lock) = nullptr;
+  void* data GUARDED_BY(lock) = nullptr;
+  bool open GUARDED_BY(lock) = false;
+  int32_t wanted GUARDED_BY(lock) = 0;
+  int32_t taken GUARDED_BY(lock) = 0;
+  int32_t running GUARDED_BY(lock) = 0;
+  int64_t round GUARDED_BY(lock) = 0;
 };
 
 static HelperPool* pool = nullptr;
 
 static void ServeJobs() {
   int64_t seen = 0;
-  std::unique_lock<std::mutex> hold(pool->lock);
+  Hold hold(pool->lock, AtOnce);
   for (;;) {
-    pool->wake.wait(hold, [&] { return pool->round != seen; });
+    while (pool->round == seen) hold.Wait(pool->wake);
     seen = pool->round;
     if (!pool->open || pool->taken >= pool->wanted) continue;
     pool->taken++;
     pool->running++;
     void (*job)(void*) = pool->job;
     void* data = pool->data;
-    hold.unlock();
+    hold.Unlock();
     job(data);
-    hold.lock();
+    hold.Lock();
     if (--pool->running == 0) pool->done.notify_one();
   }
 }
@@ -56,7 +59,7 @@ void RunWithHelpers(void (*job)(void*), void* data, int32_t helpers) {
   }
   if (pool == nullptr) pool = new HelperPool;
   {
-    std::lock_guard<std::mutex> hold(pool->lock);
+    Hold hold(pool->lock, AtOnce);
     while (pool->started < helpers) {
       try {
         std::thread(ServeJobs).detach();
@@ -75,9 +78,9 @@ void RunWithHelpers(void (*job)(void*), void* data, int32_t helpers) {
   }
   pool->wake.notify_all();
   job(data);
-  std::unique_lock<std::mutex> hold(pool->lock);
+  Hold hold(pool->lock, AtOnce);
   pool->open = false;
-  pool->done.wait(hold, [] { return pool->running == 0; });
+  while (pool->running != 0) hold.Wait(pool->done);
 }
 
 int32_t CountCores() {

@@ -74,12 +74,13 @@ void PushChild(PendingStack* stack, const PendingChild& child) {
 }
 
 // Divides the list (consumed) into a new node, at `partition` when its
-// choice is `known`; its two children wait on the stack with the back child
-// on top, so that the back subtree is finished first and subsectors and
-// their segs come out depth first with back before front at every node.
-// The front list is offered to the lookahead meanwhile.
+// choice is `known` (its children's outlooks are then `children`); its two
+// children wait on the stack with the back child on top, so that the back
+// subtree is finished first and subsectors and their segs come out depth
+// first with back before front at every node. The front list is offered to
+// the lookahead meanwhile.
 BuildNode* DivideIntoNode(SegList list, PendingStack* pending, Outlook* outlook, bool known,
-                          int32_t partition) {
+                          int32_t partition, ChildOutlooks children) {
   BuildNodeCount++;
   ShowNodeProgress();
 
@@ -87,11 +88,11 @@ BuildNode* DivideIntoNode(SegList list, PendingStack* pending, Outlook* outlook,
   SegList right, left;
   if (BuildNodeCount == 1 && AxisMode != AxisOff) {
     DivideRootByAxis(list, &right, &left);
-    RecordDivision(outlook, -1);
+    children = RecordDivision(outlook, -1);
   } else {
     if (!known) {
       partition = ChoosePartition(list);
-      RecordDivision(outlook, partition);
+      children = RecordDivision(outlook, partition);
     }
     DivideSegsAt(list, partition, &right, &left);
   }
@@ -101,10 +102,9 @@ BuildNode* DivideIntoNode(SegList list, PendingStack* pending, Outlook* outlook,
   node->dy = DivisionLine.dy;
   node->number = 0;
   PushChild(pending,
-            PendingChild{right, &node->rightBox, &node->rightChild, &node->rightNode, FrontOutlook(outlook)});
-  PushChild(pending,
-            PendingChild{left, &node->leftBox, &node->leftChild, &node->leftNode, BackOutlook(outlook)});
-  OfferList(FrontOutlook(outlook), right);
+            PendingChild{right, &node->rightBox, &node->rightChild, &node->rightNode, children.front});
+  PushChild(pending, PendingChild{left, &node->leftBox, &node->leftChild, &node->leftNode, children.back});
+  OfferList(children.front, right);
   return node;
 }
 
@@ -114,16 +114,18 @@ BuildNode* DivideIntoNode(SegList list, PendingStack* pending, Outlook* outlook,
 // flagged.
 BuildNode* MakeNode(SegList list) {
   PendingStack pending = {nullptr, 0, 0};
-  BuildNode* root = DivideIntoNode(list, &pending, BeginLookahead(list), false, 0);
+  BuildNode* root =
+      DivideIntoNode(list, &pending, BeginLookahead(list), false, 0, ChildOutlooks{nullptr, nullptr});
   while (pending.count > 0) {
     PendingChild next = pending.entries[--pending.count];
     bool needsPartition;
     int32_t partition = 0;
-    bool known = TakeVerdict(next.outlook, &needsPartition, &partition);
+    ChildOutlooks children = {nullptr, nullptr};
+    bool known = TakeVerdict(next.outlook, &needsPartition, &partition, &children);
     *next.box = BoxOf(ComputeBounds(next.list));
     if (!known) needsPartition = NeedsPartition(next.list);
     if (needsPartition) {
-      *next.childNode = DivideIntoNode(next.list, &pending, next.outlook, known, partition);
+      *next.childNode = DivideIntoNode(next.list, &pending, next.outlook, known, partition, children);
       *next.child = 0;
     } else {
       *next.childNode = nullptr;

@@ -2,6 +2,11 @@
 // The partition choice's speed-ups, at their run values.
 #include "nodes/tuning.h"
 
+#include "nodes/lookahead.h"
+
 ChoiceTuning Tuning;
 
-void ResetChoiceTuning() { Tuning = ChoiceTuning(); }
+void ResetChoiceTuning() {
+  AwaitHelperEnd();
+  Tuning = ChoiceTuning();
+}

@@ -61,6 +61,7 @@ struct ChoiceTuning {
   bool spinWaits = true;
 };
 
-// Read by the choice; only the tests change it.
+// Read by the choice; only the tests change it, after ResetChoiceTuning,
+// which waits until no thread of the choice is left to read it.
 extern ChoiceTuning Tuning;
 void ResetChoiceTuning();
