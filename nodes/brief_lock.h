@@ -31,7 +31,7 @@ class CAPABILITY("mutex") Mutex {
     }
     mutex_.lock();
   }
-  // Sleeps at once when it is held: for locks held through long work.
+  // Sleeps at once when it is held, as std::mutex does.
   void Lock() ACQUIRE() { mutex_.lock(); }
   void Unlock() RELEASE() { mutex_.unlock(); }
 

@@ -13,7 +13,7 @@ import tempfile
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__)
+    parser = argparse.ArgumentParser()
     parser.add_argument("--vortane", required=True)
     parser.add_argument("--wad", required=True, help="the IWAD")
     parser.add_argument("--mode", required=True, choices=("final", "turbo"))
@@ -30,7 +30,7 @@ def main():
             f.write(b"PWAD" + data[4:])
         output = os.path.join(scratch, "out.wad")
         # The scratch folder is the working one, for VORTANE.LOG.
-        run = subprocess.run([args.vortane, source, "--mode=" + args.mode, "--weight=" + args.weight, "--log",
+        run = subprocess.run([os.path.abspath(args.vortane), source, "--mode=" + args.mode, "--weight=" + args.weight, "--log",
                               "-o", output], cwd=scratch, capture_output=True, text=True)
         if run.returncode != 0 or not os.path.exists(output):
             sys.stdout.write(run.stdout)
