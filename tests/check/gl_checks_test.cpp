@@ -161,8 +161,8 @@ TEST_F(GlNodesTest, EachFaultGetsItsProblem) {
        "the GL stream has no node but 2 subsectors"},
   };
   for (const FaultCase& c : cases) {
-    level = SquareRoom();
-    stream = SquareRoomStream();
+    level = GlSquareRoom();
+    stream = GlSquareRoomStream();
     c.change(this);
     LevelReport report = Run();
     std::vector<std::string> lines = ReportLines("MAP01", report);

@@ -23,7 +23,7 @@
 //   v1 (0,128) -1- v4 (64,128) -1- v2 (128,128)
 //   |0             :                |2
 //   v0 (0,0)   -3- v5 (64,0)   -3- v3 (128,0)
-inline WadBuilder::Level SquareRoom() {
+inline WadBuilder::Level GlSquareRoom() {
   WadBuilder::Level level;
   level.vertexes = {{0, 0}, {0, 128}, {128, 128}, {128, 0}};
   level.lines = {{0, 1, 0, -1}, {1, 2, 1, -1}, {2, 3, 2, -1}, {3, 0, 3, -1}};
@@ -35,7 +35,7 @@ inline WadBuilder::Level SquareRoom() {
 // Subsector 0 is the west half (the partition's left, back child),
 // subsector 1 the east half; segs 2 and 7 are the minisegs along the
 // partition line, each the other's partner.
-inline GlStream SquareRoomStream() {
+inline GlStream GlSquareRoomStream() {
   GlStream stream;
   stream.originalVertexes = 4;
   stream.vertexes = {{Fixed(64), Fixed(128)}, {Fixed(64), Fixed(0)}};
@@ -81,8 +81,8 @@ class GlNodesTest : public ::testing::Test {
     return ReportLines("MAP01", Run(options));
   }
 
-  WadBuilder::Level level = SquareRoom();
-  GlStream stream = SquareRoomStream();
+  WadBuilder::Level level = GlSquareRoom();
+  GlStream stream = GlSquareRoomStream();
   std::string format = "XGLN";
   std::vector<uint8_t> nodes, segs;
   std::function<void(std::vector<uint8_t>&)> patch;  // applied to the encoded SSECTORS

@@ -116,7 +116,7 @@ TEST_F(GlNodesTest, DamagedStreamsAreProblems) {
        "GL node 0 left child names node 2147483647, there are 1"},
   };
   for (const StreamCase& c : cases) {
-    stream = SquareRoomStream();
+    stream = GlSquareRoomStream();
     format = "XGLN";
     patch = nullptr;
     c.change(this);
@@ -161,9 +161,11 @@ TEST_F(GlNodesTest, OtherLumpsBesideGlNodes) {
       {std::vector<uint8_t>(12, 0),
        {},
        "SEGS -: 12 bytes beside XGLN nodes in SSECTORS, which need it empty"},
-      {std::vector<uint8_t>(12, 0), EncodeExtendedFromGl(SquareRoomStream(), "XNOD"),
+      {std::vector<uint8_t>(12, 0), EncodeExtendedFromGl(GlSquareRoomStream(), "XNOD"),
        "SEGS -: 12 bytes beside XNOD nodes, which need it empty"},
-      {{}, EncodeGlStream(SquareRoomStream(), "XGLN"), "NODES -: the nodes are in the extended format XGLN"},
+      {{},
+       EncodeGlStream(GlSquareRoomStream(), "XGLN"),
+       "NODES -: the nodes are in the extended format XGLN"},
   };
   for (const Beside& c : cases) {
     segs = c.segs;

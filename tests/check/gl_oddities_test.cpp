@@ -104,8 +104,8 @@ TEST_F(GlNodesTest, OdditiesOfTheLevelAreWarnings) {
         "SSECTORS 1: warning: GL subsector 1 mixes sectors 1 and 0 (GL seg 5)"}},
   };
   for (const Oddity& c : cases) {
-    level = SquareRoom();
-    stream = SquareRoomStream();
+    level = GlSquareRoom();
+    stream = GlSquareRoomStream();
     c.change(this);
     LevelReport report = Run();
     std::vector<std::string> lines = ReportLines("MAP01", report);
