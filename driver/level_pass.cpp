@@ -11,9 +11,13 @@
 #include "console/console.h"
 #include "console/services.h"
 #include "driver/settings.h"
+#include "nodes/gl_tree.h"
 #include "nodes/seg.h"
+#include "nodes/settings.h"
 #include "nodes/tree.h"
 #include "wad/assembly.h"
+#include "wad/extended_nodes.h"
+#include "wad/gl_nodes.h"
 #include "wad/level.h"
 #include "wad/wadfile.h"
 
@@ -52,6 +56,16 @@ Labels FillLabels() {
 unsigned long Seconds(uint32_t hundredths) { return hundredths / 100; }
 unsigned long Hundredths(uint32_t hundredths) { return hundredths % 100; }
 
+// The GL tree, built apart from the whole-unit one, and its lump.
+static void BuildGlNodes() {
+  GlTree tree;
+  BuildGlTree(ReadGlInputFromLevel(), CostRule{ModeNumber, FinalMode}, &tree);
+  std::vector<uint8_t> lump = EncodeGlNodes(tree, RequestedGlForm);
+  Level.GlNodes = static_cast<uint8_t*>(AllocOrDie(static_cast<int32_t>(lump.size())));
+  std::memcpy(Level.GlNodes, lump.data(), lump.size());
+  Level.GlNodesSize = static_cast<int32_t>(lump.size());
+}
+
 // From the loading line to the blockmap: the level's lumps are built in
 // Level, and the read, nodes and blockmap times are added to `times`.
 Labels BuildLevel(PhaseTimes* times) {
@@ -86,7 +100,12 @@ Labels BuildLevel(PhaseTimes* times) {
 
   ShowProgress(30, StatusRow, -1);
   TimerStart();
-  BuildNodes(root);
+  if (RequestedNodeFormat != NodeFormat::None) {
+    BuildNodes(root);
+  } else {
+    ReleaseSegList(&root);
+  }
+  if (GlNodesRequested) BuildGlNodes();
   times->nodes = static_cast<uint32_t>(TimerStop());
   ShowProgress(30, StatusRow, 100);
   StatusRow += 1;

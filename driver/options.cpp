@@ -35,6 +35,19 @@ const NamedFormat* FindNodeFormat(const char* name) {
   return nullptr;
 }
 
+struct NamedGlForm {
+  const char* name;
+  GlForm form;
+};
+const NamedGlForm GlForms[] = {{"xgln", GlForm::Xgln}, {"xgl2", GlForm::Xgl2}, {"xgl3", GlForm::Xgl3},
+                               {"zgln", GlForm::Zgln}, {"zgl2", GlForm::Zgl2}, {"zgl3", GlForm::Zgl3}};
+
+const NamedGlForm* FindGlForm(const std::string& name) {
+  for (const NamedGlForm& named : GlForms)
+    if (name == named.name) return &named;
+  return nullptr;
+}
+
 std::string Quoted(const char* text) { return std::string("'") + text + "'"; }
 
 // Reads the whole of `text` as a weight from 0 to 48.
@@ -162,8 +175,12 @@ class Reader {
     }
     if (name == "--nodes") {
       if (!Once(line_->nodes != nullptr, option) || !TakeValue(option, inlineValue, &value)) return false;
-      if (FindNodeFormat(value) == nullptr)
-        return Fail("--nodes must be vanilla, xnod, znod or auto, not " + Quoted(value));
+      NodeChoice choice;
+      if (!ReadNodeChoice(value, &choice))
+        return Fail(
+            "--nodes must be vanilla, xnod, znod, auto, a GL form (xgln, xgl2, xgl3, zgln, zgl2, "
+            "zgl3), or xnod or znod and a GL form, as in znod,zgl3; not " +
+            Quoted(value));
       line_->nodes = value;
       return true;
     }
@@ -195,9 +212,31 @@ bool ParseCommandLine(int argumentCount, char** arguments, CommandLine* line, st
   return Reader(argumentCount, arguments, line, fault).Read();
 }
 
-NodeFormat NodeFormatNamed(const char* name) {
-  const NamedFormat* named = FindNodeFormat(name);
-  return named != nullptr ? named->format : NodeFormat::Vanilla;
+bool ReadNodeChoice(const char* text, NodeChoice* choice) {
+  *choice = NodeChoice();
+  std::string value = text;
+  size_t comma = value.find(',');
+  if (comma == std::string::npos) {
+    if (const NamedFormat* named = FindNodeFormat(text)) {
+      choice->normal = named->format;
+      return true;
+    }
+    const NamedGlForm* gl = FindGlForm(value);
+    if (gl == nullptr) return false;
+    choice->normal = NodeFormat::None;
+    choice->gl = true;
+    choice->glForm = gl->form;
+    return true;
+  }
+  // A normal form and a GL form: NODES holds the one, SSECTORS the other.
+  const NamedFormat* normal = FindNodeFormat(value.substr(0, comma).c_str());
+  const NamedGlForm* gl = FindGlForm(value.substr(comma + 1));
+  if (normal == nullptr || gl == nullptr) return false;
+  if (normal->format != NodeFormat::Xnod && normal->format != NodeFormat::Znod) return false;
+  choice->normal = normal->format;
+  choice->gl = true;
+  choice->glForm = gl->form;
+  return true;
 }
 
 const char* const OptionHelpLines[] = {
@@ -213,6 +252,10 @@ const char* const OptionHelpLines[] = {
     "  --nodes=vanilla|xnod|znod|auto",
     "                          node format: the vanilla lumps (default), ZDoom's",
     "                          extended nodes, compressed, or XNOD where needed",
+    "  --nodes=xgln|xgl2|xgl3|zgln|zgl2|zgl3",
+    "                          GL nodes, subsectors closed as polygons, in SSECTORS",
+    "  --nodes=xnod,FORM|znod,FORM",
+    "                          extended nodes in NODES and GL nodes in SSECTORS",
     "  --help                  show this help",
     "  --version               print the version",
     nullptr,

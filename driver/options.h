@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "wad/extended_nodes.h"
+#include "wad/gl_nodes.h"
 
 struct CommandLine {
   bool help = false;
@@ -20,7 +21,7 @@ struct CommandLine {
   int weight = -1;                      // --weight, 0 to 48
   const char* axis = nullptr;           // --axis: "A", "V" or "H"
   bool log = false;                     // --log
-  const char* nodes = nullptr;          // --nodes: vanilla, xnod, znod or auto
+  const char* nodes = nullptr;          // --nodes: see ReadNodeChoice
 };
 
 // True when the argument is written as an option.
@@ -34,8 +35,15 @@ bool HasOption(int argumentCount, char** arguments);
 // or too many positional arguments.
 bool ParseCommandLine(int argumentCount, char** arguments, CommandLine* line, std::string* fault);
 
-// The node format a --nodes value names (one the parser accepted).
-NodeFormat NodeFormatNamed(const char* name);
+// What a --nodes value asks for: the normal nodes (None: none, with GL
+// nodes alone) and the GL form, if any.
+struct NodeChoice {
+  NodeFormat normal = NodeFormat::Vanilla;
+  bool gl = false;
+  GlForm glForm = GlForm::Xgl3;
+};
+// False for a value that names no choice.
+bool ReadNodeChoice(const char* text, NodeChoice* choice);
 
 // The options, one a line, as --help lists them.
 extern const char* const OptionHelpLines[];

@@ -157,7 +157,13 @@ int RunOptionCall(int argumentCount, char** arguments) {
   // Limit-removing engines read a linedef's numbers unsigned.
   UnsignedLineDefNumbers = true;
   RejectCopiedAtWrite = true;
-  if (line.nodes != nullptr) RequestedNodeFormat = NodeFormatNamed(line.nodes);
+  if (line.nodes != nullptr) {
+    NodeChoice choice;
+    ReadNodeChoice(line.nodes, &choice);
+    RequestedNodeFormat = choice.normal;
+    GlNodesRequested = choice.gl;
+    RequestedGlForm = choice.glForm;
+  }
   OpenWad(InputPath);
   ArrangeLevelRuns(InputPath);
   CreateOutputWad(OutputPath);

@@ -47,6 +47,17 @@ int FindFixedSide(const FixedLine& line, FixedPoint p);
 // both are), and ends on one side give a.
 FixedPoint ComputeFixedCutPoint(const FixedLine& line, FixedPoint a, FixedPoint b);
 
+// Where two lines cross: the exact rational point, each coordinate rounded
+// as ComputeFixedCutPoint rounds, so it is the same point whichever line is
+// named first and whichever way each runs. False for parallel lines. A
+// crossing beyond the 32-bit range (lines all but parallel) is clamped to
+// it.
+bool ComputeLineCrossing(const FixedLine& a, const FixedLine& b, FixedPoint* crossing);
+
+// True when the two lines are one line, whichever way each runs (neither
+// may be of zero length): parallel, and each start on the other.
+bool AreOneLine(const FixedLine& a, const FixedLine& b);
+
 // The side code of the seg from start to end (partition.h), with the
 // whole-unit builder's tolerance in fixed units: when the ends lie strictly
 // on opposite sides, an end within squared distance < 2 of the rounded cut

@@ -50,8 +50,12 @@ static int32_t SlotSize(int32_t slot) {
     case 2: return Level.SideDefsSize;
     case 3: return WrittenVertexCount() * VertexRecordSize;
     case 4: return PlannedExtended() ? 0 : Level.SegCount * SegRecordSize;
-    case 5: return PlannedExtended() ? 0 : Level.SubsectorCount * SubsectorRecordSize;
-    case 6: return PlannedExtended() ? Level.ExtendedNodesSize : Level.NodeCount * NodeRecordSize;
+    case 5:
+      if (Level.GlNodes != nullptr) return Level.GlNodesSize;
+      return PlannedExtended() ? 0 : Level.SubsectorCount * SubsectorRecordSize;
+    case 6:
+      if (PlannedFormat == NodeFormat::None) return 0;
+      return PlannedExtended() ? Level.ExtendedNodesSize : Level.NodeCount * NodeRecordSize;
     case 7: return Level.SectorsSize;
     case 8: return Level.RejectSize;
     default: return Level.BlockmapSize;
@@ -72,8 +76,11 @@ void PlanOutputWad() {
   // A seg's linedef field is 16-bit in every format.
   CheckLimit("linedefs", Level.LineDefCount, 65535);
   PlannedFormat = ChooseNodeFormat();
-  if (PlannedExtended()) {
+  if (PlannedFormat == NodeFormat::Xnod || PlannedFormat == NodeFormat::Znod) {
     EncodeExtendedNodes(PlannedFormat);
+  } else if (PlannedFormat == NodeFormat::None) {
+    // GL nodes alone: the level's records of the whole-unit tree are not
+    // written (nor built).
   } else {
     CheckLimit("vertexes", Level.VertexCount, VanillaMaxVertexes);
     CheckLimit("segs", Level.SegCount, VanillaMaxSegs);
@@ -245,6 +252,9 @@ void WriteLevelLumps() {
   WriteBlock(OutputWad, Level.SideDefs, Level.SideDefsSize);
   WriteVertexes();
   if (PlannedExtended()) {
+    // SEGS is empty; SSECTORS holds the GL nodes, if any, NODES the
+    // extended ones, if any.
+    WriteBlock(OutputWad, Level.GlNodes, Level.GlNodesSize);
     WriteBlock(OutputWad, Level.ExtendedNodes, Level.ExtendedNodesSize);
   } else {
     WriteSegs();

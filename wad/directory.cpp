@@ -8,6 +8,7 @@
 #include "console/services.h"
 #include "format/wad_format.h"
 #include "wad/extended_nodes.h"
+#include "wad/gl_nodes.h"
 #include "wad/level.h"
 #include "wad/level_runs.h"
 #include "wad/stream.h"
@@ -142,4 +143,5 @@ void ResetWadFile() {
   UnsignedLineDefNumbers = false;
   RejectCopiedAtWrite = false;
   ResetExtendedNodes();
+  ResetGlNodes();
 }

@@ -9,7 +9,8 @@
 #include <cstdint>
 #include <vector>
 
-enum class NodeFormat { Vanilla, Xnod, Znod, Auto };
+// None: no normal nodes at all, for GL nodes alone (NODES is then empty).
+enum class NodeFormat { Vanilla, Xnod, Znod, Auto, None };
 
 // The format asked for, the same for every level of a run (an option call
 // may change it from Vanilla).

@@ -10,6 +10,14 @@
 #include "console/services.h"
 #include "wad/field_writer.h"
 
+bool GlNodesRequested = false;
+GlForm RequestedGlForm = GlForm::Xgl3;
+
+void ResetGlNodes() {
+  GlNodesRequested = false;
+  RequestedGlForm = GlForm::Xgl3;
+}
+
 namespace {
 
 // XGLN numbers linedefs in 16 bits, where 0xFFFF marks a miniseg. It is

@@ -48,6 +48,12 @@ struct GlTree {
 
 enum class GlForm { Xgln, Xgl2, Xgl3, Zgln, Zgl2, Zgl3 };
 
+// The GL form asked for, the same for every level of a run (an option
+// call): when set, a binary level's SSECTORS holds it and SEGS is empty.
+extern bool GlNodesRequested;
+extern GlForm RequestedGlForm;
+void ResetGlNodes();
+
 // Why a form cannot hold a tree; DescribeGlRefusal words each reason.
 enum class GlRefusal {
   None,

@@ -37,9 +37,9 @@ int16_t SectorOfSideDef(int32_t sideDef) {
 }
 
 void ReleaseLevel() {
-  void* blocks[] = {Level.Things,     Level.LineDefsRaw, Level.LineDefs,     Level.SideDefs,
-                    Level.Vertexes,   Level.Sectors,     Level.Reject,       Level.Segs,
-                    Level.Subsectors, Level.Nodes,       Level.BlockmapLump, Level.ExtendedNodes};
+  void* blocks[] = {Level.Things,       Level.LineDefsRaw,   Level.LineDefs, Level.SideDefs,   Level.Vertexes,
+                    Level.Sectors,      Level.Reject,        Level.Segs,     Level.Subsectors, Level.Nodes,
+                    Level.BlockmapLump, Level.ExtendedNodes, Level.GlNodes};
   for (void* block : blocks) FreeBlock(block);
   ResetLevel();
 }

@@ -115,6 +115,10 @@ struct LevelData {
   uint8_t* ExtendedNodes;
   int32_t ExtendedNodesSize;
 
+  // The GL nodes for SSECTORS, in the form asked for; null without them.
+  uint8_t* GlNodes;
+  int32_t GlNodesSize;
+
   uint8_t* BlockmapLump;
   int32_t BlockmapSize;
 };

@@ -98,7 +98,10 @@ TEST(OptionsTest, BadUsageNamesItsFault) {
       {"in.wad --weight=008", "--weight must be a whole number from 0 to 48, not '008'"},
       {"in.wad --mode=fast", "--mode must be turbo or final, not 'fast'"},
       {"in.wad --axis=a", "--axis must be A, V or H, not 'a'"},
-      {"in.wad --nodes=gl", "--nodes must be vanilla, xnod, znod or auto, not 'gl'"},
+      {"in.wad --nodes=gl",
+       "--nodes must be vanilla, xnod, znod, auto, a GL form (xgln, xgl2, xgl3, zgln, zgl2, zgl3), or xnod "
+       "or "
+       "znod and a GL form, as in znod,zgl3; not 'gl'"},
       {"in.wad --nodes=xnod --nodes=xnod", "option '--nodes' is given twice"},
       {"in.wad --log=yes", "option '--log' takes no value"},
       {"in.wad --log --log", "option '--log' is given twice"},
@@ -121,6 +124,42 @@ TEST(OptionsTest, BadUsageNamesItsFault) {
     Parsed parsed = Parse(c.call);
     EXPECT_FALSE(parsed.ok) << c.call;
     EXPECT_EQ(parsed.fault, c.fault) << c.call;
+  }
+}
+
+TEST(OptionsTest, NodeValuesNameTheNormalAndTheGlNodes) {
+  struct Case {
+    const char* value;
+    bool good;
+    NodeFormat normal;
+    bool gl;
+    GlForm form;
+  };
+  const Case cases[] = {
+      {"vanilla", true, NodeFormat::Vanilla, false, GlForm::Xgl3},
+      {"auto", true, NodeFormat::Auto, false, GlForm::Xgl3},
+      {"xgln", true, NodeFormat::None, true, GlForm::Xgln},
+      {"zgl2", true, NodeFormat::None, true, GlForm::Zgl2},
+      {"xnod,xgl3", true, NodeFormat::Xnod, true, GlForm::Xgl3},
+      {"znod,zgln", true, NodeFormat::Znod, true, GlForm::Zgln},
+      // Vanilla nodes need SEGS and SSECTORS, auto may choose them, and a
+      // pair takes one of each kind, normal first.
+      {"vanilla,xgl3", false, NodeFormat::Vanilla, false, GlForm::Xgl3},
+      {"auto,xgl3", false, NodeFormat::Vanilla, false, GlForm::Xgl3},
+      {"zgl3,znod", false, NodeFormat::Vanilla, false, GlForm::Xgl3},
+      {"xgl3,zgl3", false, NodeFormat::Vanilla, false, GlForm::Xgl3},
+      {"znod,", false, NodeFormat::Vanilla, false, GlForm::Xgl3},
+      {"znod,zgl3,xgl3", false, NodeFormat::Vanilla, false, GlForm::Xgl3},
+      {"XGL3", false, NodeFormat::Vanilla, false, GlForm::Xgl3},
+  };
+  for (const Case& c : cases) {
+    NodeChoice choice;
+    bool good = ReadNodeChoice(c.value, &choice);
+    EXPECT_EQ(good, c.good) << c.value;
+    if (!good) continue;
+    EXPECT_EQ(choice.normal, c.normal) << c.value;
+    EXPECT_EQ(choice.gl, c.gl) << c.value;
+    if (c.gl) EXPECT_EQ(choice.glForm, c.form) << c.value;
   }
 }
 
