@@ -3,7 +3,13 @@
 #include "nodes/gl_choice.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
+#include <memory>
+
+#include "nodes/gl_lines.h"
+#include "nodes/thread_pool.h"
+#include "nodes/tuning.h"
 
 namespace {
 
@@ -28,13 +34,40 @@ bool IsAtOrPast(FixedPoint point, FixedPoint from, FixedPoint to) {
 
 enum class Placement { Right, Left, CutStartRight, CutStartLeft };
 
-Placement Place(const FixedLine& line, const GlBuildSeg& seg, FixedPoint* cut) {
-  if (AreOneLine(line, seg.line)) return DotOf(line, seg.line) > 0 ? Placement::Right : Placement::Left;
-  int l = FindFixedSide(line, seg.start);
-  int m = FindFixedSide(line, seg.end);
+// A partition line ready for many side tests. When its direction, divided
+// by the common divisor, is short (always in a binary level, whose deltas
+// are whole units), a side product takes 63 bits at most and is worked out
+// in 64; the sign is the exact product's.
+struct PreparedLine {
+  const GlBuildSeg* seg;
+  bool narrow;
+  int64_t x, y, dx, dy;
+  // Beyond this |product| a point lies 2 steps or more from the line: the
+  // step tolerance then leaves it where it is, and a seg with both ends
+  // there on opposite sides crosses without a cut point to decide it.
+  int64_t farLimit;
+};
+
+PreparedLine PrepareLine(const GlBuildSeg& seg) {
+  PreparedLine prepared = {&seg, false, seg.line.start.x, seg.line.start.y, 0, 0, 0};
+  const GlLineKey& key = GlLines[static_cast<size_t>(seg.lineId)];
+  int64_t dx = seg.forward ? key.dx : -key.dx;
+  int64_t dy = seg.forward ? key.dy : -key.dy;
+  const int64_t shortDelta = int64_t{1} << 28;
+  if (dx >= shortDelta || dx <= -shortDelta || dy >= shortDelta || dy <= -shortDelta) return prepared;
+  prepared.narrow = true;
+  prepared.dx = dx;
+  prepared.dy = dy;
+  prepared.farLimit = 2 * ((dx < 0 ? -dx : dx) + (dy < 0 ? -dy : dy));
+  return prepared;
+}
+
+int SignOf64(int64_t v) { return v > 0 ? 1 : (v < 0 ? -1 : 0); }
+
+// The exact test, for ends near the line: the crossing of the two lines,
+// which the ends were rounded about, decides whether an end is on it.
+Placement PlaceNear(const FixedLine& line, const GlBuildSeg& seg, int l, int m, FixedPoint* cut) {
   if (l * m < 0) {
-    // The crossing of the two lines, which the ends were rounded about:
-    // an end at it, a step from it or beyond it is on the line.
     FixedPoint crossing;
     if (!ComputeLineCrossing(line, seg.line, &crossing)) crossing = seg.start;
     if (AreWithinOneStep(seg.start, crossing) || IsAtOrPast(crossing, seg.start, seg.end)) l = 0;
@@ -48,47 +81,137 @@ Placement Place(const FixedLine& line, const GlBuildSeg& seg, FixedPoint* cut) {
   return l < 0 || m < 0 ? Placement::Left : Placement::Right;
 }
 
+// With `cut` null a crossing seg's cut point is not worked out when the
+// side test does not need it.
+Placement Place(const PreparedLine& line, const GlBuildSeg& seg, FixedPoint* cut) {
+  const GlBuildSeg& partition = *line.seg;
+  if (seg.lineId == partition.lineId)
+    return seg.forward == partition.forward ? Placement::Right : Placement::Left;
+  if (!line.narrow) {
+    return PlaceNear(partition.line, seg, FindFixedSide(partition.line, seg.start),
+                     FindFixedSide(partition.line, seg.end), cut);
+  }
+  int64_t l = (seg.start.x - line.x) * line.dy - (seg.start.y - line.y) * line.dx;
+  int64_t m = (seg.end.x - line.x) * line.dy - (seg.end.y - line.y) * line.dx;
+  if (l > 0 && m > 0) return Placement::Right;
+  if (l < 0 && m < 0) return Placement::Left;
+  bool far = (l > line.farLimit || l < -line.farLimit) && (m > line.farLimit || m < -line.farLimit);
+  if (far) {
+    if (cut != nullptr && !ComputeLineCrossing(partition.line, seg.line, cut)) *cut = seg.start;
+    return l > 0 ? Placement::CutStartRight : Placement::CutStartLeft;
+  }
+  FixedPoint ignored;
+  return PlaceNear(partition.line, seg, SignOf64(l), SignOf64(m), cut != nullptr ? cut : &ignored);
+}
+
 }  // namespace
 
-GlPlace PlaceGlSeg(const FixedLine& line, const GlBuildSeg& seg, FixedPoint* cut) {
-  switch (Place(line, seg, cut)) {
+GlPlace PlaceGlSeg(const GlBuildSeg& partition, const GlBuildSeg& seg, FixedPoint* cut) {
+  switch (Place(PrepareLine(partition), seg, cut)) {
     case Placement::Right: return GlPlace::Right;
     case Placement::Left: return GlPlace::Left;
     default: return GlPlace::Crosses;
   }
 }
 
-int32_t ChooseGlPartition(const std::vector<GlBuildSeg>& segs, CostRule rule) {
-  int32_t best = -1, bestCost = INT32_MAX;
+namespace {
+
+// One candidate's scan: stopped as soon as a running cost reaches the
+// bound; otherwise its largest running cost, its last, and whether both
+// sides hold something.
+struct CandidateRun {
+  bool stopped;
+  bool bothSides;
+  int32_t peak, cost;
+};
+
+CandidateRun ScoreGlCandidate(const std::vector<GlBuildSeg>& segs, int32_t p, CostRule rule, int32_t bound) {
+  const PreparedLine line = PrepareLine(segs[static_cast<size_t>(p)]);
+  const int32_t count = static_cast<int32_t>(segs.size());
+  int32_t left = 0, right = 0, splits = 0, k = 0, cost = 0, peak = INT32_MIN;
+  for (int32_t q = 0; q < count; q++) {
+    if (q == p) {
+      right++;
+      continue;
+    }
+    k++;
+    switch (Place(line, segs[static_cast<size_t>(q)], nullptr)) {
+      case Placement::Right: right++; break;
+      case Placement::Left: left++; break;
+      default:
+        left++;
+        right++;
+        splits += rule.weight;
+    }
+    cost = std::max(left, right) + splits - (rule.final ? 2 * k / 3 : k);
+    if (cost >= bound) return {true, false, cost, cost};
+    peak = std::max(peak, cost);
+  }
+  return {false, left > 0 && right > 0, peak, cost};
+}
+
+// The choice shared out in chunks of candidates, taken in list order. A
+// chunk's candidates may be stopped at the smallest peak of any whole,
+// two-sided scan before them: the best cost at a candidate's turn is never
+// above that (an earlier candidate either became the best, at a cost no
+// more than its peak, or was dropped at a best cost no more than its
+// peak), so what such a bound stops the plain scan stops too. The plain
+// scan's verdicts are then replayed in order over the runs.
+struct SharedChoice {
+  const std::vector<GlBuildSeg>* segs;
+  CostRule rule;
+  int32_t chunks;
+  std::atomic<int32_t> next{0};
+  std::vector<CandidateRun> runs;
+  std::unique_ptr<std::atomic<int32_t>[]> chunkPeak;  // smallest two-sided whole peak; INT32_MAX until done
+};
+
+constexpr int32_t ChoiceChunk = 64;
+
+void ScoreChunks(void* data) {
+  SharedChoice* choice = static_cast<SharedChoice*>(data);
+  const int32_t count = static_cast<int32_t>(choice->segs->size());
+  for (int32_t c; (c = choice->next.fetch_add(1)) < choice->chunks;) {
+    int32_t bound = INT32_MAX;
+    for (int32_t d = 0; d < c; d++)
+      bound = std::min(bound, choice->chunkPeak[d].load(std::memory_order_acquire));
+    for (int32_t p = c * ChoiceChunk; p < std::min(count, (c + 1) * ChoiceChunk); p++) {
+      CandidateRun run = ScoreGlCandidate(*choice->segs, p, choice->rule, bound);
+      choice->runs[static_cast<size_t>(p)] = run;
+      if (!run.stopped && run.bothSides) bound = std::min(bound, run.peak);
+    }
+    choice->chunkPeak[c].store(bound, std::memory_order_release);
+  }
+}
+
+}  // namespace
+
+int32_t ChooseGlPartition(const std::vector<GlBuildSeg>& segs, CostRule rule, int32_t threads) {
   const int32_t count = static_cast<int32_t>(segs.size());
   if (count < 2) return -1;
-  for (int32_t p = 0; p < count; p++) {
-    const FixedLine& line = segs[p].line;
-    int32_t left = 0, right = 0, splits = 0, k = 0, cost = 0;
-    bool stopped = false;
-    for (int32_t q = 0; q < count; q++) {
-      if (q == p) {
-        right++;
-        continue;
-      }
-      k++;
-      FixedPoint cut;
-      switch (Place(line, segs[q], &cut)) {
-        case Placement::Right: right++; break;
-        case Placement::Left: left++; break;
-        default:
-          left++;
-          right++;
-          splits += rule.weight;
-      }
-      cost = std::max(left, right) + splits - (rule.final ? 2 * k / 3 : k);
-      if (cost >= bestCost) {
-        stopped = true;
-        break;
+  int32_t best = -1, bestCost = INT32_MAX;
+  if (threads <= 1 || count < Tuning.glSharedChoiceSegs) {
+    for (int32_t p = 0; p < count; p++) {
+      CandidateRun run = ScoreGlCandidate(segs, p, rule, bestCost);
+      if (!run.stopped && run.bothSides) {
+        bestCost = run.cost;
+        best = p;
       }
     }
-    if (!stopped && left > 0 && right > 0) {
-      bestCost = cost;
+    return best;
+  }
+  SharedChoice choice;
+  choice.segs = &segs;
+  choice.rule = rule;
+  choice.chunks = (count + ChoiceChunk - 1) / ChoiceChunk;
+  choice.runs.resize(static_cast<size_t>(count));
+  choice.chunkPeak.reset(new std::atomic<int32_t>[static_cast<size_t>(choice.chunks)]);
+  for (int32_t c = 0; c < choice.chunks; c++) choice.chunkPeak[c].store(INT32_MAX);
+  RunWithHelpers(ScoreChunks, &choice, threads - 1);
+  for (int32_t p = 0; p < count; p++) {
+    const CandidateRun& run = choice.runs[static_cast<size_t>(p)];
+    if (!run.stopped && run.bothSides && run.peak < bestCost) {
+      bestCost = run.cost;
       best = p;
     }
   }
@@ -97,9 +220,11 @@ int32_t ChooseGlPartition(const std::vector<GlBuildSeg>& segs, CostRule rule) {
 
 void DivideGlSegs(const std::vector<GlBuildSeg>& segs, int32_t partition, std::vector<GlBuildSeg>* right,
                   std::vector<GlBuildSeg>* left) {
-  const FixedLine line = segs[partition].line;
+  const PreparedLine line = PrepareLine(segs[partition]);
   right->clear();
   left->clear();
+  right->reserve(segs.size());
+  left->reserve(segs.size());
   for (size_t i = 0; i < segs.size(); i++) {
     const GlBuildSeg& seg = segs[i];
     if (static_cast<int32_t>(i) == partition) {
@@ -128,9 +253,9 @@ bool GlNeedsPartition(const std::vector<GlBuildSeg>& segs) {
   for (const GlBuildSeg& seg : segs)
     if (seg.sector != segs[0].sector) return true;
   for (size_t a = 0; a < segs.size(); a++) {
+    const PreparedLine line = PrepareLine(segs[a]);
     for (size_t b = 0; b < segs.size(); b++) {
-      FixedPoint cut;
-      if (a != b && Place(segs[a].line, segs[b], &cut) != Placement::Right) return true;
+      if (a != b && Place(line, segs[b], nullptr) != Placement::Right) return true;
     }
   }
   return false;

@@ -23,21 +23,25 @@ struct GlBuildSeg {
   FixedLine line;
   int32_t lineDef;
   int32_t sector;  // on the seg's right
+  int32_t lineId;  // the number of its line (nodes/gl_lines.h)
   uint8_t side;    // 0 along the linedef, 1 against it
+  bool forward;    // the line runs the canonical way
 };
 
 // Where a seg goes at a division.
 enum class GlPlace { Right, Left, Crosses };
 
-// The side of the seg against the line. A seg on the line goes right when it
-// runs the line's way. The ends' sides decide the rest; an end within one
-// 1/65536 step of the crossing, or past it, counts as on the line, so that
-// no piece is shorter than a step. For Crosses, `cut` is the crossing.
-GlPlace PlaceGlSeg(const FixedLine& line, const GlBuildSeg& seg, FixedPoint* cut);
+// The side of the seg against the line of seg `partition`. A seg on that
+// line goes right when it runs the line's way. The ends' sides decide the
+// rest; an end within one 1/65536 step of the crossing, or past it, counts
+// as on the line, so that no piece is shorter than a step. For Crosses,
+// `cut` is the crossing.
+GlPlace PlaceGlSeg(const GlBuildSeg& partition, const GlBuildSeg& seg, FixedPoint* cut);
 
 // The index of the partition seg, or -1 when no seg leaves both sides
-// non-empty.
-int32_t ChooseGlPartition(const std::vector<GlBuildSeg>& segs, CostRule rule);
+// non-empty. A long list's candidates are scored on up to `threads`
+// threads (Tuning.glSharedChoiceSegs); the choice is the same.
+int32_t ChooseGlPartition(const std::vector<GlBuildSeg>& segs, CostRule rule, int32_t threads);
 
 // Divides the segs at the line of seg `partition` (which goes right); a seg
 // that crosses it is cut at the crossing into a piece on either side.

@@ -4,152 +4,150 @@
 #include "nodes/gl_partners.h"
 
 #include <algorithm>
-#include <map>
-#include <tuple>
 
-#include "nodes/partition.h"
+#include "nodes/gl_lines.h"
 
 namespace {
 
 using Wide = __int128;
-
-// A line as one key whichever way it runs and wherever its ends lie: its
-// direction divided by the common divisor, pointing east (or north), and
-// the cross product of that with any point of it.
-struct LineKey {
-  int64_t dx, dy;
-  Wide offset;
-  bool operator<(const LineKey& o) const { return std::tie(dx, dy, offset) < std::tie(o.dx, o.dy, o.offset); }
-  bool operator==(const LineKey& o) const { return dx == o.dx && dy == o.dy && offset == o.offset; }
-};
-
-// Where a seg lies on its line's key: from `low` to `high` along the key's
-// direction, `forward` when it runs that way.
-struct Stretch {
-  LineKey key;
-  Wide low, high;
-  bool forward;
-  int32_t leaf, index;
-};
-
-LineKey KeyOf(const FixedLine& line, bool* forward) {
-  int64_t dx = static_cast<int64_t>(line.end.x) - line.start.x;
-  int64_t dy = static_cast<int64_t>(line.end.y) - line.start.y;
-  int64_t divisor = GreatestCommonDivisor(dx < 0 ? -dx : dx, dy < 0 ? -dy : dy);
-  if (divisor == 0) divisor = 1;
-  dx /= divisor;
-  dy /= divisor;
-  *forward = dx > 0 || (dx == 0 && dy > 0);
-  if (!*forward) {
-    dx = -dx;
-    dy = -dy;
-  }
-  return {dx, dy, static_cast<Wide>(dx) * line.start.y - static_cast<Wide>(dy) * line.start.x};
-}
-
-Wide PositionOn(const LineKey& key, FixedPoint p) {
-  return static_cast<Wide>(key.dx) * p.x + static_cast<Wide>(key.dy) * p.y;
-}
-
-std::vector<Stretch> ListStretches(const std::vector<std::vector<GlLoopSeg>>& loops) {
-  std::vector<Stretch> stretches;
-  for (size_t leaf = 0; leaf < loops.size(); leaf++) {
-    for (size_t k = 0; k < loops[leaf].size(); k++) {
-      const GlLoopSeg& seg = loops[leaf][k];
-      Stretch s;
-      s.key = KeyOf(seg.line, &s.forward);
-      Wide a = PositionOn(s.key, seg.start), b = PositionOn(s.key, seg.end);
-      s.low = std::min(a, b);
-      s.high = std::max(a, b);
-      s.leaf = static_cast<int32_t>(leaf);
-      s.index = static_cast<int32_t>(k);
-      stretches.push_back(s);
-    }
-  }
-  std::sort(stretches.begin(), stretches.end(), [](const Stretch& a, const Stretch& b) {
-    if (!(a.key == b.key)) return a.key < b.key;
-    return a.low < b.low;
-  });
-  return stretches;
-}
 
 bool CanPartner(const GlLoopSeg& a, const GlLoopSeg& b) {
   if (a.lineDef < 0 || b.lineDef < 0) return a.lineDef < 0 && b.lineDef < 0;
   return a.lineDef == b.lineDef && a.side != b.side;
 }
 
+// The indices 0 to count - 1 grouped by key (0 to keys - 1; a negative key
+// leaves the index out), each group in index order: a counting sort.
+std::vector<uint32_t> GroupByKey(const std::vector<int32_t>& keyOf, size_t keys,
+                                 std::vector<uint32_t>* groupStart) {
+  groupStart->assign(keys + 1, 0);
+  for (int32_t key : keyOf)
+    if (key >= 0) (*groupStart)[static_cast<size_t>(key) + 1]++;
+  for (size_t k = 0; k < keys; k++) (*groupStart)[k + 1] += (*groupStart)[k];
+  std::vector<uint32_t> grouped((*groupStart)[keys]);
+  std::vector<uint32_t> next(groupStart->begin(), groupStart->end() - 1);
+  for (size_t i = 0; i < keyOf.size(); i++)
+    if (keyOf[i] >= 0) grouped[next[static_cast<size_t>(keyOf[i])]++] = static_cast<uint32_t>(i);
+  return grouped;
+}
+
+struct End {
+  Wide position;
+  FixedPoint point;
+};
+
+// A seg's place on its line: from `low` to `high` along the canonical
+// direction.
+struct Stretch {
+  Wide low, high;
+  uint32_t seg;
+};
+
 }  // namespace
 
-void PairGlPartners(std::vector<std::vector<GlLoopSeg>>* loopsIn,
-                    std::vector<std::vector<GlPartner>>* partners) {
+std::vector<uint32_t> PairGlPartners(std::vector<std::vector<GlLoopSeg>>* loopsIn) {
   std::vector<std::vector<GlLoopSeg>>& loops = *loopsIn;
-  // The corners of each line, from both sides: every seg is cut at those
-  // strictly within it.
-  std::vector<Stretch> stretches = ListStretches(loops);
-  std::vector<std::vector<std::vector<FixedPoint>>> cuts(loops.size());
-  for (size_t leaf = 0; leaf < loops.size(); leaf++) cuts[leaf].resize(loops[leaf].size());
-  for (size_t first = 0; first < stretches.size();) {
-    size_t last = first;
-    while (last < stretches.size() && stretches[last].key == stretches[first].key) last++;
-    // The ends on this line, by position.
-    std::vector<std::pair<Wide, FixedPoint>> ends;
-    for (size_t i = first; i < last; i++) {
-      const GlLoopSeg& seg = loops[stretches[i].leaf][stretches[i].index];
-      ends.push_back({PositionOn(stretches[i].key, seg.start), seg.start});
-      ends.push_back({PositionOn(stretches[i].key, seg.end), seg.end});
+  std::vector<GlLoopSeg> flat;
+  for (const std::vector<GlLoopSeg>& loop : loops) flat.insert(flat.end(), loop.begin(), loop.end());
+  std::vector<int32_t> lineOf(flat.size());
+  for (size_t g = 0; g < flat.size(); g++) lineOf[g] = flat[g].along.lineId;
+
+  // Line by line: every corner on the line, from either side, cuts the segs
+  // it lies strictly within. The cuts of seg g are cuts[cutStart[g] ...],
+  // in the seg's own direction.
+  std::vector<uint32_t> lineStart;
+  std::vector<uint32_t> byLine = GroupByKey(lineOf, GlLines.size(), &lineStart);
+  std::vector<std::pair<uint32_t, FixedPoint>> found;
+  std::vector<End> ends;
+  for (size_t line = 0; line < GlLines.size(); line++) {
+    const GlLineKey& key = GlLines[line];
+    ends.clear();
+    for (uint32_t i = lineStart[line]; i < lineStart[line + 1]; i++) {
+      const GlLoopSeg& seg = flat[byLine[i]];
+      ends.push_back({ComputeGlPosition(key, seg.start), seg.start});
+      ends.push_back({ComputeGlPosition(key, seg.end), seg.end});
     }
-    std::sort(ends.begin(), ends.end(),
-              [](const std::pair<Wide, FixedPoint>& a, const std::pair<Wide, FixedPoint>& b) {
-                return a.first < b.first;
-              });
-    for (size_t i = first; i < last; i++) {
-      const Stretch& s = stretches[i];
-      auto from = std::upper_bound(ends.begin(), ends.end(), s.low,
-                                   [](Wide v, const std::pair<Wide, FixedPoint>& e) { return v < e.first; });
-      std::vector<FixedPoint>& at = cuts[s.leaf][s.index];
-      for (auto e = from; e != ends.end() && e->first < s.high; ++e)
-        if (at.empty() || at.back() != e->second) at.push_back(e->second);
-      if (!s.forward) std::reverse(at.begin(), at.end());
-    }
-    first = last;
-  }
-  for (size_t leaf = 0; leaf < loops.size(); leaf++) {
-    std::vector<GlLoopSeg> cutLoop;
-    for (size_t k = 0; k < loops[leaf].size(); k++) {
-      GlLoopSeg seg = loops[leaf][k];
-      for (FixedPoint p : cuts[leaf][k]) {
-        if (p == seg.start || p == seg.end) continue;
-        GlLoopSeg piece = seg;
-        piece.end = p;
-        cutLoop.push_back(piece);
-        seg.start = p;
+    std::sort(ends.begin(), ends.end(), [](const End& a, const End& b) { return a.position < b.position; });
+    for (uint32_t i = lineStart[line]; i < lineStart[line + 1]; i++) {
+      uint32_t g = byLine[i];
+      const GlLoopSeg& seg = flat[g];
+      Wide a = ComputeGlPosition(key, seg.start), b = ComputeGlPosition(key, seg.end);
+      Wide low = std::min(a, b), high = std::max(a, b);
+      auto first = std::upper_bound(ends.begin(), ends.end(), low,
+                                    [](Wide v, const End& e) { return v < e.position; });
+      auto last = first;
+      while (last != ends.end() && last->position < high) ++last;
+      size_t before = found.size();
+      for (auto e = first; e != last; ++e) {
+        if (e->point == seg.start || e->point == seg.end) continue;
+        if (found.size() > before && found.back().second == e->point) continue;
+        found.push_back({g, e->point});
       }
-      cutLoop.push_back(seg);
+      if (!seg.along.forward) std::reverse(found.begin() + static_cast<std::ptrdiff_t>(before), found.end());
     }
-    loops[leaf] = std::move(cutLoop);
+  }
+  std::vector<int32_t> cutOwner(found.size());
+  for (size_t i = 0; i < found.size(); i++) cutOwner[i] = static_cast<int32_t>(found[i].first);
+  std::vector<uint32_t> cutStart;
+  std::vector<uint32_t> cutsBySeg = GroupByKey(cutOwner, flat.size(), &cutStart);
+
+  // The loops again, each seg in its pieces.
+  std::vector<GlLoopSeg> pieces;
+  pieces.reserve(flat.size() + found.size());
+  size_t g = 0;
+  for (std::vector<GlLoopSeg>& loop : loops) {
+    size_t first = pieces.size();
+    for (size_t k = 0; k < loop.size(); k++, g++) {
+      GlLoopSeg seg = flat[g];
+      for (uint32_t c = cutStart[g]; c < cutStart[g + 1]; c++) {
+        GlLoopSeg piece = seg;
+        piece.end = found[cutsBySeg[c]].second;
+        pieces.push_back(piece);
+        seg.start = piece.end;
+      }
+      pieces.push_back(seg);
+    }
+    loop.assign(pieces.begin() + static_cast<std::ptrdiff_t>(first), pieces.end());
   }
 
-  // Now each stretch has the same ends on both sides.
-  partners->assign(loops.size(), {});
-  for (size_t leaf = 0; leaf < loops.size(); leaf++) (*partners)[leaf].assign(loops[leaf].size(), {-1, -1});
-  stretches = ListStretches(loops);
-  for (size_t first = 0; first < stretches.size();) {
-    size_t last = first;
-    while (last < stretches.size() && stretches[last].key == stretches[first].key &&
-           stretches[last].low == stretches[first].low)
-      last++;
-    for (size_t i = first; i < last; i++) {
-      const Stretch& a = stretches[i];
-      if (!a.forward || (*partners)[a.leaf][a.index].leaf >= 0) continue;
-      for (size_t j = first; j < last; j++) {
-        const Stretch& b = stretches[j];
-        if (b.forward || b.high != a.high || (*partners)[b.leaf][b.index].leaf >= 0) continue;
-        if (!CanPartner(loops[a.leaf][a.index], loops[b.leaf][b.index])) continue;
-        (*partners)[a.leaf][a.index] = {b.leaf, b.index};
-        (*partners)[b.leaf][b.index] = {a.leaf, a.index};
-        break;
-      }
+  // Now both sides of each stretch end at the same corners: a seg running
+  // the canonical way and one running back over the same stretch are
+  // partners when they are two minisegs or the two sides of one wall.
+  std::vector<uint32_t> partner(pieces.size(), NoPartnerIndex);
+  lineOf.resize(pieces.size());
+  for (size_t p = 0; p < pieces.size(); p++) lineOf[p] = pieces[p].along.lineId;
+  byLine = GroupByKey(lineOf, GlLines.size(), &lineStart);
+  std::vector<Stretch> stretches;
+  for (size_t line = 0; line < GlLines.size(); line++) {
+    const GlLineKey& key = GlLines[line];
+    stretches.clear();
+    for (uint32_t i = lineStart[line]; i < lineStart[line + 1]; i++) {
+      const GlLoopSeg& seg = pieces[byLine[i]];
+      Wide a = ComputeGlPosition(key, seg.start), b = ComputeGlPosition(key, seg.end);
+      stretches.push_back({std::min(a, b), std::max(a, b), byLine[i]});
     }
-    first = last;
+    std::sort(stretches.begin(), stretches.end(), [](const Stretch& a, const Stretch& b) {
+      return a.low != b.low ? a.low < b.low : a.high < b.high;
+    });
+    for (size_t first = 0; first < stretches.size();) {
+      size_t last = first;
+      while (last < stretches.size() && stretches[last].low == stretches[first].low &&
+             stretches[last].high == stretches[first].high)
+        last++;
+      for (size_t i = first; i < last; i++) {
+        uint32_t a = stretches[i].seg;
+        if (!pieces[a].along.forward || partner[a] != NoPartnerIndex) continue;
+        for (size_t j = first; j < last; j++) {
+          uint32_t b = stretches[j].seg;
+          if (pieces[b].along.forward || partner[b] != NoPartnerIndex || !CanPartner(pieces[a], pieces[b]))
+            continue;
+          partner[a] = b;
+          partner[b] = a;
+          break;
+        }
+      }
+      first = last;
+    }
   }
+  return partner;
 }

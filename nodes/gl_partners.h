@@ -11,12 +11,8 @@
 
 #include "nodes/gl_polygons.h"
 
-// The loops, cut where the other side has a corner; `partners[leaf][k]` is
-// the partner of seg k of that leaf as (leaf, index), or -1.
-struct GlPartner {
-  int32_t leaf;
-  int32_t index;
-};
-
-void PairGlPartners(std::vector<std::vector<GlLoopSeg>>* loops,
-                    std::vector<std::vector<GlPartner>>* partners);
+// Cuts the loops where the other side has a corner, and returns every
+// seg's partner: segs are numbered through the loops in order, leaf by
+// leaf, and NoPartnerIndex marks none.
+constexpr uint32_t NoPartnerIndex = 0xFFFFFFFFu;
+std::vector<uint32_t> PairGlPartners(std::vector<std::vector<GlLoopSeg>>* loops);

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "nodes/gl_lines.h"
+
 namespace {
 
 using Wide = __int128;
@@ -25,8 +27,25 @@ FixedPoint CrossingOr(const FixedLine& a, const FixedLine& b, FixedPoint otherwi
   return ComputeLineCrossing(a, b, &p) ? p : otherwise;
 }
 
-bool RunsOn(const GlEdge& next, const GlEdge& edge) {
-  return AreOneLine(edge.line, next.line) && DotOf(edge.line, next.line) > 0;
+// The side of p against the line, as FindFixedSide gives it: in 64 bits
+// from the line's canonical direction when that is short (always in a
+// binary level), where the product takes 63 bits at most.
+int FindSideOf(const GlEdgeLine& line, FixedPoint p) {
+  if (line.lineId >= 0) {
+    const GlLineKey& key = GlLines[static_cast<size_t>(line.lineId)];
+    const int64_t shortDelta = int64_t{1} << 28;
+    if (key.dx < shortDelta && key.dx > -shortDelta && key.dy < shortDelta && key.dy > -shortDelta) {
+      int64_t dx = line.forward ? key.dx : -key.dx, dy = line.forward ? key.dy : -key.dy;
+      int64_t product = (static_cast<int64_t>(p.x) - line.line.start.x) * dy -
+                        (static_cast<int64_t>(p.y) - line.line.start.y) * dx;
+      return product > 0 ? 1 : (product < 0 ? -1 : 0);
+    }
+  }
+  return FindFixedSide(line.line, p);
+}
+
+bool IsSameWay(const GlEdgeLine& a, const GlEdgeLine& b) {
+  return a.lineId == b.lineId && a.forward == b.forward;
 }
 
 // Drops edges of no length and joins an edge to the one before it along
@@ -45,7 +64,7 @@ void TidyRegion(GlRegion* region) {
         changed = true;
         break;
       }
-      if (RunsOn(edges[next], edges[i])) {
+      if (IsSameWay(edges[next].along, edges[i].along)) {
         edges.erase(edges.begin() + static_cast<std::ptrdiff_t>(next));
         changed = true;
         break;
@@ -60,31 +79,54 @@ void TidyRegion(GlRegion* region) {
 GlRegion MakeBoxRegion(FixedPoint low, FixedPoint high) {
   FixedPoint nw = {low.x, high.y}, ne = high, se = {high.x, low.y}, sw = low;
   // Clockwise from the north-west corner: east along the top, south, west,
-  // north.
-  return {{nw, {nw, ne}}, {ne, {ne, se}}, {se, {se, sw}}, {sw, {sw, nw}}};
+  // north. The box's sides are numbered -1 to -4: no seg lies on them.
+  return {{nw, {{nw, ne}, -1, true}},
+          {ne, {{ne, se}, -2, true}},
+          {se, {{se, sw}, -3, true}},
+          {sw, {{sw, nw}, -4, true}}};
 }
 
-GlRegion ClipRegion(const GlRegion& region, const FixedLine& line) {
+GlRegion ClipRegion(const GlRegion& region, const GlEdgeLine& clip) {
   GlRegion kept;
   const size_t count = region.size();
   if (count == 0) return kept;
-  std::vector<int> sides(count);
-  for (size_t i = 0; i < count; i++) sides[i] = FindFixedSide(line, region[i].corner);
+  const FixedLine& line = clip.line;
+  int sideBuffer[64];
+  std::vector<int> sideVector;
+  int* sides = sideBuffer;
+  if (count > 64) {
+    sideVector.resize(count);
+    sides = sideVector.data();
+  }
+  bool anyDropped = false;
+  for (size_t i = 0; i < count; i++) {
+    sides[i] = FindSideOf(clip, region[i].corner);
+    anyDropped = anyDropped || sides[i] < 0;
+  }
+  if (!anyDropped) {
+    // All of it is kept; an edge along the line takes the line's number.
+    kept = region;
+    for (size_t i = 0; i < count; i++)
+      if (sides[i] == 0 && sides[(i + 1) % count] == 0 && DotOf(region[i].along.line, line) > 0)
+        kept[i].along = clip;
+    TidyRegion(&kept);
+    return kept;
+  }
   for (size_t i = 0; i < count; i++) {
     const GlEdge& edge = region[i];
     int a = sides[i], b = sides[(i + 1) % count];
     if (a > 0) {
       kept.push_back(edge);
-      if (b < 0) kept.push_back({CrossingOr(line, edge.line, edge.corner), line});
+      if (b < 0) kept.push_back({CrossingOr(line, edge.along.line, edge.corner), clip});
     } else if (a == 0) {
       if (b > 0) {
         kept.push_back(edge);
-      } else if (b < 0 || DotOf(edge.line, line) > 0) {
+      } else if (b < 0 || DotOf(edge.along.line, line) > 0) {
         // Leaving the kept side here, or running along the line itself.
-        kept.push_back({edge.corner, line});
+        kept.push_back({edge.corner, clip});
       }
     } else if (b > 0) {
-      kept.push_back({CrossingOr(line, edge.line, edge.corner), edge.line});
+      kept.push_back({CrossingOr(line, edge.along.line, edge.corner), edge.along});
     }
   }
   TidyRegion(&kept);
@@ -94,7 +136,8 @@ GlRegion ClipRegion(const GlRegion& region, const FixedLine& line) {
 std::vector<GlLoopSeg> MakeLeafLoop(const GlRegion& cell, const std::vector<GlBuildSeg>& segs,
                                     int32_t* walls) {
   GlRegion polygon = cell;
-  for (const GlBuildSeg& seg : segs) polygon = ClipRegion(polygon, seg.line);
+  for (const GlBuildSeg& seg : segs)
+    polygon = ClipRegion(polygon, GlEdgeLine{seg.line, seg.lineId, seg.forward});
   std::vector<GlLoopSeg> loop;
   *walls = 0;
   const size_t count = polygon.size();
@@ -104,9 +147,9 @@ std::vector<GlLoopSeg> MakeLeafLoop(const GlRegion& cell, const std::vector<GlBu
     FixedPoint from = edge.corner, to = polygon[(e + 1) % count].corner;
     along.clear();
     for (const GlBuildSeg& seg : segs)
-      if (seg.start != seg.end && AreOneLine(seg.line, edge.line) && DotOf(seg.line, edge.line) > 0)
+      if (seg.start != seg.end && seg.lineId == edge.along.lineId && seg.forward == edge.along.forward)
         along.push_back(&seg);
-    const FixedLine& line = edge.line;
+    const FixedLine& line = edge.along.line;
     std::sort(along.begin(), along.end(), [&line](const GlBuildSeg* a, const GlBuildSeg* b) {
       return PositionAlong(line, a->start) < PositionAlong(line, b->start);
     });
@@ -117,17 +160,17 @@ std::vector<GlLoopSeg> MakeLeafLoop(const GlRegion& cell, const std::vector<GlBu
       Wide start = PositionAlong(line, seg->start), end = PositionAlong(line, seg->end);
       if (end <= atPosition || start >= toPosition) continue;
       if (start > atPosition) {
-        loop.push_back({at, seg->start, line, -1, 0});
+        loop.push_back({at, seg->start, edge.along, -1, 0});
         at = seg->start;
         atPosition = start;
       }
       FixedPoint stop = end < toPosition ? seg->end : to;
-      loop.push_back({at, stop, seg->line, seg->lineDef, seg->side});
+      loop.push_back({at, stop, edge.along, seg->lineDef, seg->side});
       ++*walls;
       at = stop;
       atPosition = end < toPosition ? end : toPosition;
     }
-    if (atPosition < toPosition) loop.push_back({at, to, line, -1, 0});
+    if (atPosition < toPosition) loop.push_back({at, to, edge.along, -1, 0});
   }
   return loop;
 }

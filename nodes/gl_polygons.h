@@ -12,9 +12,17 @@
 
 #include "nodes/gl_choice.h"
 
+// A line that edges run along, with its number (nodes/gl_lines.h); the
+// sides of the level's box have numbers of their own below 0.
+struct GlEdgeLine {
+  FixedLine line;
+  int32_t lineId;
+  bool forward;
+};
+
 struct GlEdge {
   FixedPoint corner;  // where the edge starts; it ends at the next corner
-  FixedLine line;
+  GlEdgeLine along;
 };
 
 // Clockwise, the region on the right of every edge; empty when nothing of
@@ -27,16 +35,18 @@ GlRegion MakeBoxRegion(FixedPoint low, FixedPoint high);
 // What the region keeps on the right of the line; the edge along the line
 // runs the line's way. Edges of no length are dropped, and an edge that
 // continues the one before along the same line joins it.
-GlRegion ClipRegion(const GlRegion& region, const FixedLine& line);
+GlRegion ClipRegion(const GlRegion& region, const GlEdgeLine& clip);
 
 // The line run the other way.
-inline FixedLine ReverseLine(const FixedLine& line) { return FixedLine{line.end, line.start}; }
+inline GlEdgeLine ReverseEdgeLine(const GlEdgeLine& line) {
+  return GlEdgeLine{FixedLine{line.line.end, line.line.start}, line.lineId, !line.forward};
+}
 
 // One side of a subsector's polygon: a wall's seg or a miniseg.
 struct GlLoopSeg {
   FixedPoint start, end;
-  FixedLine line;   // the exact line it lies on, its way
-  int32_t lineDef;  // -1 for a miniseg
+  GlEdgeLine along;  // the exact line it lies on, its way
+  int32_t lineDef;   // -1 for a miniseg
   uint8_t side;
 };
 

@@ -3,13 +3,18 @@
 #include "nodes/gl_tree.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <unordered_map>
 #include <utility>
 
 #include "nodes/gl_choice.h"
+#include "nodes/gl_lines.h"
 #include "nodes/gl_partners.h"
 #include "nodes/gl_polygons.h"
+#include "nodes/gl_subtree.h"
+#include "nodes/thread_pool.h"
+#include "nodes/tuning.h"
 #include "wad/level.h"
 
 GlLevelInput ReadGlInputFromLevel() {
@@ -34,19 +39,6 @@ GlLevelInput ReadGlInputFromLevel() {
 
 namespace {
 
-// A node while the tree is built: a child is a node's index, or a leaf's
-// index l as -1 - l.
-struct Division {
-  FixedLine line;
-  int32_t children[2];  // right, left
-};
-
-struct Pending {
-  std::vector<GlBuildSeg> segs;
-  int32_t parent;  // -1 for the root
-  int side;
-};
-
 std::vector<GlBuildSeg> CreateGlSegs(const GlLevelInput& input) {
   std::vector<GlBuildSeg> segs;
   for (size_t i = 0; i < input.lineDefs.size(); i++) {
@@ -54,8 +46,16 @@ std::vector<GlBuildSeg> CreateGlSegs(const GlLevelInput& input) {
     if (line.start >= input.vertexes.size() || line.end >= input.vertexes.size()) continue;
     FixedPoint a = input.vertexes[line.start], b = input.vertexes[line.end];
     if (a == b) continue;  // a wall of no length bounds nothing
-    if (line.hasRight) segs.push_back({a, b, {a, b}, static_cast<int32_t>(i), line.rightSector, 0});
-    if (line.hasLeft) segs.push_back({b, a, {b, a}, static_cast<int32_t>(i), line.leftSector, 1});
+    if (line.hasRight) segs.push_back({a, b, {a, b}, static_cast<int32_t>(i), line.rightSector, 0, 0, false});
+    if (line.hasLeft) segs.push_back({b, a, {b, a}, static_cast<int32_t>(i), line.leftSector, 0, 1, false});
+  }
+  std::vector<FixedLine> lines;
+  lines.reserve(segs.size());
+  for (const GlBuildSeg& seg : segs) lines.push_back(seg.line);
+  std::vector<int32_t> ids = NumberGlLines(lines);
+  for (size_t i = 0; i < segs.size(); i++) {
+    segs[i].lineId = ids[i];
+    FindGlLineKey(segs[i].line, &segs[i].forward);
   }
   return segs;
 }
@@ -129,72 +129,126 @@ void FitGlDirection(const FixedLine& line, int32_t* dx, int32_t* dy) {
   *dy = static_cast<int32_t>(y);
 }
 
+// The top of the tree, divided on the calling thread until there are
+// enough subtrees to share out: a child is a top node's index, or task t
+// as -1 - t.
+struct TopNode {
+  GlEdgeLine line;
+  int32_t children[2];
+};
+
+struct Task {
+  std::vector<GlBuildSeg> segs;
+  GlRegion region;
+  int32_t parent;  // top node, or -1 for the root
+  int side;
+  bool whole;  // found to need no division
+  GlSubtree subtree;
+};
+
+struct Forest {
+  std::vector<TopNode> top;
+  std::vector<Task> tasks;
+  int32_t root;
+  CostRule rule;
+  int32_t threads;
+  std::atomic<size_t> next{0};
+  std::vector<size_t> order;  // longest list first
+};
+
+void SetChild(Forest* forest, int32_t parent, int side, int32_t child) {
+  if (parent < 0) {
+    forest->root = child;
+  } else {
+    forest->top[static_cast<size_t>(parent)].children[side] = child;
+  }
+}
+
+// Divides the longest lists until there are Tuning.glSubtreeTasks of them
+// or none is longer than Tuning.glSubtreeSegs.
+void DivideTop(Forest* forest) {
+  while (static_cast<int32_t>(forest->tasks.size()) < Tuning.glSubtreeTasks) {
+    size_t longest = forest->tasks.size();
+    for (size_t t = 0; t < forest->tasks.size(); t++) {
+      const Task& task = forest->tasks[t];
+      if (task.whole || static_cast<int32_t>(task.segs.size()) < Tuning.glSubtreeSegs) continue;
+      if (longest == forest->tasks.size() || task.segs.size() > forest->tasks[longest].segs.size())
+        longest = t;
+    }
+    if (longest == forest->tasks.size()) return;
+    Task& task = forest->tasks[longest];
+    GlEdgeLine line;
+    std::vector<GlBuildSeg> right, left;
+    if (!DivideGlList(&task.segs, forest->rule, forest->threads, &line, &right, &left)) {
+      task.whole = true;
+      continue;
+    }
+    int32_t node = static_cast<int32_t>(forest->top.size());
+    forest->top.push_back({line, {0, 0}});
+    SetChild(forest, task.parent, task.side, node);
+    GlRegion region = std::move(task.region);
+    // The task's place goes to the front child; the back child is new.
+    task = Task{std::move(right), ClipRegion(region, line), node, 0, false, {}};
+    forest->top[static_cast<size_t>(node)].children[0] = -1 - static_cast<int32_t>(longest);
+    forest->tasks.push_back({std::move(left), ClipRegion(region, ReverseEdgeLine(line)), node, 1, false, {}});
+    forest->top[static_cast<size_t>(node)].children[1] = -1 - static_cast<int32_t>(forest->tasks.size() - 1);
+  }
+}
+
+void BuildTasks(void* data) {
+  Forest* forest = static_cast<Forest*>(data);
+  for (size_t k; (k = forest->next.fetch_add(1)) < forest->order.size();) {
+    Task& task = forest->tasks[forest->order[k]];
+    BuildGlSubtree(&task.segs, task.region, forest->rule, &task.subtree);
+  }
+}
+
+// The subtrees joined under the top nodes, back child first at each, so
+// that the leaves keep the depth-first order of one recursion.
+int32_t JoinForest(Forest* forest, int32_t child, GlSubtree* tree) {
+  if (child < 0) return AppendGlSubtree(tree, &forest->tasks[static_cast<size_t>(-1 - child)].subtree);
+  int32_t index = static_cast<int32_t>(tree->divisions.size());
+  const TopNode& node = forest->top[static_cast<size_t>(child)];
+  tree->divisions.push_back({node.line, {0, 0}});
+  int32_t back = JoinForest(forest, node.children[1], tree);
+  int32_t front = JoinForest(forest, node.children[0], tree);
+  tree->divisions[static_cast<size_t>(index)].children[0] = front;
+  tree->divisions[static_cast<size_t>(index)].children[1] = back;
+  return index;
+}
+
+int32_t CountGlThreads() {
+  if (Tuning.glThreads > 0) return Tuning.glThreads;
+  return std::max(1, std::min(CountCores(), Tuning.mostThreads));
+}
+
 }  // namespace
 
 GlBuildCounts BuildGlTree(const GlLevelInput& input, CostRule rule, GlTree* tree) {
-  GlBuildCounts counts = {0, 0};
-  std::vector<Division> divisions;
-  std::vector<std::vector<GlBuildSeg>> leaves;
-
-  // The recursion, on a stack of its own: back child first, so that
-  // subsectors come out depth first with back before front.
-  std::vector<Pending> pending;
-  pending.push_back({CreateGlSegs(input), -1, 0});
-  int32_t rootChild = 0;
-  while (!pending.empty()) {
-    Pending next = std::move(pending.back());
-    pending.pop_back();
-    int32_t partition = GlNeedsPartition(next.segs) ? ChooseGlPartition(next.segs, rule) : -1;
-    int32_t child;
-    if (partition < 0) {
-      child = -1 - static_cast<int32_t>(leaves.size());
-      leaves.push_back(std::move(next.segs));
-    } else {
-      child = static_cast<int32_t>(divisions.size());
-      divisions.push_back({next.segs[partition].line, {0, 0}});
-      std::vector<GlBuildSeg> right, left;
-      DivideGlSegs(next.segs, partition, &right, &left);
-      next.segs.clear();
-      next.segs.shrink_to_fit();
-      pending.push_back({std::move(right), child, 0});
-      pending.push_back({std::move(left), child, 1});
-    }
-    if (next.parent < 0) {
-      rootChild = child;
-    } else {
-      divisions[next.parent].children[next.side] = child;
-    }
-  }
-
-  // The regions, from the level's box down; each leaf's loop.
   FixedPoint low, high;
   FindLevelBox(input, &low, &high);
-  std::vector<std::vector<GlLoopSeg>> loops(leaves.size());
-  struct Visit {
-    int32_t child;
-    GlRegion region;
-  };
-  std::vector<Visit> visits;
-  visits.push_back({rootChild, MakeBoxRegion(low, high)});
-  while (!visits.empty()) {
-    Visit visit = std::move(visits.back());
-    visits.pop_back();
-    if (visit.child < 0) {
-      int32_t leaf = -1 - visit.child, walls = 0;
-      loops[leaf] = MakeLeafLoop(visit.region, leaves[leaf], &walls);
-      counts.walls += walls;
-      counts.dropped += static_cast<int32_t>(leaves[leaf].size()) - walls;
-      leaves[leaf].clear();
-      leaves[leaf].shrink_to_fit();
-      continue;
-    }
-    const Division& division = divisions[visit.child];
-    visits.push_back({division.children[0], ClipRegion(visit.region, division.line)});
-    visits.push_back({division.children[1], ClipRegion(visit.region, ReverseLine(division.line))});
-  }
+  Forest forest;
+  forest.rule = rule;
+  forest.threads = CountGlThreads();
+  forest.root = -1;
+  forest.tasks.push_back({CreateGlSegs(input), MakeBoxRegion(low, high), -1, 0, false, {}});
+  const int32_t threads = forest.threads;
+  if (threads > 1) DivideTop(&forest);
+  for (size_t t = 0; t < forest.tasks.size(); t++) forest.order.push_back(t);
+  std::stable_sort(forest.order.begin(), forest.order.end(), [&forest](size_t a, size_t b) {
+    return forest.tasks[a].segs.size() > forest.tasks[b].segs.size();
+  });
+  int32_t helpers = std::min(threads, static_cast<int32_t>(forest.tasks.size())) - 1;
+  RunWithHelpers(BuildTasks, &forest, helpers);
+  GlSubtree whole;
+  whole.root = JoinForest(&forest, forest.root, &whole);
+  forest.tasks.clear();
+  GlBuildCounts counts = {whole.walls, whole.dropped};
+  std::vector<std::vector<GlLoopSeg>>& loops = whole.loops;
+  const std::vector<GlDivision>& divisions = whole.divisions;
+  const int32_t rootChild = whole.root;
 
-  std::vector<std::vector<GlPartner>> partners;
-  PairGlPartners(&loops, &partners);
+  std::vector<uint32_t> partners = PairGlPartners(&loops);
 
   // Numbering: the input's vertexes first, then every new corner once.
   tree->originalVertexes = static_cast<uint32_t>(input.vertexes.size());
@@ -221,11 +275,10 @@ GlBuildCounts BuildGlTree(const GlLevelInput& input, CostRule rule, GlTree* tree
                                    tree->originalVertexes + static_cast<uint32_t>(tree->newVertexes.size()));
       if (found.second) tree->newVertexes.push_back(seg.start);
       leafBoxes[leaf].Add(seg.start);
-      const GlPartner& partner = partners[leaf][k];
       GlSeg out;
       out.start = found.first->second;
-      out.partner =
-          partner.leaf < 0 ? NoPartner : firstSeg[partner.leaf] + static_cast<uint32_t>(partner.index);
+      static_assert(NoPartnerIndex == NoPartner, "the partners are numbered as the segs are written");
+      out.partner = partners[firstSeg[leaf] + k];
       out.linedef = seg.lineDef < 0 ? NoLinedef : static_cast<uint32_t>(seg.lineDef);
       out.side = seg.side;
       tree->segs.push_back(out);
@@ -241,7 +294,7 @@ GlBuildCounts BuildGlTree(const GlLevelInput& input, CostRule rule, GlTree* tree
   while (!stack.empty()) {
     auto [n, expanded] = stack.back();
     stack.pop_back();
-    const Division& division = divisions[n];
+    const GlDivision& division = divisions[n];
     if (!expanded) {
       stack.push_back({n, true});
       if (division.children[1] >= 0) stack.push_back({division.children[1], false});
@@ -249,8 +302,8 @@ GlBuildCounts BuildGlTree(const GlLevelInput& input, CostRule rule, GlTree* tree
       continue;
     }
     GlNode node;
-    node.start = division.line.start;
-    FitGlDirection(division.line, &node.dx, &node.dy);
+    node.start = division.line.line.start;
+    FitGlDirection(division.line.line, &node.dx, &node.dy);
     for (int side = 0; side < 2; side++) {
       int32_t child = division.children[side];
       Box box = boxOf(child);

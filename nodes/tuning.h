@@ -54,6 +54,16 @@ struct ChoiceTuning {
   // thread, waiting awake for work, scores chunks of the recursion's long
   // choices.
   bool joinAhead = true;
+  // The GL tree (gl_tree.cpp): its top divided on the calling thread into
+  // up to glSubtreeTasks lists, the longest first while one has
+  // glSubtreeSegs segs or more, whose subtrees are then built on glThreads
+  // threads (0: one per core, up to mostThreads; 1 turns the layer off).
+  int32_t glThreads = 0;
+  int32_t glSubtreeTasks = 8;
+  int32_t glSubtreeSegs = 512;
+  // A choice of the top, on lists of this many segs, is shared out among
+  // the threads.
+  int32_t glSharedChoiceSegs = 1024;
   bool joinRecursion = true;
   // Waiting awake, with pause instructions, before sleeping (brief_lock.h,
   // lookahead.cpp). Off, a waiting thread sleeps at once and the lookahead
