@@ -23,6 +23,7 @@ foreach(group ${GOLDEN_GROUPS})
       COMMAND ${Python3_EXECUTABLE} ${INTEGRATION_DIR}/golden.py --group ${group}
         --vortane ${VORTANE_BINARY}
         --extract $<TARGET_FILE:extract_level>
+        --check $<TARGET_FILE:vortane-check>
         --freedoom-dir ${FREEDOOM_DIR}
         --sample ${CMAKE_SOURCE_DIR}/samples/sample.wad)
     set_tests_properties(golden_${group} PROPERTIES LABELS golden TIMEOUT 900 COST 10)

@@ -16,6 +16,13 @@ ZNOD build must inflate to the XNOD build's stream; since deflated bytes
 may differ between zlib versions, its row hashes the lumps with NODES
 inflated ("ZNOD" and the stream), never the file.
 
+And with GL nodes (--nodes=xgln, xgl3, zgl3: "turbo8.xgl3"). Every XGLN and
+XGL3 build must pass vortane-check, and keep every lump but VERTEXES, SEGS,
+SSECTORS and NODES as the vanilla build writes it, with VERTEXES as the
+XNOD build writes it (the linedefs' vertexes alone). A ZGL3 row hashes the
+lumps with SSECTORS inflated and given the XGL3 magic, which must then be
+the XGL3 row's SSECTORS.
+
   golden.py --group NAME [tools]    build one group and compare (a ctest)
   golden.py --list-groups           the group names, one a line
   golden.py --write [tools]         rebuild every group and rewrite the table
@@ -33,6 +40,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import zlib
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from wadfile import NODE_SIZE, SEG_SIZE, SUBSECTOR_SIZE, VERTEX_SIZE, inflate_nodes, name8, parse_lumps  # noqa: E402
@@ -55,12 +63,15 @@ HEXEN_GROUPS = [("freedoom1-hexen", "freedoom1.wad", ("final8", "8", "-")),
                 ("freedoom2-hexen", "freedoom2.wad", ("turbo24V", "-24", "V"))]
 # The node formats besides the vanilla lumps.
 EXTENDED = ["xnod", "znod"]
+GL = ["xgln", "xgl3", "zgl3"]
+# The lumps a GL build writes otherwise than the vanilla build.
+GL_LUMPS = ("VERTEXES", "SEGS", "SSECTORS", "NODES")
 
 
 def groups():
     """{group name: (source name, wad file or None, hexen, (mode, arg4, arg5), node format)}"""
     result = {}
-    for nodes in [None] + EXTENDED:
+    for nodes in [None] + EXTENDED + GL:
         suffix = "" if nodes is None else "." + nodes
         for source, wad, hexen in SOURCES:
             for mode in MODES:
@@ -148,6 +159,21 @@ def lumps_digest(lumps):
     return digest.hexdigest()
 
 
+def inflate_gl_nodes(lumps):
+    """The lumps with a ZGL3 SSECTORS lump inflated and given the XGL3 magic."""
+    return [(n, b"XGL3" + zlib.decompress(b[4:]) if n == "SSECTORS" and b[:4] == b"ZGL3" else b) for n, b in lumps]
+
+
+def gl_check_problems(args, path, level, form):
+    """What vortane-check says of a GL build, when it is not sound."""
+    checked = subprocess.run([args.check, path, level], stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    summary = [line for line in checked.stdout.splitlines() if line.startswith(level + ": ")]
+    if checked.returncode == 0 and summary and "sound" in summary[0] and (form.upper() + " nodes") in summary[0]:
+        return []
+    lines = [line for line in checked.stdout.splitlines() if "warning:" not in line][:5]
+    return ["vortane-check exited with %d: %s" % (checked.returncode, " | ".join(lines))]
+
+
 def build_group(name, args):
     """Builds every level of one group; returns ({(source, level, mode): row}, problems)."""
     source, wad, hexen, (mode, arg4, arg5), nodes = groups()[name]
@@ -190,6 +216,18 @@ def build_group(name, args):
             if nodes is None:
                 rows[(source, level, key_mode)] = (hashlib.sha256(data).hexdigest(), lump_hashes(lumps))
                 continue
+            if nodes in GL:
+                if nodes == "zgl3":
+                    unpacked = inflate_gl_nodes(lumps)
+                    rows[(source, level, key_mode)] = (lumps_digest(unpacked), lump_hashes(unpacked))
+                    continue
+                checked = os.path.join(run_dir, "checked.wad")
+                with open(checked, "wb") as f:
+                    f.write(data)
+                problems += ["%s %s %s: %s" % (source, level, key_mode, p)
+                             for p in gl_check_problems(args, checked, level, nodes)]
+                rows[(source, level, key_mode)] = (hashlib.sha256(data).hexdigest(), lump_hashes(lumps))
+                continue
             # The tree the extended nodes encode: the vanilla build's.
             reference = build(level, None if nodes == "xnod" else "xnod")
             if reference is None:
@@ -225,11 +263,37 @@ def read_table(path):
     return rows
 
 
+def gl_table_problems(key, lumps, table, base_mode, nodes):
+    """How a GL row's lumps differ from the vanilla, XNOD and XGL3 rows of
+    the same level and mode in the table."""
+    source, level, _ = key
+    problems = []
+    mine = dict(lumps)
+    vanilla = dict(table.get((source, level, base_mode), ("", []))[1])
+    xnod = dict(table.get((source, level, base_mode + ".xnod"), ("", []))[1])
+    for lump, digest in mine.items():
+        if lump in GL_LUMPS or lump not in vanilla:
+            continue
+        if digest != vanilla[lump]:
+            problems.append("%s %s %s: %s differs from the vanilla build's" % (key + (lump,)))
+    if "VERTEXES" in xnod and mine.get("VERTEXES") != xnod["VERTEXES"]:
+        problems.append("%s %s %s: VERTEXES differs from the XNOD build's" % key)
+    if nodes == "zgl3":
+        xgl3 = dict(table.get((source, level, base_mode + ".xgl3"), ("", []))[1])
+        if "SSECTORS" in xgl3 and mine.get("SSECTORS") != xgl3["SSECTORS"]:
+            problems.append("%s %s %s: ZGL3 does not inflate to the XGL3 build's stream" % key)
+    return problems
+
+
 def compare(name, built, table):
     """The problems of one group's outputs against the table."""
     source, _, _, (mode, _, _), nodes = groups()[name]
+    base_mode = mode
     mode = mode if nodes is None else mode + "." + nodes
     problems = []
+    if nodes in GL:
+        for key in sorted(built):
+            problems += gl_table_problems(key, built[key][1], table, base_mode, nodes)
     expected = {key: value for key, value in table.items() if key[0] == source and key[2] == mode}
     for key in sorted(set(expected) - set(built)):
         problems.append("%s %s %s: in the table but not built" % key)
@@ -266,6 +330,7 @@ def main():
     parser.add_argument("--write", action="store_true")
     parser.add_argument("--vortane")
     parser.add_argument("--extract", help="the extract_level tool")
+    parser.add_argument("--check", help="vortane-check, for the GL builds")
     parser.add_argument("--freedoom-dir", default="/usr/share/games/doom")
     parser.add_argument("--sample", default=os.path.join(HERE, "..", "..", "samples", "sample.wad"))
     parser.add_argument("--table", default=TABLE)
@@ -275,9 +340,10 @@ def main():
     if args.list_groups:
         print("\n".join(groups()))
         return 0
-    if not args.vortane or not args.extract:
-        parser.error("--vortane and --extract are needed")
-    args.vortane, args.extract, args.sample = (os.path.abspath(p) for p in (args.vortane, args.extract, args.sample))
+    if not args.vortane or not args.extract or not args.check:
+        parser.error("--vortane, --extract and --check are needed")
+    args.vortane, args.extract, args.check, args.sample = (
+        os.path.abspath(p) for p in (args.vortane, args.extract, args.check, args.sample))
 
     if args.group:
         if args.group not in groups():
@@ -296,12 +362,16 @@ def main():
             for built, group_problems in pool.map(lambda name: build_group(name, args), groups()):
                 rows.update(built)
                 problems += group_problems
+        for key, (_, lumps) in rows.items():
+            base_mode, _, nodes = key[2].partition(".")
+            if nodes in GL:
+                problems += gl_table_problems(key, lumps, rows, base_mode, nodes)
         if problems:
             print("\n".join(problems))
             print("the table was not written")
             return 1
         base_modes = [mode[0] for mode in MODES + [g[2] for g in HEXEN_GROUPS]]
-        all_modes = base_modes + ["%s.%s" % (mode, nodes) for nodes in EXTENDED for mode in base_modes]
+        all_modes = base_modes + ["%s.%s" % (mode, nodes) for nodes in EXTENDED + GL for mode in base_modes]
         mode_order = {mode: i for i, mode in enumerate(all_modes)}
         source_order = [s[0] for s in SOURCES] + [g[0] for g in HEXEN_GROUPS]
         keys = sorted(rows, key=lambda k: (source_order.index(k[0]), mode_order[k[2]], k[1]))
