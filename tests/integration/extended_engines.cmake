@@ -33,6 +33,16 @@ while(demos)
   set_tests_properties(extended_demos_${wad}_${demo}_${level} PROPERTIES LABELS demos TIMEOUT 600 COST 40)
 endwhile()
 
+# A level with ZNOD in NODES and ZGL3 in SSECTORS, one demo a WAD.
+set(gl_demos freedoom1 DEMO1 E1M4 freedoom2 DEMO3 MAP02)
+while(gl_demos)
+  list(POP_FRONT gl_demos wad demo level)
+  add_test(NAME gl_demos_${wad}_${demo}_${level}
+    COMMAND ${Python3_EXECUTABLE} ${INTEGRATION_DIR}/extended_engines.py ${EXTENDED_TOOLS}
+      --demo ${wad}.wad ${demo} ${level} --gl)
+  set_tests_properties(gl_demos_${wad}_${demo}_${level} PROPERTIES LABELS demos TIMEOUT 600 COST 40)
+endwhile()
+
 add_test(NAME extended_large_level
   COMMAND ${Python3_EXECUTABLE} ${INTEGRATION_DIR}/extended_engines.py ${EXTENDED_TOOLS} --large)
 set_tests_properties(extended_large_level PROPERTIES LABELS demos TIMEOUT 900 COST 60)

@@ -10,6 +10,11 @@
       drawing, exporting the players' positions every tic (the ghost file
       of each extended build must equal the vanilla build's).
 
+  extended_engines.py --demo WAD DEMO LEVEL --gl [tools]
+      the same with a vanilla build and one with --nodes=znod,zgl3 (ZNOD in
+      NODES, ZGL3 in SSECTORS, SEGS empty): engines that read ZNOD and not
+      the GL forms must play it as they play the vanilla build.
+
   extended_engines.py --large [tools]
       makes 6 copies of freedoom2 MAP12 with shared sidedefs (65,304
       linedefs, over 32,768 vertexes) and builds it with --nodes=xnod, znod
@@ -77,7 +82,7 @@ def build(source, level, out, work, *options):
     return run([ARGS.vortane, "in.wad", out, level] + list(options), work)
 
 
-def demo_test(wad, demo, level):
+def demo_test(wad, demo, level, forms):
     problems = []
     missing = [e for e in ENGINES if not engine_path(e)]
     if missing:
@@ -92,25 +97,30 @@ def demo_test(wad, demo, level):
         with open(demo_file, "wb") as f:
             f.write(lump)
         builds = {}
-        for nodes in ("vanilla", "xnod", "znod"):
-            out = nodes + ".wad"
+        for nodes in ("vanilla",) + forms:
+            out = nodes.replace(",", "-") + ".wad"
             step = build(source, level, out, work, "-8", "-", "L", "--nodes=" + nodes)
             if step.returncode != 0:
                 return ["%s build exited with %d" % (nodes, step.returncode)]
             builds[nodes] = os.path.join(work, out)
-        if dict(read_lumps(builds["xnod"]))["NODES"][:4] != b"XNOD":
+        if "xnod" in builds and dict(read_lumps(builds["xnod"]))["NODES"][:4] != b"XNOD":
             problems.append("the xnod build holds no XNOD nodes")
+        if "znod,zgl3" in builds:
+            lumps = dict(read_lumps(builds["znod,zgl3"]))
+            if lumps["NODES"][:4] != b"ZNOD" or lumps["SSECTORS"][:4] != b"ZGL3" or lumps["SEGS"]:
+                problems.append("the znod,zgl3 build does not hold ZNOD in NODES, ZGL3 in SSECTORS and no SEGS")
         for engine in ENGINES:
             plays = {}
             for nodes, pwad in builds.items():
-                ghost = os.path.join(work, "%s-%s.gst" % (engine, nodes)) if engine == "dsda-doom" else None
+                ghost = os.path.join(work, "%s-%s.gst" % (engine, nodes.replace(",", "-"))) \
+                    if engine == "dsda-doom" else None
                 # dsda-doom finds a demo by its file; the others by its lump.
                 plays[nodes] = Playback(engine, iwad, pwad, demo_file if ghost else demo.lower(), work, ghost)
             reference = plays["vanilla"]
             if reference.finished is None:
                 problems.append("%s does not finish %s on the vanilla build: %s" % (engine, demo, reference.describe()))
                 continue
-            for nodes in ("xnod", "znod"):
+            for nodes in forms:
                 play = plays[nodes]
                 if play.finished is None or not play.loaded:
                     problems.append("%s %s on the %s build: %s" % (engine, demo, nodes, play.describe()))
@@ -122,12 +132,13 @@ def demo_test(wad, demo, level):
                 if engine == "dsda-doom":
                     with open(os.path.join(work, "dsda-doom-vanilla.gst"), "rb") as f:
                         want = f.read()
-                    with open(os.path.join(work, "dsda-doom-%s.gst" % nodes), "rb") as f:
+                    with open(os.path.join(work, "dsda-doom-%s.gst" % nodes.replace(",", "-")), "rb") as f:
                         got = f.read()
                     if len(want) < 100 or got != want:
                         problems.append("dsda-doom's players moved otherwise on the %s build of %s" % (nodes, level))
         if not problems:
-            print("%s %s on %s: vanilla, XNOD and ZNOD played alike by %s" % (wad, demo, level, ", ".join(ENGINES)))
+            print("%s %s on %s: vanilla, %s played alike by %s" % (wad, demo, level, " and ".join(forms),
+                                                                ", ".join(ENGINES)))
     finally:
         shutil.rmtree(work, ignore_errors=True)
     return problems
@@ -210,9 +221,11 @@ def main():
     parser.add_argument("--make-large-level", required=True)
     parser.add_argument("--freedoom", required=True)
     parser.add_argument("--demo", nargs=3, metavar=("WAD", "DEMO", "LEVEL"))
+    parser.add_argument("--gl", action="store_true", help="play a znod,zgl3 build beside the vanilla one")
     parser.add_argument("--large", action="store_true")
     ARGS = parser.parse_args()
-    problems = demo_test(*ARGS.demo) if ARGS.demo else large_test() if ARGS.large else ["--demo or --large"]
+    forms = ("znod,zgl3",) if ARGS.gl else ("xnod", "znod")
+    problems = demo_test(*ARGS.demo, forms) if ARGS.demo else large_test() if ARGS.large else ["--demo or --large"]
     for problem in problems:
         print("FAILED " + problem)
     return 1 if problems else 0
