@@ -54,6 +54,7 @@ PreparedLine PrepareLine(const GlBuildSeg& seg) {
   int64_t dx = seg.forward ? key.dx : -key.dx;
   int64_t dy = seg.forward ? key.dy : -key.dy;
   const int64_t shortDelta = int64_t{1} << 28;
+  if (!Tuning.glShortProducts) return prepared;
   if (dx >= shortDelta || dx <= -shortDelta || dy >= shortDelta || dy <= -shortDelta) return prepared;
   prepared.narrow = true;
   prepared.dx = dx;
@@ -87,9 +88,10 @@ Placement Place(const PreparedLine& line, const GlBuildSeg& seg, FixedPoint* cut
   const GlBuildSeg& partition = *line.seg;
   if (seg.lineId == partition.lineId)
     return seg.forward == partition.forward ? Placement::Right : Placement::Left;
+  FixedPoint ignored;
   if (!line.narrow) {
     return PlaceNear(partition.line, seg, FindFixedSide(partition.line, seg.start),
-                     FindFixedSide(partition.line, seg.end), cut);
+                     FindFixedSide(partition.line, seg.end), cut != nullptr ? cut : &ignored);
   }
   int64_t l = (seg.start.x - line.x) * line.dy - (seg.start.y - line.y) * line.dx;
   int64_t m = (seg.end.x - line.x) * line.dy - (seg.end.y - line.y) * line.dx;
@@ -100,7 +102,6 @@ Placement Place(const PreparedLine& line, const GlBuildSeg& seg, FixedPoint* cut
     if (cut != nullptr && !ComputeLineCrossing(partition.line, seg.line, cut)) *cut = seg.start;
     return l > 0 ? Placement::CutStartRight : Placement::CutStartLeft;
   }
-  FixedPoint ignored;
   return PlaceNear(partition.line, seg, SignOf64(l), SignOf64(m), cut != nullptr ? cut : &ignored);
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "nodes/gl_lines.h"
+#include "nodes/tuning.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ FixedPoint CrossingOr(const FixedLine& a, const FixedLine& b, FixedPoint otherwi
 // from the line's canonical direction when that is short (always in a
 // binary level), where the product takes 63 bits at most.
 int FindSideOf(const GlEdgeLine& line, FixedPoint p) {
-  if (line.lineId >= 0) {
+  if (line.lineId >= 0 && Tuning.glShortProducts) {
     const GlLineKey& key = GlLines[static_cast<size_t>(line.lineId)];
     const int64_t shortDelta = int64_t{1} << 28;
     if (key.dx < shortDelta && key.dx > -shortDelta && key.dy < shortDelta && key.dy > -shortDelta) {

@@ -103,32 +103,6 @@ struct PointHash {
   }
 };
 
-// A node's direction, in 16.16 units, short enough that each component's
-// whole units fit 16 bits, as every form writes them: halved while both are
-// even and one is too long, which keeps the line exact, whole units first
-// while both are even in whole units. A direction still too long
-// is scaled, as close as 16 bits allow.
-void FitGlDirection(const FixedLine& line, int32_t* dx, int32_t* dy) {
-  int64_t x = static_cast<int64_t>(line.end.x) - line.start.x;
-  int64_t y = static_cast<int64_t>(line.end.y) - line.start.y;
-  const int64_t limit = int64_t{32767} * 65536;
-  auto tooLong = [&]() { return x > limit || x < -limit || y > limit || y < -limit; };
-  // Whole units stay whole as long as they can; then any exact halving.
-  for (int64_t step : {int64_t{131072}, int64_t{2}}) {
-    while (tooLong() && x % step == 0 && y % step == 0) {
-      x /= 2;
-      y /= 2;
-    }
-  }
-  if (tooLong()) {
-    int64_t longer = std::max(x < 0 ? -x : x, y < 0 ? -y : y);
-    x = static_cast<int64_t>(static_cast<__int128>(x) * limit / longer);
-    y = static_cast<int64_t>(static_cast<__int128>(y) * limit / longer);
-  }
-  *dx = static_cast<int32_t>(x);
-  *dy = static_cast<int32_t>(y);
-}
-
 // The top of the tree, divided on the calling thread until there are
 // enough subtrees to share out: a child is a top node's index, or task t
 // as -1 - t.
@@ -223,6 +197,29 @@ int32_t CountGlThreads() {
 }
 
 }  // namespace
+
+// Halved while both are even, whole units first, which keeps the line
+// exact; what is still too long is scaled.
+void FitGlDirection(const FixedLine& line, int32_t* dx, int32_t* dy) {
+  int64_t x = static_cast<int64_t>(line.end.x) - line.start.x;
+  int64_t y = static_cast<int64_t>(line.end.y) - line.start.y;
+  const int64_t limit = int64_t{32767} * 65536;
+  auto tooLong = [&]() { return x > limit || x < -limit || y > limit || y < -limit; };
+  // Whole units stay whole as long as they can; then any exact halving.
+  for (int64_t step : {int64_t{131072}, int64_t{2}}) {
+    while (tooLong() && x % step == 0 && y % step == 0) {
+      x /= 2;
+      y /= 2;
+    }
+  }
+  if (tooLong()) {
+    int64_t longer = std::max(x < 0 ? -x : x, y < 0 ? -y : y);
+    x = static_cast<int64_t>(static_cast<__int128>(x) * limit / longer);
+    y = static_cast<int64_t>(static_cast<__int128>(y) * limit / longer);
+  }
+  *dx = static_cast<int32_t>(x);
+  *dy = static_cast<int32_t>(y);
+}
 
 GlBuildCounts BuildGlTree(const GlLevelInput& input, CostRule rule, GlTree* tree) {
   FixedPoint low, high;

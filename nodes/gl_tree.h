@@ -33,5 +33,12 @@ struct GlBuildCounts {
   int32_t dropped;  // wall pieces that border no polygon (a level that is not clean)
 };
 
+// A node's direction, in 16.16 units, short enough that each component's
+// whole units fit 16 bits, as every form writes them. The line stays
+// exact while halving allows (a binary level's directions are whole units,
+// and so many times even); a longer one is scaled, as close as 16 bits
+// allow.
+void FitGlDirection(const FixedLine& line, int32_t* dx, int32_t* dy);
+
 // Builds the tree. The input's vertexes are the tree's original ones.
 GlBuildCounts BuildGlTree(const GlLevelInput& input, CostRule rule, GlTree* tree);

@@ -64,6 +64,9 @@ struct ChoiceTuning {
   // A choice of the top, on lists of this many segs, is shared out among
   // the threads.
   int32_t glSharedChoiceSegs = 1024;
+  // Side products of the GL tree in 64 bits where they fit (gl_choice.cpp,
+  // gl_polygons.cpp); off, every one takes 128.
+  bool glShortProducts = true;
   bool joinRecursion = true;
   // Waiting awake, with pause instructions, before sleeping (brief_lock.h,
   // lookahead.cpp). Off, a waiting thread sleeps at once and the lookahead

@@ -374,4 +374,48 @@ TEST(FixedGeometryTest, DegeneratePolygonsAreTidiedAndNeverFault) {
   EXPECT_GT(kept, 10000);
 }
 
+TEST(FixedGeometryTest, LineCrossingIsTheNearestPointWhicheverLineComesFirst) {
+  Inputs in;
+  int crossed = 0;
+  for (int i = 0; i < 100000; i++) {
+    FixedLine a = in.Line(), b = i % 2 ? in.Line() : FixedLine{in.Near(a), in.Point()};
+    FixedPoint p;
+    bool found = ComputeLineCrossing(a, b, &p);
+    Crossing c = CrossLines(a, b.start, b.end);
+    ASSERT_EQ(found, c.den != 0) << i;
+    if (!found) continue;
+    crossed++;
+    auto nearest = [](Wide num, Wide den) {
+      Wide v = NearestBySearch(num, den);
+      return static_cast<int32_t>(std::clamp<Wide>(v, INT32_MIN, INT32_MAX));
+    };
+    ASSERT_EQ(p.x, nearest(c.numX, c.den)) << i;
+    ASSERT_EQ(p.y, nearest(c.numY, c.den)) << i;
+    // The same point from the other line, and from both run backwards.
+    FixedPoint q, r;
+    ASSERT_TRUE(ComputeLineCrossing(b, a, &q));
+    ASSERT_TRUE(ComputeLineCrossing({a.end, a.start}, {b.end, b.start}, &r));
+    ASSERT_EQ(q, p) << i;
+    ASSERT_EQ(r, p) << i;
+  }
+  EXPECT_GT(crossed, 90000);
+}
+
+TEST(FixedGeometryTest, OneLineIsParallelAndThroughTheSamePoints) {
+  struct Case {
+    FixedLine a, b;
+    bool one;
+  } cases[] = {
+      {{{0, 0}, {10, 5}}, {{20, 10}, {-30, -15}}, true},  // the same line, the other way, elsewhere
+      {{{0, 0}, {10, 5}}, {{0, 1}, {10, 6}}, false},      // parallel, a step off
+      {{{0, 0}, {10, 5}}, {{0, 0}, {10, 6}}, false},      // through one point only
+      {{{INT32_MIN, INT32_MIN}, {INT32_MAX, INT32_MAX}}, {{-7, -7}, {9, 9}}, true},
+      {{{INT32_MIN, 0}, {INT32_MAX, 1}}, {{INT32_MIN, 0}, {INT32_MAX, 2}}, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(AreOneLine(c.a, c.b), c.one) << c.b.start.x;
+    EXPECT_EQ(AreOneLine(c.b, c.a), c.one) << c.b.start.x;
+  }
+}
+
 }  // namespace
