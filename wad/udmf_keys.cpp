@@ -8,6 +8,7 @@
 
 namespace {
 
+static_assert(static_cast<int>(UdmfKey::HeightCeiling) + 1 == UdmfKeyCount, "a name for every key");
 const char* const KeyNames[UdmfKeyCount] = {"",          "x",        "y",           "v1",           "v2",
                                             "sidefront", "sideback", "twosided",    "special",      "id",
                                             "arg0",      "sector",   "heightfloor", "heightceiling"};

@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
-// 16.16 fixed point, as the engines read UDMF coordinates.
+// 16.16 fixed point, as the engines read UDMF coordinates: the decimal
+// value rounded to the nearest 1/65536, halves away from zero, and
+// refused unless that fits 32 bits (wad/udmf_numbers.h).
 struct UdmfVertex {
   int32_t x;
   int32_t y;
