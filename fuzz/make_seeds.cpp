@@ -79,9 +79,9 @@ WadBuilder::Level WideSpan() {
 std::string TextMapOf(const WadBuilder::Level& level, bool quarter) {
   std::string out = "namespace = \"zdoom\";\n";
   for (const auto& v : level.vertexes) {
-    const std::string part = quarter ? ".25" : "";
-    out += "vertex { x = " + std::to_string(v.first) + part + "; y = " + std::to_string(v.second) + part +
-           "; }\n";
+    const std::string quarterText = quarter ? ".25" : "";
+    out += "vertex { x = " + std::to_string(v.first) + quarterText + "; y = " + std::to_string(v.second) +
+           quarterText + "; }\n";
   }
   for (const WadBuilder::Level::Line& line : level.lines) {
     out += "linedef { v1 = " + std::to_string(line.start) + "; v2 = " + std::to_string(line.end) +

@@ -58,7 +58,7 @@ DecimalText SplitDecimal(const uint8_t* p, size_t length) {
 
 // |value| * 65536 rounded, halves up; false past FixedMagnitudeLimit.
 // The value is 0.d[first]d[first+1]... * 10^lead where d[first] is the
-// first digit that is not zero. Its whole part has `lead` digits, at most
+// first digit that is not zero. Its integer digits number `lead`, at most
 // 5 below the limit; below 10^-6 the product is under 0.07 and rounds to
 // zero. The fraction f is multiplied by 2^17 from its last digit to its
 // first, as by hand, which leaves floor(f * 2^17) as the carry; halving

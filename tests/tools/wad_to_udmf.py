@@ -65,8 +65,8 @@ def decimal_text(value):
         if digits > 400:
             raise ConvertError("%s has no finite decimal" % value)
     scaled = abs(value.numerator * 10 ** digits // value.denominator)
-    whole, part = divmod(scaled, 10 ** digits)
-    return "%s%d.%s" % ("-" if value < 0 else "", whole, str(part).rjust(digits, "0"))
+    whole, fraction = divmod(scaled, 10 ** digits)
+    return "%s%d.%s" % ("-" if value < 0 else "", whole, str(fraction).rjust(digits, "0"))
 
 
 def quoted(raw):
@@ -208,30 +208,30 @@ def levels(lumps):
     for k in range(len(lumps) - 1):
         if lumps[k + 1][0] != "THINGS":
             continue
-        parts = {}
+        members = {}
         for name, blob in lumps[k + 1:]:
-            if name not in own or name in parts:
+            if name not in own or name in members:
                 break
-            parts[name] = blob
-        found.append((lumps[k][0], parts))
+            members[name] = blob
+        found.append((lumps[k][0], members))
     return found
 
 
 def convert(lumps, scale, wanted=None):
     """The lumps of the UDMF PWAD."""
     out = []
-    for marker, parts in levels(lumps):
+    for marker, members in levels(lumps):
         if wanted is not None and marker not in wanted:
             continue
-        missing = [n for n in ("THINGS", "LINEDEFS", "SIDEDEFS", "VERTEXES", "SECTORS") if n not in parts]
+        missing = [n for n in ("THINGS", "LINEDEFS", "SIDEDEFS", "VERTEXES", "SECTORS") if n not in members]
         if missing:
             raise ConvertError("%s has no %s" % (marker, ", ".join(missing)))
-        hexen = wadfile.BEHAVIOR in parts
+        hexen = wadfile.BEHAVIOR in members
         try:
-            out += [(marker, b""), ("TEXTMAP", textmap(parts, hexen, scale))]
+            out += [(marker, b""), ("TEXTMAP", textmap(members, hexen, scale))]
         except ConvertError as e:
             raise ConvertError("%s: %s" % (marker, e))
-        out += [(n, parts[n]) for n in (wadfile.BEHAVIOR, wadfile.SCRIPTS) if n in parts]
+        out += [(n, members[n]) for n in (wadfile.BEHAVIOR, wadfile.SCRIPTS) if n in members]
         out.append(("ENDMAP", b""))
     return out
 
@@ -249,7 +249,7 @@ def main():
         parser.error("--scale needs a decimal number, not %r" % args.scale)
     wanted = set(args.levels.upper().split(",")) if args.levels else None
     source = wadfile.read_lumps(args.input)
-    left = (wanted or set()) - {marker for marker, parts in levels(source)}
+    left = (wanted or set()) - {marker for marker, members in levels(source)}
     if left:
         sys.exit("wad_to_udmf: no level %s in %s" % (", ".join(sorted(left)), args.input))
     try:

@@ -161,12 +161,12 @@ class FreedoomTest(unittest.TestCase):
                         self.assertEqual(len(lines), len(binary))
                         for line in lines:
                             marker = line.split(":")[0]
-                            parts = binary[marker]
-                            counts = (len(parts["VERTEXES"]) // wadfile.VERTEX_SIZE,
-                                      len(parts["LINEDEFS"]) // wadfile.DOOM_LINEDEF_SIZE,
-                                      len(parts["SIDEDEFS"]) // wadfile.SIDEDEF_SIZE,
-                                      len(parts["SECTORS"]) // wadfile.SECTOR_SIZE,
-                                      len(parts["THINGS"]) // wadfile.DOOM_THING_SIZE)
+                            members = binary[marker]
+                            counts = (len(members["VERTEXES"]) // wadfile.VERTEX_SIZE,
+                                      len(members["LINEDEFS"]) // wadfile.DOOM_LINEDEF_SIZE,
+                                      len(members["SIDEDEFS"]) // wadfile.SIDEDEF_SIZE,
+                                      len(members["SECTORS"]) // wadfile.SECTOR_SIZE,
+                                      len(members["THINGS"]) // wadfile.DOOM_THING_SIZE)
                             self.assertEqual(line, '%s: namespace "doom", %d vertexes, %d linedefs, %d sidedefs, '
                                              '%d sectors, %d things' % ((marker,) + counts))
 

@@ -48,9 +48,9 @@ std::string Describe(const UdmfMap& map) {
 // "TEXTMAP line L, column C: text" on one line, L and C from 1.
 bool HasMessageForm(const std::string& error) {
   size_t at = 0;
-  for (const char* part : {"TEXTMAP line ", ", column "}) {
-    if (error.compare(at, std::strlen(part), part) != 0) return false;
-    at += std::strlen(part);
+  for (const char* head : {"TEXTMAP line ", ", column "}) {
+    if (error.compare(at, std::strlen(head), head) != 0) return false;
+    at += std::strlen(head);
     if (at >= error.size() || error[at] < '1' || error[at] > '9') return false;
     while (at < error.size() && error[at] >= '0' && error[at] <= '9') at++;
   }
