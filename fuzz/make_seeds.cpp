@@ -9,6 +9,12 @@
 // COUNT (default 3) smallest levels of IWAD, each renamed MAP01. RUN_FOLDER
 // gets whole PWADs, LEVEL_FOLDER the same levels in the format of
 // fuzz/level_input.h.
+//
+//   fuzz_make_seeds --udmf UDMF_FOLDER
+//
+// writes the seeds of fuzz_udmf instead: the small levels as TEXTMAP text,
+// one of them with fractional coordinates, and a map that uses every form
+// the reader knows (comments, cases, number forms, unknown blocks).
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -69,11 +75,66 @@ WadBuilder::Level WideSpan() {
   return level;
 }
 
+// A level's TEXTMAP, its coordinates moved by a quarter unit when asked.
+std::string TextMapOf(const WadBuilder::Level& level, bool quarter) {
+  std::string out = "namespace = \"zdoom\";\n";
+  for (const auto& v : level.vertexes) {
+    const std::string quarterText = quarter ? ".25" : "";
+    out += "vertex { x = " + std::to_string(v.first) + quarterText + "; y = " + std::to_string(v.second) +
+           quarterText + "; }\n";
+  }
+  for (const WadBuilder::Level::Line& line : level.lines) {
+    out += "linedef { v1 = " + std::to_string(line.start) + "; v2 = " + std::to_string(line.end) +
+           "; sidefront = " + std::to_string(line.right) + ";";
+    if (line.left >= 0) out += " sideback = " + std::to_string(line.left) + "; twosided = true;";
+    out += " }\n";
+  }
+  for (int sector : level.sideSectors) out += "sidedef { sector = " + std::to_string(sector) + "; }\n";
+  for (int k = 0; k < level.sectorCount; k++) out += "sector { heightfloor = 0; heightceiling = 128; }\n";
+  for (int k = 0; k < level.thingCount; k++) out += "thing { x = 0.0; y = 0.0; type = 1; }\n";
+  return out;
+}
+
+const char* const EveryForm = R"(// Every form of the reader in one map.
+NameSpace = "Hexen"; /* a block
+comment */ title = "a \" \\ string";
+VERTEX { X = 0x10; Y = -010; } vertex{x=+.5;y=5.;}
+vertex { x = 6.4e1; y = -3225E-2; } vertex { x = 32767.99999; y = -32768; }
+unknown { a = 1; b = 2.5; c = "s"; d = true; e = word; }
+linedef { v1 = 0; v2 = 1; sidefront = 0; special = 0x50; arg0 = 2; id = 5; blocking = TRUE; }
+linedef { v1 = 2; v2 = 3; sidefront = 1; sideback = 0; twosided = false; }
+sidedef { sector = 0; texturemiddle = "-"; } sidedef { sector = 00; }
+sector { heightfloor = -16; heightceiling = 96; special = 8; id = 3; }
+thing { type = 1; }
+)";
+
+bool WriteUdmfSeeds(const std::string& folder) {
+  const std::pair<const char*, std::string> seeds[] = {
+      {"two-rooms", TextMapOf(TwoRooms(), false)},
+      {"two-rooms-quarter", TextMapOf(TwoRooms(), true)},
+      {"single-wall", TextMapOf(SingleWall(), false)},
+      {"wide-span", TextMapOf(WideSpan(), false)},
+      {"every-form", EveryForm},
+  };
+  for (const auto& seed : seeds) {
+    if (!WriteFile(folder + "/" + seed.first + ".txt",
+                   std::vector<uint8_t>(seed.second.begin(), seed.second.end()))) {
+      std::fprintf(stderr, "fuzz_make_seeds: cannot write the seed %s\n", seed.first);
+      return false;
+    }
+  }
+  std::printf("%zu seeds\n", sizeof seeds / sizeof seeds[0]);
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "--udmf") return WriteUdmfSeeds(argv[2]) ? 0 : 1;
   if (argc < 3 || argc > 5) {
-    std::fprintf(stderr, "usage: fuzz_make_seeds RUN_FOLDER LEVEL_FOLDER [IWAD [COUNT]]\n");
+    std::fprintf(stderr,
+                 "usage: fuzz_make_seeds RUN_FOLDER LEVEL_FOLDER [IWAD [COUNT]]\n"
+                 "       fuzz_make_seeds --udmf UDMF_FOLDER\n");
     return 2;
   }
   const std::string runFolder = argv[1], levelFolder = argv[2];
