@@ -272,7 +272,7 @@ GlBuildCounts BuildGlTree(const GlLevelInput& input, CostRule rule, GlTree* tree
                                    tree->originalVertexes + static_cast<uint32_t>(tree->newVertexes.size()));
       if (found.second) tree->newVertexes.push_back(seg.start);
       leafBoxes[leaf].Add(seg.start);
-      GlSeg out;
+      GlTreeSeg out;
       out.start = found.first->second;
       static_assert(NoPartnerIndex == NoPartner, "the partners are numbered as the segs are written");
       out.partner = partners[firstSeg[leaf] + k];
@@ -298,7 +298,7 @@ GlBuildCounts BuildGlTree(const GlLevelInput& input, CostRule rule, GlTree* tree
       if (division.children[0] >= 0) stack.push_back({division.children[0], false});
       continue;
     }
-    GlNode node;
+    GlTreeNode node;
     node.start = division.line.line.start;
     FitGlDirection(division.line.line, &node.dx, &node.dy);
     for (int side = 0; side < 2; side++) {

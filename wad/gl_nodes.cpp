@@ -74,7 +74,7 @@ void WriteStream(const GlTree& tree, const Layout& layout, uint8_t* block) {
   out.U32(static_cast<uint32_t>(tree.subsectorSegCounts.size()));
   for (uint32_t count : tree.subsectorSegCounts) out.U32(count);
   out.U32(static_cast<uint32_t>(tree.segs.size()));
-  for (const GlSeg& seg : tree.segs) {
+  for (const GlTreeSeg& seg : tree.segs) {
     assert(seg.linedef == NoLinedef || seg.linedef < tree.linedefs);
     out.U32(seg.start);
     out.U32(seg.partner);
@@ -86,7 +86,7 @@ void WriteStream(const GlTree& tree, const Layout& layout, uint8_t* block) {
     out.U8(seg.side);
   }
   out.U32(static_cast<uint32_t>(tree.nodes.size()));
-  for (const GlNode& node : tree.nodes) {
+  for (const GlTreeNode& node : tree.nodes) {
     for (int32_t value : {node.start.x, node.start.y, node.dx, node.dy}) {
       if (layout.fixedLines) {
         out.U32(static_cast<uint32_t>(value));
@@ -109,7 +109,7 @@ GlRefusal FindGlRefusal(const GlTree& tree, GlForm form) {
   Layout layout = LayoutOf(form);
   if (!layout.wideLinedefs && tree.linedefs > XglnMaxLinedefs) return GlRefusal::TooManyLinedefs;
   if (!layout.fixedLines) {
-    for (const GlNode& node : tree.nodes) {
+    for (const GlTreeNode& node : tree.nodes) {
       if (!IsWhole(node.start.x) || !IsWhole(node.start.y) || !IsWhole(node.dx) || !IsWhole(node.dy)) {
         return GlRefusal::FractionalNodeLine;
       }

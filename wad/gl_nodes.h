@@ -20,14 +20,14 @@ constexpr uint32_t GlSubsectorFlag = 0x80000000u;
 
 // A seg has no end vertex: it ends where the next seg of its subsector
 // starts, the last one where the first starts.
-struct GlSeg {
+struct GlTreeSeg {
   uint32_t start;    // vertex number: below originalVertexes, VERTEXES; past it, newVertexes
   uint32_t partner;  // the seg on the other side of the same stretch, or NoPartner
   uint32_t linedef;  // or NoLinedef for a miniseg
   uint8_t side;      // 0 along the linedef, 1 against it
 };
 
-struct GlNode {
+struct GlTreeNode {
   FixedPoint start;      // the partition line, fixed
   int32_t dx, dy;        // fixed, end minus start
   int16_t boxes[2][4];   // right, left; each top, bottom, left, right
@@ -42,8 +42,8 @@ struct GlTree {
   uint32_t linedefs;          // the level's linedefs, which XGLN numbers in 16 bits
   std::vector<FixedPoint> newVertexes;
   std::vector<uint32_t> subsectorSegCounts;
-  std::vector<GlSeg> segs;
-  std::vector<GlNode> nodes;
+  std::vector<GlTreeSeg> segs;
+  std::vector<GlTreeNode> nodes;
 };
 
 enum class GlForm { Xgln, Xgl2, Xgl3, Zgln, Zgl2, Zgl3 };

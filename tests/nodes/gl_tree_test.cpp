@@ -122,7 +122,7 @@ void ExpectSoundShape(const GlTree& tree, const char* level) {
     EXPECT_EQ(endOf[partner], tree.segs[k].start) << level << " seg " << k;
   }
   std::vector<int> named(tree.nodes.size() + tree.subsectorSegCounts.size(), 0);
-  for (const GlNode& node : tree.nodes)
+  for (const GlTreeNode& node : tree.nodes)
     for (uint32_t child : node.children)
       named[child & GlSubsectorFlag ? tree.nodes.size() + (child & ~GlSubsectorFlag) : child]++;
   if (!tree.nodes.empty()) named[tree.nodes.size() - 1]++;  // the root

@@ -62,13 +62,13 @@ GlTree Decode(const std::vector<uint8_t>& lump, int form, const GlTree& sizes) {
   t.subsectorSegCounts.resize(r.U(4));
   for (uint32_t& c : t.subsectorSegCounts) c = r.U(4);
   t.segs.resize(r.U(4));
-  for (GlSeg& s : t.segs) {
+  for (GlTreeSeg& s : t.segs) {
     s.start = r.U(4), s.partner = r.U(4), s.linedef = r.U(wide ? 4 : 2);
     if (!wide && s.linedef == 0xFFFF) s.linedef = NoLinedef;
     s.side = uint8_t(r.U(1));
   }
   t.nodes.resize(r.U(4));
-  for (GlNode& n : t.nodes) {
+  for (GlTreeNode& n : t.nodes) {
     int32_t line[4];
     for (int32_t& v : line) v = fixedLines ? int32_t(r.U(4)) : r.S16() * 65536;
     n.start = {line[0], line[1]}, n.dx = line[2], n.dy = line[3];
@@ -88,13 +88,13 @@ void ExpectSameTree(const GlTree& a, const GlTree& b) {
   EXPECT_EQ(a.subsectorSegCounts, b.subsectorSegCounts);
   ASSERT_EQ(a.segs.size(), b.segs.size());
   for (size_t i = 0; i < a.segs.size(); i++) {
-    const GlSeg &s = a.segs[i], &t = b.segs[i];
+    const GlTreeSeg &s = a.segs[i], &t = b.segs[i];
     EXPECT_TRUE(s.start == t.start && s.partner == t.partner && s.linedef == t.linedef && s.side == t.side)
         << i;
   }
   ASSERT_EQ(a.nodes.size(), b.nodes.size());
   for (size_t i = 0; i < a.nodes.size(); i++) {
-    const GlNode &n = a.nodes[i], &m = b.nodes[i];
+    const GlTreeNode &n = a.nodes[i], &m = b.nodes[i];
     EXPECT_TRUE(n.start == m.start && n.dx == m.dx && n.dy == m.dy) << i;
     EXPECT_EQ(std::memcmp(n.boxes, m.boxes, sizeof n.boxes), 0) << i;
     EXPECT_TRUE(n.children[0] == m.children[0] && n.children[1] == m.children[1]) << i;
@@ -111,11 +111,11 @@ GlTree RandomTree(std::mt19937& random, bool wholeLines) {
   t.subsectorSegCounts.resize(random() % 20);
   for (uint32_t& c : t.subsectorSegCounts) c = any();
   t.segs.resize(random() % 40);
-  for (GlSeg& s : t.segs)
+  for (GlTreeSeg& s : t.segs)
     s = {any(), random() % 4 ? any() : NoPartner, random() % 4 ? any() % t.linedefs : NoLinedef,
          uint8_t(any() % 2)};
   t.nodes.resize(random() % 20);
-  for (GlNode& n : t.nodes) {
+  for (GlTreeNode& n : t.nodes) {
     n.start = {fixed(), fixed()}, n.dx = fixed(), n.dy = fixed();
     for (auto& box : n.boxes) {
       for (int16_t& v : box) v = int16_t(any());
@@ -145,12 +145,12 @@ TEST_F(GlEncodingTest, FormsRefuseWhatTheyCannotHold) {
   GlRefusal many[] = {GlRefusal::TooManyLinedefs, GlRefusal::None, GlRefusal::None};
   for (int form = 0; form < 6; form++) EXPECT_EQ(FindGlRefusal(tree, AllForms[form]), many[form % 3]) << form;
   tree.linedefs = 65534;
-  GlNode whole = {{-65536, 3 << 16}, 0x7FFF0000, INT32_MIN, {}, {GlSubsectorFlag, GlSubsectorFlag}};
+  GlTreeNode whole = {{-65536, 3 << 16}, 0x7FFF0000, INT32_MIN, {}, {GlSubsectorFlag, GlSubsectorFlag}};
   tree.nodes = {whole};
   for (int form = 0; form < 6; form++)
     EXPECT_EQ(FindGlRefusal(tree, AllForms[form]), GlRefusal::None) << form;
   for (int field = 0; field < 4; field++) {
-    GlNode node = whole;
+    GlTreeNode node = whole;
     int32_t* fields[] = {&node.start.x, &node.start.y, &node.dx, &node.dy};
     *fields[field] += 1 << (field * 5);  // 1/65536 up to 2^15/65536
     tree.nodes = {whole, node};
