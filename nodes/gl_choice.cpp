@@ -221,27 +221,33 @@ int32_t ChooseGlPartition(const std::vector<GlBuildSeg>& segs, CostRule rule, in
 
 void DivideGlSegs(const std::vector<GlBuildSeg>& segs, int32_t partition, std::vector<GlBuildSeg>* right,
                   std::vector<GlBuildSeg>* left) {
-  const PreparedLine line = PrepareLine(segs[partition]);
+  const PreparedLine line = PrepareLine(segs[static_cast<size_t>(partition)]);
+  // Every seg placed once, and the two lists sized exactly: on a large level
+  // the lists near the root are the largest blocks the build holds.
+  std::vector<Placement> places(segs.size());
+  std::vector<FixedPoint> cuts;
+  size_t rightCount = 0, leftCount = 0;
+  for (size_t i = 0; i < segs.size(); i++) {
+    FixedPoint cut;
+    places[i] = static_cast<int32_t>(i) == partition ? Placement::Right : Place(line, segs[i], &cut);
+    if (places[i] == Placement::CutStartRight || places[i] == Placement::CutStartLeft) cuts.push_back(cut);
+    rightCount += places[i] != Placement::Left;
+    leftCount += places[i] != Placement::Right;
+  }
   right->clear();
   left->clear();
-  right->reserve(segs.size());
-  left->reserve(segs.size());
+  right->reserve(rightCount);
+  left->reserve(leftCount);
+  size_t nextCut = 0;
   for (size_t i = 0; i < segs.size(); i++) {
     const GlBuildSeg& seg = segs[i];
-    if (static_cast<int32_t>(i) == partition) {
-      right->push_back(seg);
-      continue;
-    }
-    FixedPoint cut;
-    Placement placement = Place(line, seg, &cut);
-    switch (placement) {
+    switch (places[i]) {
       case Placement::Right: right->push_back(seg); break;
       case Placement::Left: left->push_back(seg); break;
       default: {
         GlBuildSeg first = seg, second = seg;
-        first.end = cut;
-        second.start = cut;
-        bool startRight = placement == Placement::CutStartRight;
+        first.end = second.start = cuts[nextCut++];
+        bool startRight = places[i] == Placement::CutStartRight;
         (startRight ? right : left)->push_back(first);
         (startRight ? left : right)->push_back(second);
       }

@@ -45,12 +45,24 @@ struct Stretch {
 
 }  // namespace
 
-std::vector<uint32_t> PairGlPartners(std::vector<std::vector<GlLoopSeg>>* loopsIn) {
+GlPairedLoops PairGlPartners(std::vector<std::vector<GlLoopSeg>>* loopsIn) {
   std::vector<std::vector<GlLoopSeg>>& loops = *loopsIn;
+  // The loops one after the other, each freed once copied: on a large
+  // level they are the largest blocks the build holds.
+  std::vector<size_t> loopSizes;
+  loopSizes.reserve(loops.size());
+  size_t total = 0;
+  for (const std::vector<GlLoopSeg>& loop : loops) total += loop.size();
   std::vector<GlLoopSeg> flat;
-  for (const std::vector<GlLoopSeg>& loop : loops) flat.insert(flat.end(), loop.begin(), loop.end());
+  flat.reserve(total);
+  for (std::vector<GlLoopSeg>& loop : loops) {
+    loopSizes.push_back(loop.size());
+    flat.insert(flat.end(), loop.begin(), loop.end());
+    std::vector<GlLoopSeg>().swap(loop);
+  }
+  std::vector<std::vector<GlLoopSeg>>().swap(loops);
   std::vector<int32_t> lineOf(flat.size());
-  for (size_t g = 0; g < flat.size(); g++) lineOf[g] = flat[g].along.lineId;
+  for (size_t g = 0; g < flat.size(); g++) lineOf[g] = flat[g].lineId;
 
   // Line by line: every corner on the line, from either side, cuts the segs
   // it lies strictly within. The cuts of seg g are cuts[cutStart[g] ...],
@@ -83,7 +95,7 @@ std::vector<uint32_t> PairGlPartners(std::vector<std::vector<GlLoopSeg>>* loopsI
         if (found.size() > before && found.back().second == e->point) continue;
         found.push_back({g, e->point});
       }
-      if (!seg.along.forward) std::reverse(found.begin() + static_cast<std::ptrdiff_t>(before), found.end());
+      if (!seg.forward) std::reverse(found.begin() + static_cast<std::ptrdiff_t>(before), found.end());
     }
   }
   std::vector<int32_t> cutOwner(found.size());
@@ -92,12 +104,13 @@ std::vector<uint32_t> PairGlPartners(std::vector<std::vector<GlLoopSeg>>* loopsI
   std::vector<uint32_t> cutsBySeg = GroupByKey(cutOwner, flat.size(), &cutStart);
 
   // The loops again, each seg in its pieces.
-  std::vector<GlLoopSeg> pieces;
+  GlPairedLoops paired;
+  std::vector<GlLoopSeg>& pieces = paired.segs;
   pieces.reserve(flat.size() + found.size());
   size_t g = 0;
-  for (std::vector<GlLoopSeg>& loop : loops) {
-    size_t first = pieces.size();
-    for (size_t k = 0; k < loop.size(); k++, g++) {
+  for (size_t size : loopSizes) {
+    paired.loopStart.push_back(static_cast<uint32_t>(pieces.size()));
+    for (size_t k = 0; k < size; k++, g++) {
       GlLoopSeg seg = flat[g];
       for (uint32_t c = cutStart[g]; c < cutStart[g + 1]; c++) {
         GlLoopSeg piece = seg;
@@ -107,15 +120,18 @@ std::vector<uint32_t> PairGlPartners(std::vector<std::vector<GlLoopSeg>>* loopsI
       }
       pieces.push_back(seg);
     }
-    loop.assign(pieces.begin() + static_cast<std::ptrdiff_t>(first), pieces.end());
   }
+  paired.loopStart.push_back(static_cast<uint32_t>(pieces.size()));
+  std::vector<GlLoopSeg>().swap(flat);
+  std::vector<std::pair<uint32_t, FixedPoint>>().swap(found);
 
   // Now both sides of each stretch end at the same corners: a seg running
   // the canonical way and one running back over the same stretch are
   // partners when they are two minisegs or the two sides of one wall.
-  std::vector<uint32_t> partner(pieces.size(), NoPartnerIndex);
+  std::vector<uint32_t>& partner = paired.partners;
+  partner.assign(pieces.size(), NoPartnerIndex);
   lineOf.resize(pieces.size());
-  for (size_t p = 0; p < pieces.size(); p++) lineOf[p] = pieces[p].along.lineId;
+  for (size_t p = 0; p < pieces.size(); p++) lineOf[p] = pieces[p].lineId;
   byLine = GroupByKey(lineOf, GlLines.size(), &lineStart);
   std::vector<Stretch> stretches;
   for (size_t line = 0; line < GlLines.size(); line++) {
@@ -136,10 +152,10 @@ std::vector<uint32_t> PairGlPartners(std::vector<std::vector<GlLoopSeg>>* loopsI
         last++;
       for (size_t i = first; i < last; i++) {
         uint32_t a = stretches[i].seg;
-        if (!pieces[a].along.forward || partner[a] != NoPartnerIndex) continue;
+        if (!pieces[a].forward || partner[a] != NoPartnerIndex) continue;
         for (size_t j = first; j < last; j++) {
           uint32_t b = stretches[j].seg;
-          if (pieces[b].along.forward || partner[b] != NoPartnerIndex || !CanPartner(pieces[a], pieces[b]))
+          if (pieces[b].forward || partner[b] != NoPartnerIndex || !CanPartner(pieces[a], pieces[b]))
             continue;
           partner[a] = b;
           partner[b] = a;
@@ -149,5 +165,5 @@ std::vector<uint32_t> PairGlPartners(std::vector<std::vector<GlLoopSeg>>* loopsI
       first = last;
     }
   }
-  return partner;
+  return paired;
 }

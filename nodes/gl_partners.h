@@ -11,8 +11,15 @@
 
 #include "nodes/gl_polygons.h"
 
-// Cuts the loops where the other side has a corner, and returns every
-// seg's partner: segs are numbered through the loops in order, leaf by
-// leaf, and NoPartnerIndex marks none.
+// The loops one after the other, cut where the other side has a corner:
+// loop l is segs[loopStart[l] ...loopStart[l + 1]), and partners[k] the
+// partner of segs[k], or NoPartnerIndex for none.
 constexpr uint32_t NoPartnerIndex = 0xFFFFFFFFu;
-std::vector<uint32_t> PairGlPartners(std::vector<std::vector<GlLoopSeg>>* loops);
+struct GlPairedLoops {
+  std::vector<GlLoopSeg> segs;
+  std::vector<uint32_t> loopStart;
+  std::vector<uint32_t> partners;
+};
+
+// Consumes the loops.
+GlPairedLoops PairGlPartners(std::vector<std::vector<GlLoopSeg>>* loops);

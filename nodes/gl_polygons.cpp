@@ -161,17 +161,17 @@ std::vector<GlLoopSeg> MakeLeafLoop(const GlRegion& cell, const std::vector<GlBu
       Wide start = PositionAlong(line, seg->start), end = PositionAlong(line, seg->end);
       if (end <= atPosition || start >= toPosition) continue;
       if (start > atPosition) {
-        loop.push_back({at, seg->start, edge.along, -1, 0});
+        loop.push_back({at, seg->start, edge.along.lineId, -1, edge.along.forward, 0});
         at = seg->start;
         atPosition = start;
       }
       FixedPoint stop = end < toPosition ? seg->end : to;
-      loop.push_back({at, stop, edge.along, seg->lineDef, seg->side});
+      loop.push_back({at, stop, edge.along.lineId, seg->lineDef, edge.along.forward, seg->side});
       ++*walls;
       at = stop;
       atPosition = end < toPosition ? end : toPosition;
     }
-    if (atPosition < toPosition) loop.push_back({at, to, edge.along, -1, 0});
+    if (atPosition < toPosition) loop.push_back({at, to, edge.along.lineId, -1, edge.along.forward, 0});
   }
   return loop;
 }

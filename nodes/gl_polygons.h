@@ -45,8 +45,9 @@ inline GlEdgeLine ReverseEdgeLine(const GlEdgeLine& line) {
 // One side of a subsector's polygon: a wall's seg or a miniseg.
 struct GlLoopSeg {
   FixedPoint start, end;
-  GlEdgeLine along;  // the exact line it lies on, its way
-  int32_t lineDef;   // -1 for a miniseg
+  int32_t lineId;   // of the line it lies on (below 0: a side of the level's box)
+  int32_t lineDef;  // -1 for a miniseg
+  bool forward;     // it runs its line's canonical way
   uint8_t side;
 };
 

@@ -41,6 +41,9 @@ namespace {
 
 std::vector<GlBuildSeg> CreateGlSegs(const GlLevelInput& input) {
   std::vector<GlBuildSeg> segs;
+  size_t sides = 0;
+  for (const GlLineDefInput& line : input.lineDefs) sides += size_t{line.hasRight} + size_t{line.hasLeft};
+  segs.reserve(sides);
   for (size_t i = 0; i < input.lineDefs.size(); i++) {
     const GlLineDefInput& line = input.lineDefs[i];
     if (line.start >= input.vertexes.size() || line.end >= input.vertexes.size()) continue;
@@ -241,33 +244,30 @@ GlBuildCounts BuildGlTree(const GlLevelInput& input, CostRule rule, GlTree* tree
   whole.root = JoinForest(&forest, forest.root, &whole);
   forest.tasks.clear();
   GlBuildCounts counts = {whole.walls, whole.dropped};
-  std::vector<std::vector<GlLoopSeg>>& loops = whole.loops;
   const std::vector<GlDivision>& divisions = whole.divisions;
   const int32_t rootChild = whole.root;
+  GlPairedLoops paired = PairGlPartners(&whole.loops);
+  const size_t leafCount = paired.loopStart.size() - 1;
 
-  std::vector<uint32_t> partners = PairGlPartners(&loops);
-
-  // Numbering: the input's vertexes first, then every new corner once.
+  // Numbering: the input's vertexes first, then every new corner once, in
+  // the order the segs reach them.
   tree->originalVertexes = static_cast<uint32_t>(input.vertexes.size());
   tree->linedefs = static_cast<uint32_t>(input.lineDefs.size());
   tree->newVertexes.clear();
   tree->subsectorSegCounts.clear();
   tree->segs.clear();
   tree->nodes.clear();
+  tree->segs.reserve(paired.segs.size());
   std::unordered_map<FixedPoint, uint32_t, PointHash> numbers;
+  numbers.reserve(input.vertexes.size() + paired.segs.size() / 2);
   for (size_t i = 0; i < input.vertexes.size(); i++)
     numbers.emplace(input.vertexes[i], static_cast<uint32_t>(i));
-  std::vector<uint32_t> firstSeg(loops.size());
-  std::vector<Box> leafBoxes(loops.size());
-  uint32_t total = 0;
-  for (size_t leaf = 0; leaf < loops.size(); leaf++) {
-    firstSeg[leaf] = total;
-    total += static_cast<uint32_t>(loops[leaf].size());
-  }
-  for (size_t leaf = 0; leaf < loops.size(); leaf++) {
-    tree->subsectorSegCounts.push_back(static_cast<uint32_t>(loops[leaf].size()));
-    for (size_t k = 0; k < loops[leaf].size(); k++) {
-      const GlLoopSeg& seg = loops[leaf][k];
+  std::vector<Box> leafBoxes(leafCount);
+  for (size_t leaf = 0; leaf < leafCount; leaf++) {
+    const uint32_t first = paired.loopStart[leaf], last = paired.loopStart[leaf + 1];
+    tree->subsectorSegCounts.push_back(last - first);
+    for (uint32_t k = first; k < last; k++) {
+      const GlLoopSeg& seg = paired.segs[k];
       auto found = numbers.emplace(seg.start,
                                    tree->originalVertexes + static_cast<uint32_t>(tree->newVertexes.size()));
       if (found.second) tree->newVertexes.push_back(seg.start);
@@ -275,12 +275,14 @@ GlBuildCounts BuildGlTree(const GlLevelInput& input, CostRule rule, GlTree* tree
       GlTreeSeg out;
       out.start = found.first->second;
       static_assert(NoPartnerIndex == NoPartner, "the partners are numbered as the segs are written");
-      out.partner = partners[firstSeg[leaf] + k];
+      out.partner = paired.partners[k];
       out.linedef = seg.lineDef < 0 ? NoLinedef : static_cast<uint32_t>(seg.lineDef);
       out.side = seg.side;
       tree->segs.push_back(out);
     }
   }
+  std::vector<GlLoopSeg>().swap(paired.segs);
+  std::unordered_map<FixedPoint, uint32_t, PointHash>().swap(numbers);
 
   // Nodes in post-order, front subtree first, root last.
   if (rootChild < 0) return counts;
