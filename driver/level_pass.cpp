@@ -58,6 +58,12 @@ unsigned long Hundredths(uint32_t hundredths) { return hundredths % 100; }
 
 // The GL tree, built apart from the whole-unit one, and its lump.
 static void BuildGlNodes() {
+  // A form that cannot number the level's linedefs is refused before the
+  // build, which would be spent for nothing.
+  GlTree counted = {};
+  counted.linedefs = static_cast<uint32_t>(Level.LineDefCount);
+  if (FindGlRefusal(counted, RequestedGlForm) == GlRefusal::TooManyLinedefs)
+    FatalError("%s", DescribeGlRefusal(GlRefusal::TooManyLinedefs));
   GlTree tree;
   BuildGlTree(ReadGlInputFromLevel(), CostRule{ModeNumber, FinalMode}, &tree);
   std::vector<uint8_t> lump = EncodeGlNodes(tree, RequestedGlForm);

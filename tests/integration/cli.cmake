@@ -3,7 +3,8 @@
 # the files left behind, for completed and failed runs.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
-foreach(case CompletedRunLogTest FailedRunLogTest PlainOutputCliTest ScreenModeLabelsTest EveryLevelCliTest)
+foreach(case CompletedRunLogTest FailedRunLogTest PlainOutputCliTest ScreenModeLabelsTest EveryLevelCliTest
+    GlNodesCliTest)
   add_test(NAME cli.${case}
     COMMAND ${Python3_EXECUTABLE} ${INTEGRATION_DIR}/cli_test.py
       --vortane ${VORTANE_BINARY}

@@ -14,6 +14,7 @@ import argparse
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -345,6 +346,52 @@ class EveryLevelCliTest(CliCase):
                                  HEAD + "Node building mode : Turbo 8\n\n"
                                  "Error : ** File none.wad holds no level **\n")
         self.assertEqual(self.files(), ["VORTANE.LOG", "none.wad"])
+
+
+class GlNodesCliTest(CliCase):
+    """GL nodes from the command line: where each form goes, and the refusal
+    of a level XGLN cannot number."""
+
+    def test_every_form_goes_where_engines_look_for_it(self):
+        self.make_level()
+        self.assertEqual(self.run_vortane("level.wad", "vanilla.wad", "MAP01", "-8", "-", "L")[0], 0)
+        vanilla = dict(read_lumps(self.path("vanilla.wad")))
+        # form: (magic in SSECTORS, magic in NODES or b"" for an empty NODES)
+        forms = {"xgln": (b"XGLN", b""), "xgl2": (b"XGL2", b""), "xgl3": (b"XGL3", b""), "zgln": (b"ZGLN", b""),
+                 "zgl2": (b"ZGL2", b""), "zgl3": (b"ZGL3", b""), "xnod,xgl3": (b"XGL3", b"XNOD"),
+                 "znod,zgln": (b"ZGLN", b"ZNOD")}
+        for form, (gl_magic, nodes_magic) in forms.items():
+            rc, out, _ = self.run_vortane("level.wad", "gl.wad", "MAP01", "-8", "-", "L", "--nodes=" + form)
+            self.assertEqual((rc, out), (0, b""), form)
+            self.assertRegex(self.log(), "Loading.*\n" + ELAPSED + "Saved ", form)
+            lumps = dict(read_lumps(self.path("gl.wad")))
+            self.assertEqual(lumps["SEGS"], b"", form)
+            self.assertEqual(lumps["SSECTORS"][:4], gl_magic, form)
+            self.assertEqual(lumps["NODES"][:4], nodes_magic, form)
+            self.assertTrue(vanilla["VERTEXES"].startswith(lumps["VERTEXES"]), form)
+            for name in ("THINGS", "LINEDEFS", "SIDEDEFS", "SECTORS", "REJECT", "BLOCKMAP"):
+                self.assertEqual(lumps[name], vanilla[name], (form, name))
+
+    def test_xgln_refuses_a_level_of_more_linedefs_than_it_numbers(self):
+        # 65,535 one-sided walls along a winding path: one past what XGLN's
+        # 16-bit linedef numbers hold beside the miniseg mark.
+        count = 65535
+        points = [((i // 256) % 2 and 255 - i % 256 or i % 256, i // 256) for i in range(count + 1)]
+        vertexes = b"".join(struct.pack("<hh", x * 64 - 8192, y * 64 - 8192) for x, y in points)
+        linedefs = b"".join(struct.pack("<7H", i, i + 1, 1, 0, 0, 0, 0xFFFF) for i in range(count))
+        sidedef = struct.pack("<hh8s8s8sh", 0, 0, b"-", b"-", b"STARTAN3", 0)
+        sector = struct.pack("<hh8s8shhh", 0, 128, b"FLAT1", b"FLAT1", 160, 0, 0)
+        lumps = [("MAP01", b""), ("THINGS", struct.pack("<5h", 0, 0, 0, 1, 7)), ("LINEDEFS", linedefs),
+                 ("SIDEDEFS", sidedef), ("VERTEXES", vertexes), ("SEGS", b""), ("SSECTORS", b""), ("NODES", b""),
+                 ("SECTORS", sector), ("REJECT", b""), ("BLOCKMAP", b"")]
+        write_wad(self.path("many.wad"), lumps)
+        for form in ("xgln", "zgln", "znod,xgln"):
+            rc, _, _ = self.run_vortane("many.wad", "out.wad", "MAP01", "-8", "-", "L", "--nodes=" + form)
+            self.assertEqual(rc, 10, form)
+            self.assertTrue(self.log().endswith(
+                "Error : ** More than 65,534 linedefs: XGLN and ZGLN number them in 16 bits, where 0xFFFF marks a "
+                "miniseg (XGL2 and XGL3 hold them) **\n"), self.log())
+            self.assertEqual(self.files(), ["VORTANE.LOG", "many.wad"], form)
 
 
 def main():

@@ -247,7 +247,8 @@ class EditorFileTest(EditorCase):
         self.assertEqual([b for _, b in out[1:11]], [dict(one).get(n, b"") for n in TEN])
         self.assertGreater(len(dict(out[13:])["NODES"]), 0)
         # Every level of the file, each in the format asked for.
-        for nodes, named in (("vanilla", "nodes)"), ("znod", "nodes, ZNOD nodes)")):
+        for nodes, named in (("vanilla", "nodes)"), ("znod", "nodes, ZNOD nodes)"), ("xgl3", "XGL3 nodes)"),
+                             ("znod,zgl3", "ZNOD nodes; ")):
             result = run(["FILE", "-o", "all.wad", "--nodes=" + nodes], self.workdir)
             self.assertEqual(result.returncode, 0, result.stdout)
             check = subprocess.run([ARGS.check, self.path("all.wad")], capture_output=True, text=True)
