@@ -66,6 +66,10 @@ static void BuildGlNodes() {
     FatalError("%s", DescribeGlRefusal(GlRefusal::TooManyLinedefs));
   GlTree tree;
   BuildGlTree(ReadGlInputFromLevel(), CostRule{ModeNumber, FinalMode}, &tree);
+  if (!LogMode) {
+    ShowStatus(1, StatusRow, "GL Nodes    ...");
+    PrintAtCursor("%5lu", static_cast<unsigned long>(tree.nodes.size()));
+  }
   std::vector<uint8_t> lump = EncodeGlNodes(tree, RequestedGlForm);
   Level.GlNodes = static_cast<uint8_t*>(AllocOrDie(static_cast<int32_t>(lump.size())));
   std::memcpy(Level.GlNodes, lump.data(), lump.size());
@@ -107,6 +111,8 @@ Labels BuildLevel(PhaseTimes* times) {
   ShowProgress(30, StatusRow, -1);
   TimerStart();
   if (RequestedNodeFormat != NodeFormat::None) {
+    // With GL nodes too, their row then takes the place of this one: a
+    // row more would run into the overall bar.
     BuildNodes(root);
   } else {
     ReleaseSegList(&root);
