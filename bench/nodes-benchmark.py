@@ -496,8 +496,11 @@ def main():
     parser.add_argument("--per-level", choices=["auto", "yes", "no"], default="auto",
                         help="the table per level (auto: with at most four vortane modes)")
     parser.add_argument("--no-sizes", action="store_true", help="omit the table of output segs/subsectors/nodes")
-    parser.add_argument("--nodes", choices=["vanilla", "xnod", "znod"], default="vanilla",
-                        help="node format: vortane --nodes=FORMAT, zdbsp -X (xnod) or -z (znod) (default: %(default)s)")
+    parser.add_argument("--nodes", choices=["vanilla", "xnod", "znod", "xgln", "xgl3", "zgl3"], default="vanilla",
+                        help="node format: vortane --nodes=FORMAT, zdbsp -X (xnod), -z (znod), -x -X (xgln, xgl3: "
+                             "GL nodes only, extended) or -x -z (zgl3) (default: %(default)s)")
+    parser.add_argument("--vanilla-too", action="store_true",
+                        help="with a --nodes format, also time each vortane mode with vanilla nodes")
     parser.add_argument("--share-sidedefs", action="store_true",
                         help="with --large: store identical sidedefs once (bench/make-large-level.py --share-sidedefs)")
     args = parser.parse_args()
@@ -513,6 +516,8 @@ def main():
     vortane_runs = parse_modes(args.modes)
 
     builders = [(key, title) for key, title, _, _ in vortane_runs]
+    if args.vanilla_too and args.nodes != "vanilla":
+        builders += [(key + "v", title + " vanilla") for key, title, _, _ in vortane_runs]
     if zdbsp:
         builders.append(("zdbsp", "zdbsp"))
     if glbsp:
@@ -533,10 +538,13 @@ def main():
             for key, _, mode, axis in vortane_runs:
                 formats = [] if args.nodes == "vanilla" else ["--nodes=" + args.nodes]
                 commands.append((key, [vortane, pwad, "out.wad", level, mode, axis, "L"] + formats))
+                if args.vanilla_too and args.nodes != "vanilla":
+                    commands.append((key + "v", [vortane, pwad, "out.wad", level, mode, axis, "L"]))
             if zdbsp:
                 # Plain nodes only: no GL nodes, no compression (neither is the default);
                 # the extended forms with -X (XNOD) or -z (ZNOD).
-                formats = {"vanilla": [], "xnod": ["-X"], "znod": ["-z"]}[args.nodes]
+                formats = {"vanilla": [], "xnod": ["-X"], "znod": ["-z"], "xgln": ["-x", "-X"], "xgl3": ["-x", "-X"],
+                           "zgl3": ["-x", "-z"]}[args.nodes]
                 commands.append(("zdbsp", [zdbsp, "-t"] + formats + ["-m", level, "-o", "out.wad", pwad]))
             if glbsp:
                 # glbsp always builds GL nodes; -normal makes it rebuild the normal nodes as well.
