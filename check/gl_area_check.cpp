@@ -29,6 +29,7 @@ struct Closure {
   bool levelCloses = true;
 };
 
+// Without findings, nothing is reported.
 Closure FindOpenSectors(const MapLevel& level, const std::vector<Crossing>& ends, Findings* findings) {
   Closure closure;
   closure.open.assign(level.sectors.size(), false);
@@ -41,10 +42,11 @@ Closure FindOpenSectors(const MapLevel& level, const std::vector<Crossing>& ends
     const Crossing& at = sorted[i];
     if (balance != 0 && !closure.open[at.sector]) {
       closure.open[at.sector] = true;
-      findings->Warning("SECTORS", at.sector,
-                        "sector %d does not close: %d more of its sides %s at (%d,%d) than %s there",
-                        at.sector, std::abs(balance), balance > 0 ? "start" : "end", at.x, at.y,
-                        balance > 0 ? "end" : "start");
+      if (findings != nullptr)
+        findings->Warning("SECTORS", at.sector,
+                          "sector %d does not close: %d more of its sides %s at (%d,%d) than %s there",
+                          at.sector, std::abs(balance), balance > 0 ? "start" : "end", at.x, at.y,
+                          balance > 0 ? "end" : "start");
     }
     i = j;
   }
@@ -62,6 +64,23 @@ Closure FindOpenSectors(const MapLevel& level, const std::vector<Crossing>& ends
 }
 
 }  // namespace
+
+std::vector<bool> FindSectorsThatDoNotClose(const MapLevel& level) {
+  std::vector<Crossing> ends;
+  for (const MapLine& line : level.lines) {
+    if (!line.valid) continue;
+    for (int side = 0; side < 2; side++) {
+      if (line.side[side] == 0xFFFF) continue;
+      int sector = SideSector(level, line.side[side]);
+      if (sector < 0 || sector >= static_cast<int>(level.sectors.size())) continue;
+      const MapPoint& a = level.vertexes[side == 0 ? line.v1 : line.v2];
+      const MapPoint& b = level.vertexes[side == 0 ? line.v2 : line.v1];
+      ends.push_back({sector, a.x, a.y, 1});
+      ends.push_back({sector, b.x, b.y, -1});
+    }
+  }
+  return FindOpenSectors(level, ends, nullptr).open;
+}
 
 void CheckGlAreas(const MapLevel& level, const LevelCheckOptions& options, Findings* findings,
                   LevelCheckStats* stats) {

@@ -92,6 +92,29 @@ std::vector<int> OverlappingLinedefs(const MapLevel& level) {
   return other;
 }
 
+// Another linedef lying along linedef i over some of the stretch from a to
+// b, its ends on i's line: -1 when there is none. Only one of two walls laid
+// over each other can be a polygon's edge there.
+int FindLinedefLyingOver(const MapLevel& level, size_t i, const GlPoint& a, const GlPoint& b) {
+  const MapLine& line = level.lines[i];
+  const MapPoint& v1 = level.vertexes[line.v1];
+  const MapPoint& v2 = level.vertexes[line.v2];
+  const Wide dx = Wide{v2.x} - v1.x, dy = Wide{v2.y} - v1.y;
+  auto at = [&](Wide x, Wide y) { return (x - Wide{v1.x} * 65536) * dx + (y - Wide{v1.y} * 65536) * dy; };
+  auto on = [&](const MapPoint& p) { return (Wide{p.x} - v1.x) * dy - (Wide{p.y} - v1.y) * dx == 0; };
+  Wide low = std::min(at(a.x, a.y), at(b.x, b.y)), high = std::max(at(a.x, a.y), at(b.x, b.y));
+  for (size_t j = 0; j < level.lines.size(); j++) {
+    const MapLine& other = level.lines[j];
+    if (j == i || !other.valid) continue;
+    const MapPoint& w1 = level.vertexes[other.v1];
+    const MapPoint& w2 = level.vertexes[other.v2];
+    if (!on(w1) || !on(w2)) continue;
+    Wide t1 = at(Wide{w1.x} * 65536, Wide{w1.y} * 65536), t2 = at(Wide{w2.x} * 65536, Wide{w2.y} * 65536);
+    if (std::max(low, std::min(t1, t2)) < std::min(high, std::max(t1, t2))) return static_cast<int>(j);
+  }
+  return -1;
+}
+
 // The real segs of every side with a sidedef follow each other from the
 // side's start to its end, each starting exactly where the one before ends.
 void CheckGlCoverage(const MapLevel& level, PieceMap* pieces, Findings* findings) {
@@ -123,15 +146,30 @@ void CheckGlCoverage(const MapLevel& level, PieceMap* pieces, Findings* findings
         const GlPoint& p1 = gl.vertexes[seg.v1];
         if (!(p1 == reached)) {
           bool gap = piece.start > Dot(frame.along, Between(frame.start, reached));
-          findings->Problem("LINEDEFS", i, "the %s side of linedef %zu is %s from %s to %s (GL seg %d)",
-                            SideName(side), i, gap ? "not covered" : "covered twice",
-                            PointText(gap ? reached : p1).c_str(), PointText(gap ? p1 : reached).c_str(),
-                            piece.seg);
+          int over = gap ? FindLinedefLyingOver(level, i, reached, p1) : -1;
+          if (over >= 0) {
+            findings->Warning(
+                "LINEDEFS", i,
+                "the %s side of linedef %zu is not covered from %s to %s (GL seg %d): linedef %d "
+                "lies over it",
+                SideName(side), i, PointText(reached).c_str(), PointText(p1).c_str(), piece.seg, over);
+          } else {
+            findings->Problem("LINEDEFS", i, "the %s side of linedef %zu is %s from %s to %s (GL seg %d)",
+                              SideName(side), i, gap ? "not covered" : "covered twice",
+                              PointText(gap ? reached : p1).c_str(), PointText(gap ? p1 : reached).c_str(),
+                              piece.seg);
+          }
         }
         const GlPoint& p2 = gl.vertexes[seg.v2];
         if (Dot(frame.along, Between(reached, p2)) > 0) reached = p2;
       }
-      if (!(reached == frame.end)) {
+      int over = reached == frame.end ? -1 : FindLinedefLyingOver(level, i, reached, frame.end);
+      if (over >= 0) {
+        findings->Warning("LINEDEFS", i,
+                          "the GL segs of the %s side of linedef %zu end at %s, the side at %s: "
+                          "linedef %d lies over the rest",
+                          SideName(side), i, PointText(reached).c_str(), PointText(frame.end).c_str(), over);
+      } else if (!(reached == frame.end)) {
         findings->Problem("LINEDEFS", i,
                           "the GL segs of the %s side of linedef %zu end at %s, the side at %s",
                           SideName(side), i, PointText(reached).c_str(), PointText(frame.end).c_str());

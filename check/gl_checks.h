@@ -39,6 +39,11 @@ void CheckGlTree(const MapLevel& level, const LevelCheckOptions& options, Findin
 void CheckGlAreas(const MapLevel& level, const LevelCheckOptions& options, Findings* findings,
                   LevelCheckStats* stats);
 
+// The sectors whose sides do not close (somewhere more of them start than
+// end): around those a subsector's polygon may have to be closed by a
+// miniseg along no partition line.
+std::vector<bool> FindSectorsThatDoNotClose(const MapLevel& level);
+
 // The polygon of a subsector whose segs all exist: its area doubled, in
 // 1/65536² units, positive when it runs clockwise.
 Wide ClockwiseDoubledArea(const GlNodes& gl, const GlSubsector& sub);

@@ -15,7 +15,9 @@ class GlTreeWalk {
  public:
   GlTreeWalk(const MapLevel& level, const LevelCheckOptions& options, Findings* findings,
              LevelCheckStats* stats)
-      : gl_(level.gl),
+      : level_(level),
+        gl_(level.gl),
+        open_(FindSectorsThatDoNotClose(level)),
         tolerance_(options.glTolerance),
         findings_(findings),
         stats_(stats),
@@ -168,12 +170,25 @@ class GlTreeWalk {
         return;
       }
     }
+    // Where a sector does not close, the polygon may have to be closed
+    // across its open side, which no partition line need run along.
+    int sector = GlSubsectorSector(level_, gl_.subsectors[static_cast<size_t>(s)]);
+    if (sector >= 0 && sector < static_cast<int>(open_.size()) && open_[static_cast<size_t>(sector)]) {
+      findings_->Warning(
+          "SSECTORS", k,
+          "GL seg %ld, a miniseg of subsector %d, runs %s-%s along no partition line above it, "
+          "where sector %d does not close",
+          k, s, PointText(p1).c_str(), PointText(p2).c_str(), sector);
+      return;
+    }
     findings_->Problem("SSECTORS", k,
                        "GL seg %ld, a miniseg of subsector %d, runs %s-%s along no partition line above it",
                        k, s, PointText(p1).c_str(), PointText(p2).c_str());
   }
 
+  const MapLevel& level_;
   const GlNodes& gl_;
+  const std::vector<bool> open_;  // sectors that do not close
   const int tolerance_;
   Findings* findings_;
   LevelCheckStats* stats_;

@@ -13,6 +13,7 @@
 #include "nodes/gl_partners.h"
 #include "nodes/gl_polygons.h"
 #include "nodes/gl_subtree.h"
+#include "nodes/partition.h"
 #include "nodes/thread_pool.h"
 #include "nodes/tuning.h"
 #include "wad/level.h"
@@ -208,12 +209,21 @@ void FitGlDirection(const FixedLine& line, int32_t* dx, int32_t* dy) {
   int64_t y = static_cast<int64_t>(line.end.y) - line.start.y;
   const int64_t limit = int64_t{32767} * 65536;
   auto tooLong = [&]() { return x > limit || x < -limit || y > limit || y < -limit; };
-  // Whole units stay whole as long as they can; then any exact halving.
-  for (int64_t step : {int64_t{131072}, int64_t{2}}) {
-    while (tooLong() && x % step == 0 && y % step == 0) {
-      x /= 2;
-      y /= 2;
-    }
+  // Whole units stay whole as long as they can: halved while both are even,
+  // then divided by their common divisor (a wall along an axis, or at 45
+  // degrees, becomes one unit); only then any exact halving.
+  while (tooLong() && x % 131072 == 0 && y % 131072 == 0) {
+    x /= 2;
+    y /= 2;
+  }
+  if (tooLong() && x % 65536 == 0 && y % 65536 == 0) {
+    int64_t divisor = GreatestCommonDivisor((x < 0 ? -x : x) / 65536, (y < 0 ? -y : y) / 65536);
+    x /= divisor;
+    y /= divisor;
+  }
+  while (tooLong() && x % 2 == 0 && y % 2 == 0) {
+    x /= 2;
+    y /= 2;
   }
   if (tooLong()) {
     int64_t longer = std::max(x < 0 ? -x : x, y < 0 ? -y : y);

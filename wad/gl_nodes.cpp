@@ -127,8 +127,8 @@ const char* DescribeGlRefusal(GlRefusal refusal) {
       return "More than 65,534 linedefs: XGLN and ZGLN number them in 16 bits, where 0xFFFF marks a "
              "miniseg (XGL2 and XGL3 hold them)";
     case GlRefusal::FractionalNodeLine:
-      return "A partition line runs between fractional points: XGLN and XGL2 (and ZGLN, ZGL2) write node "
-             "lines in whole units (XGL3 holds them)";
+      return "A partition line cannot be written in whole units: XGLN and XGL2 (and ZGLN, ZGL2) write node "
+             "lines in 16-bit whole units (XGL3 holds them)";
     case GlRefusal::TooLarge: return "The GL nodes take more bytes than a lump can hold";
   }
   return "";

@@ -60,7 +60,9 @@ enum class GlRefusal {
   // XGLN and ZGLN: more than 65,534 linedefs (0xFFFF marks a miniseg).
   TooManyLinedefs,
   // XGLN, XGL2 and their Z forms: a node line with a fractional start or
-  // delta, which they write as whole units.
+  // delta, which they write as whole units: a UDMF level's line between
+  // fractional points, or a direction too long for 16 bits that no whole
+  // one within them describes exactly.
   FractionalNodeLine,
   // Any form: a stream larger than a lump can hold (the deflated forms are
   // held to the same bound before deflation).

@@ -221,11 +221,15 @@ NO_PARTNER = r"SSECTORS (?P<seg>\d+): warning: GL seg (?P=seg), a miniseg, has n
 CASES = [
     # The sides start at (0,0) and end at (256,0), and nothing joins the
     # two: the first such point is named. The polygon is closed along the
-    # gap by a miniseg with nothing beyond it.
+    # gap by a miniseg with nothing beyond it, along no partition line: the
+    # room is one subsector under no node, and a node along the gap would
+    # leave a subsector of minisegs alone beyond it.
     ("unclosed", unclosed_room, 0, None, [
         (exact("SECTORS 0: warning: sector 0 does not close: 1 more of its sides start at (0,0) than end there"),
          1, None),
-        (NO_PARTNER, 1, ((256, 0), (0, 0)))]),
+        (NO_PARTNER, 1, ((256, 0), (0, 0))),
+        (r"SSECTORS (?P<seg>\d+): warning: GL seg (?P=seg), a miniseg of subsector \d+, runs \(256,0\)-\(0,0\) "
+         r"along no partition line above it, where sector 0 does not close", 1, ((256, 0), (0, 0)))]),
     # Both sides face the room: they close, enclose nothing, and partner
     # each other across the cut along the line.
     ("self-referencing line", self_referencing_line, 0, 256 ** 2, []),
@@ -245,7 +249,18 @@ CASES = [
     ("same ends", same_ends, 0, 256 ** 2, [
         (r"LINEDEFS (?P<l>[45]): warning: the %s side of linedef (?P=l) has no GL seg: "
          r"linedef (?!(?P=l))[45] has the same end points" % side, 1, None) for side in ("right", "left")]),
-    ("collinear overlap", collinear_overlap, 0, 256 ** 2, []),
+    # Over the shared stretch (96..160) only one wall each way can be a
+    # polygon's edge: the other two sides go without, and so does the
+    # partner of each side that is there.
+    ("collinear overlap", collinear_overlap, 0, 256 ** 2, [
+        (exact("LINEDEFS 4: warning: the left side of linedef 4 is not covered from (160,128) to (96,128) (GL seg 5): "
+               "linedef 5 lies over it"), 1, None),
+        (exact("LINEDEFS 5: warning: the right side of linedef 5 is not covered from (96,128) to (160,128) "
+               "(GL seg 14): linedef 4 lies over it"), 1, None),
+        (r"SSECTORS (?P<seg>\d+): warning: GL seg (?P=seg), the left side of linedef 5, has no partner: "
+         r"nothing lies beyond it", 1, ((160, 128), (96, 128))),
+        (r"SSECTORS (?P<seg>\d+): warning: GL seg (?P=seg), the right side of linedef 4, has no partner: "
+         r"nothing lies beyond it", 1, ((96, 128), (160, 128)))]),
     # Neither wall has a side to cover or a line to divide along.
     ("zero length", zero_length_walls, 0, 256 ** 2, []),
     # The wall's one side starts at (64,128), ends at (192,128), and nothing
@@ -268,34 +283,9 @@ FORMS = ("xgl3", "xgln", "znod,zgl3")
 # the findings beside the expected ones, or the exit code and the line of
 # a refusal. The run fails when a build no longer does exactly this: then
 # its entry goes.
-# The miniseg that closes the unclosed room lies along no partition line:
-# the room is one subsector under no node, and a node along the gap would
-# leave a subsector of minisegs alone beyond it. No tree can do better, so
-# this belongs with the warnings for a sector that does not close.
-MINISEG_ON_NO_LINE = (r"SSECTORS (?P<seg>\d+): GL seg (?P=seg), a miniseg of subsector \d+, runs \(256,0\)-\(0,0\) "
-                      r"along no partition line above it", 1, None)
-# The two sides over the shared stretch (96..160) cover it once each way,
-# and two of the four go without: a subsector of no area between them
-# would hold the other two.
-OVERLAP_UNCOVERED = [
-    (exact("LINEDEFS 4: the left side of linedef 4 is not covered from (160,128) to (96,128) (GL seg 5)"), 1, None),
-    (exact("LINEDEFS 5: the right side of linedef 5 is not covered from (96,128) to (160,128) (GL seg 14)"), 1, None),
-    (r"SSECTORS (?P<seg>\d+): warning: GL seg (?P=seg), the left side of linedef 5, has no partner: "
-     r"nothing lies beyond it", 1, ((160, 128), (96, 128))),
-    (r"SSECTORS (?P<seg>\d+): warning: GL seg (?P=seg), the right side of linedef 4, has no partner: "
-     r"nothing lies beyond it", 1, ((96, 128), (160, 128)))]
 KNOWN = {
-    ("unclosed", "xgl3"): [MINISEG_ON_NO_LINE],
-    ("unclosed", "xgln"): [MINISEG_ON_NO_LINE],
-    ("unclosed", "znod,zgl3"): [MINISEG_ON_NO_LINE],
-    ("collinear overlap", "xgl3"): OVERLAP_UNCOVERED,
-    ("collinear overlap", "xgln"): OVERLAP_UNCOVERED,
-    ("collinear overlap", "znod,zgl3"): OVERLAP_UNCOVERED,
     # The whole-unit tree takes a zero-length seg as a partition line.
     ("zero length", "znod,zgl3"): [(r"NODES \d+: node \d+ has a partition line of zero length", 1, None)],
-    # The 65535-unit lines are divided along directions halved to 32767.5
-    # units, though (1,0), (0,1) and (1,1) would hold them exactly.
-    ("whole range", "xgln"): (10, "Error : ** MAP01: A partition line runs between fractional points"),
 }
 
 

@@ -163,19 +163,21 @@ TEST_F(GlTreeTest, RealLevelsBuildTheSameTreeUnderEverySwitch) {
 
 TEST(GlDirectionTest, DirectionsFitSixteenBitsExactlyWhereHalvingAllows) {
   struct Case {
-    int32_t dx, dy;          // whole units, from (-32768, 0) or, going west, (32767, 0)
+    int32_t dx, dy;          // whole units, from a corner of the 16-bit range
     int64_t wantDx, wantDy;  // fixed
   } cases[] = {
       {32767, -32767, 32767LL * 65536, -32767LL * 65536},  // fits as it is
       {65534, 2, 32767LL * 65536, 1LL * 65536},            // halved once, still whole
-      {65535, 0, 65535LL * 16384, 0},                      // halved twice in 16.16: no longer whole
+      {65535, 0, 65536, 0},                                // along an axis: one unit
+      {-64001, 64001, -65536, 65536},                      // at 45 degrees
+      {65535, 3, 21845LL * 65536, 65536},                  // divided by their common divisor
+      {65533, 2, 65533LL * 32768, 65536},                  // halved in 16.16: no longer whole
       {-60000, 20000, -30000LL * 65536, 10000LL * 65536},
   };
   for (const Case& c : cases) {
-    int64_t x = c.dx > 0 ? -32768 : 32767;
-    FixedLine line = {
-        {static_cast<int32_t>(x * 65536), 0},
-        {static_cast<int32_t>((x + c.dx) * 65536), static_cast<int32_t>(int64_t{c.dy} * 65536)}};
+    int64_t x = c.dx > 0 ? -32768 : 32767, y = c.dy > 0 ? -32768 : 32767;
+    FixedLine line = {{static_cast<int32_t>(x * 65536), static_cast<int32_t>(y * 65536)},
+                      {static_cast<int32_t>((x + c.dx) * 65536), static_cast<int32_t>((y + c.dy) * 65536)}};
     int32_t dx, dy;
     FitGlDirection(line, &dx, &dy);
     EXPECT_EQ(dx, c.wantDx) << c.dx << "," << c.dy;
