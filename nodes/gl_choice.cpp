@@ -123,6 +123,7 @@ namespace {
 struct CandidateRun {
   bool stopped;
   bool bothSides;
+  bool stoppedAtNext;  // by the running cost after seg p + 1
   int32_t peak, cost;
 };
 
@@ -145,10 +146,19 @@ CandidateRun ScoreGlCandidate(const std::vector<GlBuildSeg>& segs, int32_t p, Co
         splits += rule.weight;
     }
     cost = std::max(left, right) + splits - (rule.final ? 2 * k / 3 : k);
-    if (cost >= bound) return {true, false, cost, cost};
+    if (cost >= bound) return {true, false, q == p + 1, cost, cost};
     peak = std::max(peak, cost);
   }
-  return {false, left > 0 && right > 0, peak, cost};
+  return {false, left > 0 && right > 0, false, peak, cost};
+}
+
+// True when seg p + 1 is seg p run back along the same line: the two sides
+// of a two-sided wall, or pieces of them, as the lists keep them.
+bool IsTwinPair(const std::vector<GlBuildSeg>& segs, size_t p) {
+  if (p + 1 >= segs.size()) return false;
+  const GlBuildSeg& a = segs[p];
+  const GlBuildSeg& b = segs[p + 1];
+  return a.lineId == b.lineId && a.forward != b.forward && a.start == b.end && a.end == b.start;
 }
 
 // The choice shared out in chunks of candidates, taken in list order. A
@@ -198,6 +208,16 @@ int32_t ChooseGlPartition(const std::vector<GlBuildSeg>& segs, CostRule rule, in
         bestCost = run.cost;
         best = p;
       }
+      // Against the twin's line every other seg lies on the mirror side
+      // (the side tests are exact and the rounding symmetric), so its running
+      // costs are the seg's own, but for the one after the two segs, which
+      // is at most the seg's there. Unless the list ends with the twin, it
+      // stops where the seg stops, elsewhere than there; ends at the same
+      // cost, which it cannot stay below once the seg became the best; and
+      // has both sides non-empty where the seg does. Then it is not the
+      // best and needs no scan.
+      bool twinDropped = run.stopped ? !run.stoppedAtNext : true;
+      if (Tuning.glTwinPairs && p + 2 < count && IsTwinPair(segs, static_cast<size_t>(p)) && twinDropped) p++;
     }
     return best;
   }

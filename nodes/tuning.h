@@ -67,6 +67,9 @@ struct ChoiceTuning {
   // Side products of the GL tree in 64 bits where they fit (gl_choice.cpp,
   // gl_polygons.cpp); off, every one takes 128.
   bool glShortProducts = true;
+  // A seg followed by its twin: one scan decides both, where it can
+  // (gl_choice.cpp).
+  bool glTwinPairs = true;
   bool joinRecursion = true;
   // Waiting awake, with pause instructions, before sleeping (brief_lock.h,
   // lookahead.cpp). Off, a waiting thread sleeps at once and the lookahead

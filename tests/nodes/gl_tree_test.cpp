@@ -87,13 +87,12 @@ TEST_F(GlTreeTest, ChoiceAgreesWithThePlainScanUnderEverySwitch) {
     std::vector<GlBuildSeg> segs = GlSegsOf(walls);
     Tuning.glShortProducts = false;
     const int32_t want = PlainGlChoice(segs, rule);
-    for (bool shortProducts : {false, true}) {
-      for (int32_t threads : {1, 2}) {
-        Tuning.glShortProducts = shortProducts;
-        Tuning.glSharedChoiceSegs = 2;  // even short lists shared out
-        EXPECT_EQ(ChooseGlPartition(segs, rule, threads), want)
-            << "round " << round << ", short products " << shortProducts << ", threads " << threads;
-      }
+    for (int setting = 0; setting < 8; setting++) {
+      Tuning.glShortProducts = setting & 1;
+      Tuning.glTwinPairs = setting & 2;
+      const int32_t threads = setting & 4 ? 2 : 1;
+      Tuning.glSharedChoiceSegs = 2;  // even short lists shared out
+      EXPECT_EQ(ChooseGlPartition(segs, rule, threads), want) << "round " << round << ", setting " << setting;
     }
     ResetChoiceTuning();
   }
@@ -134,6 +133,7 @@ TEST_F(GlTreeTest, RealLevelsBuildTheSameTreeUnderEverySwitch) {
   if (!LoadWad(FreedoomPath, &wad).empty()) GTEST_SKIP() << "no " << FreedoomPath;
   // Each switch off in turn, and the threads made to share out far more.
   const auto settings = {+[] {}, +[] { Tuning.glThreads = 1; }, +[] { Tuning.glShortProducts = false; },
+                         +[] { Tuning.glTwinPairs = false; },
                          +[] {
                            Tuning.glThreads = 2;
                            Tuning.glSubtreeTasks = 64;
