@@ -500,7 +500,7 @@ def main():
                         help="node format: vortane --nodes=FORMAT, zdbsp -X (xnod), -z (znod), -x -X (xgln, xgl3: "
                              "GL nodes only, extended) or -x -z (zgl3) (default: %(default)s)")
     parser.add_argument("--vanilla-too", action="store_true",
-                        help="with a --nodes format, also time each vortane mode with vanilla nodes")
+                        help="with a --nodes format, also time each vortane mode with vanilla nodes (XNOD for --large)")
     parser.add_argument("--share-sidedefs", action="store_true",
                         help="with --large: store identical sidedefs once (bench/make-large-level.py --share-sidedefs)")
     args = parser.parse_args()
@@ -539,7 +539,9 @@ def main():
                 formats = [] if args.nodes == "vanilla" else ["--nodes=" + args.nodes]
                 commands.append((key, [vortane, pwad, "out.wad", level, mode, axis, "L"] + formats))
                 if args.vanilla_too and args.nodes != "vanilla":
-                    commands.append((key + "v", [vortane, pwad, "out.wad", level, mode, axis, "L"]))
+                    # The whole-unit tree; large levels need it in XNOD form.
+                    reference = ["--nodes=xnod"] if args.large else []
+                    commands.append((key + "v", [vortane, pwad, "out.wad", level, mode, axis, "L"] + reference))
             if zdbsp:
                 # Plain nodes only: no GL nodes, no compression (neither is the default);
                 # the extended forms with -X (XNOD) or -z (ZNOD).
