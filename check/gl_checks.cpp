@@ -35,7 +35,7 @@ bool CheckRealSeg(const MapLevel& level, int i, const LevelCheckOptions& options
   const GlNodes& gl = level.gl;
   const GlSeg& seg = gl.segs[i];
   const MapLine& line = level.lines[seg.line];
-  if (line.side[seg.side] == 0xFFFF) {
+  if (line.side[seg.side] == kNoSideDef) {
     findings->Problem("SSECTORS", i, "GL seg %d lies on the %s side of linedef %u, which has no sidedef", i,
                       SideName(seg.side), seg.line);
     return false;
@@ -81,8 +81,9 @@ std::vector<int> OverlappingLinedefs(const MapLevel& level) {
   for (size_t i = 0; i < level.lines.size(); i++) {
     const MapLine& line = level.lines[i];
     if (!line.valid) continue;
-    std::pair<int, int> a(level.vertexes[line.v1].x, level.vertexes[line.v1].y);
-    std::pair<int, int> b(level.vertexes[line.v2].x, level.vertexes[line.v2].y);
+    // The stream's first vertexes are the linedefs' own, exact.
+    std::pair<int, int> a(level.gl.vertexes[line.v1].x, level.gl.vertexes[line.v1].y);
+    std::pair<int, int> b(level.gl.vertexes[line.v2].x, level.gl.vertexes[line.v2].y);
     auto found = first.insert({{std::min(a, b), std::max(a, b)}, static_cast<int>(i)});
     if (!found.second) {
       other[i] = found.first->second;
@@ -101,7 +102,7 @@ void CheckGlCoverage(const MapLevel& level, PieceMap* pieces, Findings* findings
     const MapLine& line = level.lines[i];
     if (!line.valid) continue;
     for (int side = 0; side < 2; side++) {
-      if (line.side[side] == 0xFFFF) continue;
+      if (line.side[side] == kNoSideDef) continue;
       SideLine frame = SideOf(gl, line, side);
       if (frame.along.Zero()) continue;
       auto found = pieces->find({static_cast<uint32_t>(i), side});
@@ -167,7 +168,7 @@ void CheckGlPartners(const MapLevel& level, Findings* findings) {
   for (int i = 0; i < static_cast<int>(gl.segs.size()); i++) {
     const GlSeg& seg = gl.segs[i];
     if (!seg.valid) continue;
-    const bool oneSided = !seg.miniseg && level.lines[seg.line].side[1 - seg.side] == 0xFFFF;
+    const bool oneSided = !seg.miniseg && level.lines[seg.line].side[1 - seg.side] == kNoSideDef;
     if (seg.partner == kGlNone) {
       // The edge of a level that does not close, or a two-sided linedef
       // that faces the void: the builder has nothing to pair it with.
