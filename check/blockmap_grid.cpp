@@ -47,12 +47,12 @@ std::vector<bool> MovableSectors(const MapLevel& level) {
 // floor and ceiling that nothing moves. A linedef with a special, or whose
 // sidedefs name no sector, must always be listed.
 bool CanBeMet(const MapLevel& level, const MapLine& line, const std::vector<bool>& movable) {
-  if (line.side[0] == 0xFFFF && line.side[1] == 0xFFFF) return false;
+  if (line.side[0] == kNoSideDef && line.side[1] == kNoSideDef) return false;
   if (line.special != 0) return true;
   const int sectorCount = static_cast<int>(level.sectors.size());
   int sector[2] = {-1, -1};
   for (int side = 0; side < 2; side++) {
-    if (line.side[side] == 0xFFFF) continue;
+    if (line.side[side] == kNoSideDef) continue;
     sector[side] = SideSector(level, line.side[side]);
     if (sector[side] < 0 || sector[side] >= sectorCount || movable[sector[side]]) return true;
   }
@@ -83,7 +83,7 @@ bool BlockmapLines(const MapLevel& level, std::vector<LineEnds>* ends) {
 MapBox SidedLinedefBounds(const MapLevel& level) {
   MapBox bounds;
   for (const MapLine& line : level.lines) {
-    if (line.side[0] == 0xFFFF && line.side[1] == 0xFFFF) continue;
+    if (line.side[0] == kNoSideDef && line.side[1] == kNoSideDef) continue;
     bounds.Add(level.vertexes[line.v1]);
     bounds.Add(level.vertexes[line.v2]);
   }

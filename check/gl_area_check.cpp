@@ -15,7 +15,7 @@ namespace {
 // A sector side's end at a point: +1 where it starts, -1 where it ends.
 struct Crossing {
   int sector;
-  int x, y;
+  int32_t x, y;  // fixed point
   int change;
   bool operator<(const Crossing& o) const {
     return sector != o.sector ? sector < o.sector : x != o.x ? x < o.x : y < o.y;
@@ -44,9 +44,9 @@ Closure FindOpenSectors(const MapLevel& level, const std::vector<Crossing>& ends
       closure.open[at.sector] = true;
       if (findings != nullptr)
         findings->Warning("SECTORS", at.sector,
-                          "sector %d does not close: %d more of its sides %s at (%d,%d) than %s there",
-                          at.sector, std::abs(balance), balance > 0 ? "start" : "end", at.x, at.y,
-                          balance > 0 ? "end" : "start");
+                          "sector %d does not close: %d more of its sides %s at %s than %s there", at.sector,
+                          std::abs(balance), balance > 0 ? "start" : "end",
+                          PointText(GlPoint{at.x, at.y}).c_str(), balance > 0 ? "end" : "start");
     }
     i = j;
   }
@@ -70,11 +70,11 @@ std::vector<bool> FindSectorsThatDoNotClose(const MapLevel& level) {
   for (const MapLine& line : level.lines) {
     if (!line.valid) continue;
     for (int side = 0; side < 2; side++) {
-      if (line.side[side] == 0xFFFF) continue;
+      if (line.side[side] == kNoSideDef) continue;
       int sector = SideSector(level, line.side[side]);
       if (sector < 0 || sector >= static_cast<int>(level.sectors.size())) continue;
-      const MapPoint& a = level.vertexes[side == 0 ? line.v1 : line.v2];
-      const MapPoint& b = level.vertexes[side == 0 ? line.v2 : line.v1];
+      const GlPoint& a = level.gl.vertexes[side == 0 ? line.v1 : line.v2];
+      const GlPoint& b = level.gl.vertexes[side == 0 ? line.v2 : line.v1];
       ends.push_back({sector, a.x, a.y, 1});
       ends.push_back({sector, b.x, b.y, -1});
     }
@@ -86,25 +86,26 @@ void CheckGlAreas(const MapLevel& level, const LevelCheckOptions& options, Findi
                   LevelCheckStats* stats) {
   const GlNodes& gl = level.gl;
   const size_t sectorCount = level.sectors.size();
-  // Doubled areas, clockwise positive: the sectors' in square units, the
-  // polygons' in 1/65536² units, and what rounding may take from the
-  // polygons: a real seg may lie the tolerance off its linedef.
-  std::vector<int64_t> sides(sectorCount, 0);
+  // Doubled areas, clockwise positive, in 1/65536² units (the linedefs'
+  // ends are the stream's first vertexes, exact), and what rounding may
+  // take from the polygons: a real seg may lie the tolerance off its
+  // linedef.
+  std::vector<Wide> sides(sectorCount, 0);
   std::vector<Wide> polygons(sectorCount, 0), slack(sectorCount, 0);
   std::vector<Crossing> ends;
   bool everySideCounted = true;
   for (const MapLine& line : level.lines) {
     if (!line.valid) continue;
     for (int side = 0; side < 2; side++) {
-      if (line.side[side] == 0xFFFF) continue;
+      if (line.side[side] == kNoSideDef) continue;
       int sector = SideSector(level, line.side[side]);
       if (sector < 0 || sector >= static_cast<int>(sectorCount)) {
         everySideCounted = false;
         continue;
       }
-      const MapPoint& a = level.vertexes[side == 0 ? line.v1 : line.v2];
-      const MapPoint& b = level.vertexes[side == 0 ? line.v2 : line.v1];
-      sides[sector] += int64_t{a.y} * b.x - int64_t{a.x} * b.y;
+      const GlPoint& a = gl.vertexes[side == 0 ? line.v1 : line.v2];
+      const GlPoint& b = gl.vertexes[side == 0 ? line.v2 : line.v1];
+      sides[sector] += Wide{a.y} * b.x - Wide{a.x} * b.y;
       ends.push_back({sector, a.x, a.y, 1});
       ends.push_back({sector, b.x, b.y, -1});
     }
@@ -125,10 +126,9 @@ void CheckGlAreas(const MapLevel& level, const LevelCheckOptions& options, Findi
     }
   }
   Closure closure = FindOpenSectors(level, ends, findings);
-  const Wide kSquareUnit = Wide{1} << 32;
   Wide totalSides = 0, totalPolygons = 0, totalSlack = 0;
   for (size_t s = 0; s < sectorCount; s++) {
-    Wide enclosed = Wide{sides[s]} * kSquareUnit;
+    Wide enclosed = sides[s];
     totalSides += enclosed;
     totalPolygons += polygons[s];
     totalSlack += slack[s];

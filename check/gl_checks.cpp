@@ -35,7 +35,7 @@ bool CheckRealSeg(const MapLevel& level, int i, const LevelCheckOptions& options
   const GlNodes& gl = level.gl;
   const GlSeg& seg = gl.segs[i];
   const MapLine& line = level.lines[seg.line];
-  if (line.side[seg.side] == 0xFFFF) {
+  if (line.side[seg.side] == kNoSideDef) {
     findings->Problem("SSECTORS", i, "GL seg %d lies on the %s side of linedef %u, which has no sidedef", i,
                       SideName(seg.side), seg.line);
     return false;
@@ -81,8 +81,9 @@ std::vector<int> OverlappingLinedefs(const MapLevel& level) {
   for (size_t i = 0; i < level.lines.size(); i++) {
     const MapLine& line = level.lines[i];
     if (!line.valid) continue;
-    std::pair<int, int> a(level.vertexes[line.v1].x, level.vertexes[line.v1].y);
-    std::pair<int, int> b(level.vertexes[line.v2].x, level.vertexes[line.v2].y);
+    // The stream's first vertexes are the linedefs' own, exact.
+    std::pair<int, int> a(level.gl.vertexes[line.v1].x, level.gl.vertexes[line.v1].y);
+    std::pair<int, int> b(level.gl.vertexes[line.v2].x, level.gl.vertexes[line.v2].y);
     auto found = first.insert({{std::min(a, b), std::max(a, b)}, static_cast<int>(i)});
     if (!found.second) {
       other[i] = found.first->second;
@@ -96,20 +97,21 @@ std::vector<int> OverlappingLinedefs(const MapLevel& level) {
 // b, its ends on i's line: -1 when there is none. Only one of two walls laid
 // over each other can be a polygon's edge there.
 int FindLinedefLyingOver(const MapLevel& level, size_t i, const GlPoint& a, const GlPoint& b) {
+  // The linedefs' ends are the stream's first vertexes, exact.
   const MapLine& line = level.lines[i];
-  const MapPoint& v1 = level.vertexes[line.v1];
-  const MapPoint& v2 = level.vertexes[line.v2];
+  const GlPoint& v1 = level.gl.vertexes[line.v1];
+  const GlPoint& v2 = level.gl.vertexes[line.v2];
   const Wide dx = Wide{v2.x} - v1.x, dy = Wide{v2.y} - v1.y;
-  auto at = [&](Wide x, Wide y) { return (x - Wide{v1.x} * 65536) * dx + (y - Wide{v1.y} * 65536) * dy; };
-  auto on = [&](const MapPoint& p) { return (Wide{p.x} - v1.x) * dy - (Wide{p.y} - v1.y) * dx == 0; };
-  Wide low = std::min(at(a.x, a.y), at(b.x, b.y)), high = std::max(at(a.x, a.y), at(b.x, b.y));
+  auto at = [&](const GlPoint& p) { return (Wide{p.x} - v1.x) * dx + (Wide{p.y} - v1.y) * dy; };
+  auto on = [&](const GlPoint& p) { return (Wide{p.x} - v1.x) * dy - (Wide{p.y} - v1.y) * dx == 0; };
+  Wide low = std::min(at(a), at(b)), high = std::max(at(a), at(b));
   for (size_t j = 0; j < level.lines.size(); j++) {
     const MapLine& other = level.lines[j];
     if (j == i || !other.valid) continue;
-    const MapPoint& w1 = level.vertexes[other.v1];
-    const MapPoint& w2 = level.vertexes[other.v2];
+    const GlPoint& w1 = level.gl.vertexes[other.v1];
+    const GlPoint& w2 = level.gl.vertexes[other.v2];
     if (!on(w1) || !on(w2)) continue;
-    Wide t1 = at(Wide{w1.x} * 65536, Wide{w1.y} * 65536), t2 = at(Wide{w2.x} * 65536, Wide{w2.y} * 65536);
+    Wide t1 = at(w1), t2 = at(w2);
     if (std::max(low, std::min(t1, t2)) < std::min(high, std::max(t1, t2))) return static_cast<int>(j);
   }
   return -1;
@@ -124,7 +126,7 @@ void CheckGlCoverage(const MapLevel& level, PieceMap* pieces, Findings* findings
     const MapLine& line = level.lines[i];
     if (!line.valid) continue;
     for (int side = 0; side < 2; side++) {
-      if (line.side[side] == 0xFFFF) continue;
+      if (line.side[side] == kNoSideDef) continue;
       SideLine frame = SideOf(gl, line, side);
       if (frame.along.Zero()) continue;
       auto found = pieces->find({static_cast<uint32_t>(i), side});
@@ -205,7 +207,7 @@ void CheckGlPartners(const MapLevel& level, Findings* findings) {
   for (int i = 0; i < static_cast<int>(gl.segs.size()); i++) {
     const GlSeg& seg = gl.segs[i];
     if (!seg.valid) continue;
-    const bool oneSided = !seg.miniseg && level.lines[seg.line].side[1 - seg.side] == 0xFFFF;
+    const bool oneSided = !seg.miniseg && level.lines[seg.line].side[1 - seg.side] == kNoSideDef;
     if (seg.partner == kGlNone) {
       // The edge of a level that does not close, or a two-sided linedef
       // that faces the void: the builder has nothing to pair it with.

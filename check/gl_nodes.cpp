@@ -58,7 +58,11 @@ class GlStreamDecoder {
                          gl_.format.c_str(), original, level_->vertexes.size());
       return false;
     }
-    for (const MapPoint& p : level_->vertexes) gl_.vertexes.push_back({p.x * kUnit, p.y * kUnit});
+    if (level_->udmf) {
+      gl_.vertexes = level_->fixedVertexes;
+    } else {
+      for (const MapPoint& p : level_->vertexes) gl_.vertexes.push_back({p.x * kUnit, p.y * kUnit});
+    }
     long added = reader_.ReadCount(8);
     if (added < 0) return Short("vertexes");
     for (long i = 0; i < added; i++) {

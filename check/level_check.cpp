@@ -6,6 +6,7 @@
 #include "check/gl_checks.h"
 #include "check/map_level.h"
 #include "check/partition_checks.h"
+#include "check/udmf_level.h"
 
 LevelCheckOptions SoundnessOptions() {
   LevelCheckOptions options;
@@ -102,7 +103,32 @@ LevelReport FinishReport(const Findings& findings, const LevelCheckStats& stats)
   return report;
 }
 
+namespace {
+
+// A UDMF level has GL nodes in ZNODES and nothing else to check: no
+// blockmap, and none of the original engine's limits.
+LevelReport CheckUdmfLevelAt(const WadImage& wad, int marker, const LevelCheckOptions& options) {
+  Findings findings;
+  LevelCheckStats stats;
+  MapLevel level;
+  if (ReadUdmfLevel(wad, marker, &level, &findings)) {
+    stats.vertexes = static_cast<int>(level.vertexes.size());
+    if (HasGlNodes(&level)) {
+      DecodeGlNodes(&level, &findings);
+      CheckGlNodes(level, options, &findings, &stats);
+    } else {
+      findings.Problem(ZNodesLumpName, -1, "ZNODES holds no GL nodes (XGLN, XGL2, XGL3, ZGLN, ZGL2 or ZGL3)");
+    }
+  }
+  LevelReport report = FinishReport(findings, stats);
+  NameZNodesFindings(&report.findings);
+  return report;
+}
+
+}  // namespace
+
 LevelReport CheckLevelAt(const WadImage& wad, int marker, const LevelCheckOptions& options) {
+  if (IsUdmfLevel(wad, marker)) return CheckUdmfLevelAt(wad, marker, options);
   Findings findings;
   LevelCheckStats stats;
   MapLevel level;
@@ -118,7 +144,8 @@ LevelReport CheckLevelPartition(const WadImage& wad, const std::string& name,
   int marker = FindLevel(wad, name);
   if (marker >= 0) return CheckLevelAt(wad, marker, options);
   Findings findings;
-  findings.Problem("-", -1, "no level named %s (a marker followed by THINGS)", PrintableName(name).c_str());
+  findings.Problem("-", -1, "no level named %s (a marker followed by THINGS or TEXTMAP)",
+                   PrintableName(name).c_str());
   return FinishReport(findings, LevelCheckStats());
 }
 

@@ -72,8 +72,10 @@ void DecodeLevel(MapLevel* level, Findings* findings) {
     line.v2 = LumpU16(lines, at + 2);
     line.flags = LumpU16(lines, at + 4);
     line.special = level->hexen ? lines[at + 6] : LumpU16(lines, at + 6);
-    line.side[0] = LumpU16(lines, at + sideAt);
-    line.side[1] = LumpU16(lines, at + sideAt + 2);
+    for (int side = 0; side < 2; side++) {
+      int number = LumpU16(lines, at + sideAt + 2 * side);
+      line.side[side] = number == 0xFFFF ? kNoSideDef : number;
+    }
     line.valid = line.v1 < static_cast<int>(level->vertexes.size()) &&
                  line.v2 < static_cast<int>(level->vertexes.size());
     if (!line.valid) {

@@ -32,11 +32,15 @@ struct MapPoint {
   bool operator==(const MapPoint& o) const { return x == o.x && y == o.y; }
 };
 
+// A linedef side without a sidedef: 0xFFFF in LINEDEFS, sideback = -1 (or
+// none given) in TEXTMAP, where 0xFFFF is a sidedef like any other.
+constexpr int kNoSideDef = -1;
+
 struct MapLine {
-  int v1, v2;  // vertex numbers as stored (unsigned 16-bit)
+  int v1, v2;  // vertex numbers as stored (unsigned 16-bit; 32-bit in TEXTMAP)
   int flags;
   int special;  // 0 for none
-  int side[2];  // right and left sidedef, 0xFFFF for none
+  int side[2];  // right and left sidedef, kNoSideDef for none
   bool valid;   // both vertex numbers name vertexes
 };
 
@@ -79,6 +83,12 @@ struct MapLevel {
   int marker = -1;
   std::string name;
   bool hexen = false;
+  // A UDMF level: its geometry comes from TEXTMAP, its GL nodes from
+  // ZNODES (held in lumps[kSubsectors]), and `vertexes` holds TEXTMAP's
+  // vertexes rounded down to whole units; `fixedVertexes` holds them
+  // exact. Empty for a binary level, whose vertexes are whole.
+  bool udmf = false;
+  std::vector<GlPoint> fixedVertexes;
   std::string nodeFormat;          // "" for the vanilla lumps, "XNOD" or "ZNOD"
   bool segAnglesStored = true;     // extended segs carry no angle and no offset
   std::vector<uint8_t> lumps[11];  // by slot, 1 to 10

@@ -141,7 +141,7 @@ void CheckCoverage(const MapLevel& level, const PieceMap& pieces, const LevelChe
     const MapLine& line = level.lines[i];
     if (!line.valid) continue;
     for (int direction = 0; direction < 2; direction++) {
-      if (line.side[direction] == 0xFFFF) continue;  // segs there are reported as segs
+      if (line.side[direction] == kNoSideDef) continue;  // segs there are reported as segs
       SideFrame frame = FrameOf(level, line, direction);
       if (frame.length == 0) continue;  // nothing to cover
       auto found = pieces.find({i, direction});
@@ -201,7 +201,7 @@ void CheckSegs(MapLevel& level, const LevelCheckOptions& options, Findings* find
       continue;
     }
     const MapLine& line = level.lines[seg.line];
-    if (line.side[seg.direction] == 0xFFFF) {
+    if (line.side[seg.direction] == kNoSideDef) {
       findings->Problem("SEGS", i, "seg %d lies on the %s side of linedef %d, which has no sidedef", i,
                         SideName(seg.direction), seg.line);
       continue;

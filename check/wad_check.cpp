@@ -19,13 +19,13 @@ int CheckWadLevels(const WadImage& wad, const std::vector<std::string>& levels,
   bool sound = true, missing = false;
   if (levels.empty()) {
     std::vector<int> markers = ListLevelMarkers(wad);
-    if (markers.empty()) *errors += "no level in the file (no entry is followed by THINGS)\n";
+    if (markers.empty()) *errors += "no level in the file (no entry is followed by THINGS or TEXTMAP)\n";
     for (int marker : markers) sound = ReportLevel(wad, marker, options, out) && sound;
   } else {
     for (const std::string& name : levels) {
       int marker = FindLevel(wad, name);
       if (marker < 0) {
-        *errors += "no level named " + PrintableName(name) + " (an entry followed by THINGS)\n";
+        *errors += "no level named " + PrintableName(name) + " (an entry followed by THINGS or TEXTMAP)\n";
         missing = true;
         continue;
       }

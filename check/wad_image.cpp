@@ -82,7 +82,8 @@ int FindEntry(const WadImage& wad, const std::string& name) {
 std::vector<int> ListLevelMarkers(const WadImage& wad) {
   std::vector<int> markers;
   for (size_t i = 0; i + 1 < wad.entries.size(); i++)
-    if (wad.entries[i + 1].name == "THINGS") markers.push_back(static_cast<int>(i));
+    if (wad.entries[i + 1].name == "THINGS" || wad.entries[i + 1].name == TextMapLumpName)
+      markers.push_back(static_cast<int>(i));
   return markers;
 }
 

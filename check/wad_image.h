@@ -33,7 +33,7 @@ std::vector<uint8_t> EntryBytes(const WadImage& wad, size_t index);
 // The index of the first entry named exactly `name`, or -1.
 int FindEntry(const WadImage& wad, const std::string& name);
 
-// The levels of a WAD: the entries followed by a THINGS entry, by index and
+// The levels of a WAD: the entries followed by a THINGS (or a TEXTMAP) entry, by index and
 // by name.
 std::vector<int> ListLevelMarkers(const WadImage& wad);
 std::vector<std::string> ListLevels(const WadImage& wad);

@@ -19,6 +19,7 @@
 #include "wad/extended_nodes.h"
 #include "wad/gl_nodes.h"
 #include "wad/level.h"
+#include "wad/udmf_level.h"
 #include "wad/wadfile.h"
 
 namespace {
@@ -27,6 +28,9 @@ namespace {
 // LevelTotal. A one-level run is level 0 of 1.
 int LevelIndex = 0;
 int LevelTotal = 1;
+// The level of the pass is a UDMF one: the marker alone does not tell
+// when it is 0, which for a binary level means "settled by the loaders".
+bool LevelIsUdmf = false;
 
 // The overall bar covers the whole file, each level filling its share. It
 // shares its fill position with the stage bars, so it is redrawn empty and
@@ -76,6 +80,54 @@ static void BuildGlNodes() {
   Level.GlNodesSize = static_cast<int32_t>(lump.size());
 }
 
+const char* GlFormName(GlForm form) {
+  switch (form) {
+    case GlForm::Xgln: return "XGLN";
+    case GlForm::Xgl2: return "XGL2";
+    case GlForm::Xgl3: return "XGL3";
+    case GlForm::Zgln: return "ZGLN";
+    case GlForm::Zgl2: return "ZGL2";
+    default: return "ZGL3";
+  }
+}
+
+// A UDMF level, after its loading line: TEXTMAP read, the GL tree built
+// and encoded for ZNODES. It has no blockmap to build.
+void BuildUdmfLevel(PhaseTimes* times) {
+  TimerStart();
+  UdmfMap map;
+  LoadUdmfMap(&map);
+  Level.Format = LevelFormat::Udmf;
+  times->read += static_cast<uint32_t>(TimerStop());
+
+  ShowStatus(1, 23, "       Progress     ");
+  SetOverallBar(20);
+  Bounds box = {INT32_MAX, INT32_MIN, INT32_MAX, INT32_MIN};
+  for (const UdmfVertex& vertex : map.vertexes) {
+    // Whole units, rounded down, as the node boxes hold them.
+    int32_t x = vertex.x >> 16, y = vertex.y >> 16;
+    box = Bounds{x < box.MinX ? x : box.MinX, x > box.MaxX ? x : box.MaxX, y < box.MinY ? y : box.MinY,
+                 y > box.MaxY ? y : box.MaxY};
+  }
+  ShowMessage(50, StatusRow - 4, ScreenOnly, "X (%d,%d) Y (%d,%d)", static_cast<int>(box.MinX),
+              static_cast<int>(box.MaxX), static_cast<int>(box.MinY), static_cast<int>(box.MaxY));
+
+  ShowProgress(30, StatusRow, -1);
+  TimerStart();
+  GlTree tree;
+  BuildGlTree(ReadGlInputFromUdmf(map), CostRule{ModeNumber, FinalMode}, &tree);
+  std::vector<uint8_t> lump = EncodeGlNodes(tree, UdmfGlForm());
+  Level.GlNodes = static_cast<uint8_t*>(AllocOrDie(static_cast<int32_t>(lump.size())));
+  std::memcpy(Level.GlNodes, lump.data(), lump.size());
+  Level.GlNodesSize = static_cast<int32_t>(lump.size());
+  times->nodes = static_cast<uint32_t>(TimerStop());
+  ShowProgress(30, StatusRow, 100);
+  StatusRow += 1;
+  times->blockmap = 0;
+  ShowStatus(1, 23, "       Progress     ");
+  SetOverallBar(100);
+}
+
 // From the loading line to the blockmap: the level's lumps are built in
 // Level, and the read, nodes and blockmap times are added to `times`.
 Labels BuildLevel(PhaseTimes* times) {
@@ -88,6 +140,10 @@ Labels BuildLevel(PhaseTimes* times) {
   StatusRow += 2;
   ProgressFillChar = 178;
   SetColours(14, 1);
+  if (LevelIsUdmf) {
+    BuildUdmfLevel(times);
+    return labels;
+  }
 
   TimerStart();
   LoadLevel();
@@ -144,6 +200,13 @@ void PlanLevel(const PhaseTimes& times, const Labels& labels) {
     if (LogMode || ExitCode != -2) ShowMessage(1, 24, Both, "%s", text);
     ShowMessage(-1, 0, LogOnly, "\n");
   }
+  // A UDMF level says where its nodes went, in the same row, and that it
+  // has no blockmap (its elapsed line counts none).
+  if (Level.Format == LevelFormat::Udmf) {
+    ShowMessage(1, 24, Both, "Level %s is a UDMF level: nodes written to ZNODES as %s, no blockmap built",
+                labels.level, GlFormName(UdmfGlForm()));
+    ShowMessage(-1, 0, LogOnly, "\n");
+  }
   uint32_t elapsed = times.nodes + times.blockmap;
   ShowMessage(1, StatusRow, Both, "Elapsed Time...     %3lu.%02lu   (%01lu.%02lu nodes+%01lu.%02lu blockmap)",
               Seconds(elapsed), Hundredths(elapsed), Seconds(times.nodes), Hundredths(times.nodes),
@@ -177,9 +240,14 @@ void ClearLevelRows() {
 
 }  // namespace
 
-void RunOneLevel() {
+namespace {
+
+// One level and the rest of the file into the output.
+void RunLevelPass(int32_t marker, bool udmf) {
   LevelIndex = 0;
   LevelTotal = 1;
+  LevelIsUdmf = udmf;
+  LevelMarkerIndex = static_cast<int16_t>(udmf ? PrepareUdmfLevels({marker})[0] : marker);
   PhaseTimes times = {0, 0, 0, 0};
   Labels labels = BuildLevel(&times);
   TimerStart();
@@ -189,20 +257,44 @@ void RunOneLevel() {
   ShowDiskTime(times);
 }
 
+}  // namespace
+
+void RunOneLevel() {
+  if (LevelMarkerIndex != 0) {
+    RunNamedLevel(LevelMarkerIndex);
+    return;
+  }
+  // With no level named, a file without a binary level has its first UDMF
+  // level rebuilt; otherwise the loaders settle the marker, as they always
+  // have.
+  int32_t udmf = FindFirstUdmfLevel();
+  if (FindLevelMarker(0) < 0 && udmf >= 0) {
+    RunNamedLevel(udmf);
+    return;
+  }
+  RunLevelPass(0, false);
+}
+
+void RunNamedLevel(int32_t marker) { RunLevelPass(marker, IsUdmfMarker(marker)); }
+
 void RunEveryLevel() {
-  // A level is a marker and its ten lumps; the next one starts after them.
+  // A level is a marker and its ten lumps, or a UDMF level up to its
+  // ENDMAP; the next one starts after them.
   std::vector<int32_t> markers;
-  for (int32_t at = FindLevelMarker(0); at >= 0; at = FindLevelMarker(at + 11)) markers.push_back(at);
+  for (int32_t at = FindAnyLevelMarker(0); at >= 0; at = FindAnyLevelMarker(NextLevelSearchStart(at)))
+    markers.push_back(at);
   if (markers.empty()) FatalError("File %s holds no level", InputPath);
   RunLevels(markers);
 }
 
-void RunLevels(const std::vector<int32_t>& markers) {
+void RunLevels(const std::vector<int32_t>& levels) {
+  const std::vector<int32_t> markers = PrepareUdmfLevels(levels);
   LevelTotal = static_cast<int>(markers.size());
   const AxisModes axisMode = AxisMode;
   PhaseTimes total = {0, 0, 0, 0};
   for (LevelIndex = 0; LevelIndex < LevelTotal; LevelIndex++) {
     LevelMarkerIndex = static_cast<int16_t>(markers[static_cast<size_t>(LevelIndex)]);
+    LevelIsUdmf = IsUdmfMarker(LevelMarkerIndex);
     char name[9];
     CopyLumpName(name, &Directory[LevelMarkerIndex]);
     SetFatalContext(name);
@@ -228,6 +320,7 @@ void RunLevels(const std::vector<int32_t>& markers) {
     ReleaseLevel();
   }
   LevelIndex = LevelTotal - 1;
+  LevelIsUdmf = false;
   SetFatalContext(nullptr);
 
   TimerStart();

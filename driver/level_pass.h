@@ -16,15 +16,18 @@ struct PhaseTimes {
 };
 
 // Rebuilds the level at LevelMarkerIndex (0 when no level was named: the
-// loaders settle it) and writes the whole output file.
+// loaders settle it, or the first UDMF level is taken in a file without a
+// binary one) and writes the whole output file.
 void RunOneLevel();
+// Rebuilds the level at `marker`, binary or UDMF, as RunOneLevel does.
+void RunNamedLevel(int32_t marker);
 
 // Rebuilds every level of the input, in directory order, into one output;
 // the level's memory is released before the next one is loaded. "File %s
 // has no level" when there is none.
 void RunEveryLevel();
 
-// Rebuilds the levels at the given markers, in directory order, into one
-// output, as RunEveryLevel does for all of them; every other entry is
-// copied unchanged.
-void RunLevels(const std::vector<int32_t>& markers);
+// Rebuilds the levels whose markers are `levels`, in directory order, into
+// one output, as RunEveryLevel does for all of them (UDMF levels among
+// them); every other entry is copied unchanged.
+void RunLevels(const std::vector<int32_t>& levels);

@@ -21,6 +21,7 @@
 #include "wad/level.h"
 #include "wad/level_runs.h"
 #include "wad/output_file.h"
+#include "wad/udmf_level.h"
 #include "wad/wadfile.h"
 
 namespace {
@@ -123,7 +124,7 @@ std::vector<int32_t> FindNamedLevels(const std::vector<const char*>& names) {
     if (std::strcmp(name, "*") == 0) return {};
     LevelMarkerIndex = 0;
     int32_t marker = FindLump(name, true);
-    if (FindLevelMarker(marker) != marker) FatalError("%s is not a level", name);
+    if (FindAnyLevelMarker(marker) != marker) FatalError("%s is not a level", name);
     markers.push_back(marker);
   }
   std::sort(markers.begin(), markers.end());
@@ -163,6 +164,7 @@ int RunOptionCall(int argumentCount, char** arguments) {
     RequestedNodeFormat = choice.normal;
     GlNodesRequested = choice.gl;
     RequestedGlForm = choice.glForm;
+    RequestedNodesWord = line.nodes;
   }
   OpenWad(InputPath);
   ArrangeLevelRuns(InputPath);
@@ -181,8 +183,7 @@ int RunOptionCall(int argumentCount, char** arguments) {
   if (markers.empty()) {
     RunEveryLevel();
   } else if (markers.size() == 1) {
-    LevelMarkerIndex = static_cast<int16_t>(markers[0]);
-    RunOneLevel();
+    RunNamedLevel(markers[0]);
   } else {
     RunLevels(markers);
   }

@@ -6,3 +6,6 @@ const char* const LevelLumpNames[LevelLumpCount] = {"THINGS", "LINEDEFS", "SIDED
                                                     "REJECT", "BLOCKMAP"};
 
 const char* const BehaviorLumpName = "BEHAVIOR";
+const char* const TextMapLumpName = "TEXTMAP";
+const char* const ZNodesLumpName = "ZNODES";
+const char* const EndMapLumpName = "ENDMAP";

@@ -117,3 +117,8 @@ constexpr int32_t LevelLumpCount = 10;
 extern const char* const LevelLumpNames[LevelLumpCount];
 // The lump after BLOCKMAP that marks a level in the Hexen format.
 extern const char* const BehaviorLumpName;
+// A UDMF level: its marker, TEXTMAP, any other lumps (ZNODES holds its GL
+// nodes), and ENDMAP last.
+extern const char* const TextMapLumpName;
+extern const char* const ZNodesLumpName;
+extern const char* const EndMapLumpName;

@@ -72,7 +72,34 @@ static void StartPlan() {
   HeaderWritten = false;
 }
 
+// A UDMF level: the entries up to TEXTMAP are copied, ZNODES (right after
+// it, PrepareUdmfLevels) is built, and the rest of the level is copied with
+// the entries after it.
+static void PlanUdmfLevel() {
+  if (InputPositions == nullptr) StartPlan();
+  int32_t count = InputHeader.LumpCount;
+  int32_t zNodes = LevelMarkerIndex + 2;
+  int64_t total = OutputPosition + static_cast<int64_t>(count) * LumpEntrySize + Level.GlNodesSize;
+  for (int32_t i = NextEntry; i < count; i++)
+    if (i != zNodes) total += Directory[i].Size;
+  if (total > INT32_MAX)
+    FatalError("Too many %s: %ld, the limit is %ld", "output bytes", static_cast<long>(total),
+               static_cast<long>(INT32_MAX));
+  for (int32_t i = NextEntry; i < zNodes; i++) {
+    Directory[i].FilePos = OutputPosition;
+    OutputPosition += Directory[i].Size;
+  }
+  Directory[zNodes].FilePos = OutputPosition;
+  Directory[zNodes].Size = Level.GlNodesSize;
+  OutputPosition += Level.GlNodesSize;
+  PlannedFormat = NodeFormat::None;
+}
+
 void PlanOutputWad() {
+  if (Level.Format == LevelFormat::Udmf) {
+    PlanUdmfLevel();
+    return;
+  }
   // A seg's linedef field is 16-bit in every format.
   CheckLimit("linedefs", Level.LineDefCount, 65535);
   PlannedFormat = ChooseNodeFormat();
@@ -245,6 +272,12 @@ void WriteLevelLumps() {
   if (!HeaderWritten) WriteHeaderPlaceholder();
   HeaderWritten = true;
 
+  if (Level.Format == LevelFormat::Udmf) {
+    for (int32_t i = NextEntry; i <= marker + 1; i++) CopyInputLump(i);
+    WriteBlock(OutputWad, Level.GlNodes, Level.GlNodesSize);
+    NextEntry = marker + 3;
+    return;
+  }
   for (int32_t i = NextEntry; i < marker; i++) CopyInputLump(i);
 
   WriteBlock(OutputWad, Level.Things, Level.ThingsSize);

@@ -12,6 +12,7 @@
 #include "wad/level.h"
 #include "wad/level_runs.h"
 #include "wad/stream.h"
+#include "wad/udmf_level.h"
 #include "wad/wadfile.h"
 
 WadHeader InputHeader;
@@ -144,4 +145,5 @@ void ResetWadFile() {
   RejectCopiedAtWrite = false;
   ResetExtendedNodes();
   ResetGlNodes();
+  ResetUdmfLevels();
 }

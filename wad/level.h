@@ -7,7 +7,9 @@
 
 #include "format/wad_format.h"
 
-enum class LevelFormat { Doom, Hexen };
+// A UDMF level is read from TEXTMAP into the GL tree's input, not into
+// the arrays below; only its ZNODES lump (GlNodes) is held here.
+enum class LevelFormat { Doom, Hexen, Udmf };
 
 struct Vertex {
   int16_t X;
@@ -115,7 +117,8 @@ struct LevelData {
   uint8_t* ExtendedNodes;
   int32_t ExtendedNodesSize;
 
-  // The GL nodes for SSECTORS, in the form asked for; null without them.
+  // The GL nodes for SSECTORS (ZNODES in a UDMF level), in the form asked
+  // for; null without them.
   uint8_t* GlNodes;
   int32_t GlNodesSize;
 

@@ -222,7 +222,7 @@ TEST_F(SoundnessTest, EveryLevelOfAFileAndTheExitStatus) {
       {{"MAP01", "MAP03"},
        kCheckUnreadable,
        "MAP01: sound",
-       "no level named MAP03 (an entry followed by THINGS)\n"},
+       "no level named MAP03 (an entry followed by THINGS or TEXTMAP)\n"},
       {{"ENDOOM"}, kCheckUnreadable, "", "no level named ENDOOM"},
   };
   for (const Run& run : runs) {
@@ -241,7 +241,7 @@ TEST_F(SoundnessTest, EveryLevelOfAFileAndTheExitStatus) {
   std::string out, errors;
   EXPECT_EQ(CheckWadLevels(Image(none.Build()), {}, SoundnessOptions(), &out, &errors), kCheckSound);
   EXPECT_EQ(out, "");
-  EXPECT_EQ(errors, "no level in the file (no entry is followed by THINGS)\n");
+  EXPECT_EQ(errors, "no level in the file (no entry is followed by THINGS or TEXTMAP)\n");
 }
 
 }  // namespace
