@@ -15,6 +15,8 @@ namespace {
 
 using Wide = __int128;
 
+Wide AbsoluteOf(Wide v) { return v < 0 ? -v : v; }
+
 Wide DotOf(const FixedLine& a, const FixedLine& b) {
   return (static_cast<Wide>(a.end.x) - a.start.x) * (static_cast<Wide>(b.end.x) - b.start.x) +
          (static_cast<Wide>(a.end.y) - a.start.y) * (static_cast<Wide>(b.end.y) - b.start.y);
@@ -88,13 +90,26 @@ Placement Place(const PreparedLine& line, const GlBuildSeg& seg, FixedPoint* cut
   const GlBuildSeg& partition = *line.seg;
   if (seg.lineId == partition.lineId)
     return seg.forward == partition.forward ? Placement::Right : Placement::Left;
+  // A seg with both ends within a step or so of the line lies along it,
+  // though on a line of its own: walls that were one line before their ends
+  // were rounded to 1/65536 (a UDMF level's fractional vertexes), or pieces
+  // cut near the line. It goes as a seg on the line goes, by its way, so
+  // that it never faces away from the region it is put in.
   FixedPoint ignored;
   if (!line.narrow) {
-    return PlaceNear(partition.line, seg, FindFixedSide(partition.line, seg.start),
-                     FindFixedSide(partition.line, seg.end), cut != nullptr ? cut : &ignored);
+    const FixedLine& p = partition.line;
+    Wide near = AbsoluteOf(static_cast<Wide>(p.end.x) - p.start.x) + AbsoluteOf(static_cast<Wide>(p.end.y) - p.start.y);
+    Wide wl = ComputeFixedSideProduct(p, seg.start), wm = ComputeFixedSideProduct(p, seg.end);
+    if (AbsoluteOf(wl) <= near && AbsoluteOf(wm) <= near)
+      return DotOf(p, seg.line) > 0 ? Placement::Right : Placement::Left;
+    return PlaceNear(p, seg, wl > 0 ? 1 : (wl < 0 ? -1 : 0), wm > 0 ? 1 : (wm < 0 ? -1 : 0),
+                     cut != nullptr ? cut : &ignored);
   }
   int64_t l = (seg.start.x - line.x) * line.dy - (seg.start.y - line.y) * line.dx;
   int64_t m = (seg.end.x - line.x) * line.dy - (seg.end.y - line.y) * line.dx;
+  const int64_t near = line.farLimit / 2;
+  if (l <= near && l >= -near && m <= near && m >= -near)
+    return DotOf(partition.line, seg.line) > 0 ? Placement::Right : Placement::Left;
   if (l > 0 && m > 0) return Placement::Right;
   if (l < 0 && m < 0) return Placement::Left;
   bool far = (l > line.farLimit || l < -line.farLimit) && (m > line.farLimit || m < -line.farLimit);

@@ -134,11 +134,36 @@ GlRegion ClipRegion(const GlRegion& region, const GlEdgeLine& clip) {
   return kept;
 }
 
+// True when both ends of the seg lie within a step or so of the line (the
+// side product is the distance times the line's length, which |dx| + |dy|
+// bounds from above).
+bool LiesNearlyOn(const FixedLine& line, const GlBuildSeg& seg) {
+  Wide near = (line.end.x > line.start.x ? Wide{line.end.x} - line.start.x : Wide{line.start.x} - line.end.x) +
+              (line.end.y > line.start.y ? Wide{line.end.y} - line.start.y : Wide{line.start.y} - line.end.y);
+  Wide l = ComputeFixedSideProduct(line, seg.start), m = ComputeFixedSideProduct(line, seg.end);
+  return l <= near && l >= -near && m <= near && m >= -near;
+}
+
 std::vector<GlLoopSeg> MakeLeafLoop(const GlRegion& cell, const std::vector<GlBuildSeg>& segs,
                                     int32_t* walls) {
+  // Each wall clips the region, except one lying along an edge already
+  // there, on a line of its own within a step of the edge's: it is that
+  // edge's wall (clipped by its own line it would leave a sliver of no
+  // width, or nothing).
   GlRegion polygon = cell;
-  for (const GlBuildSeg& seg : segs)
-    polygon = ClipRegion(polygon, GlEdgeLine{seg.line, seg.lineId, seg.forward});
+  std::vector<GlEdgeLine> edgeOf(segs.size());
+  for (size_t i = 0; i < segs.size(); i++) {
+    const GlBuildSeg& seg = segs[i];
+    edgeOf[i] = GlEdgeLine{seg.line, seg.lineId, seg.forward};
+    for (const GlEdge& edge : polygon) {
+      if (edge.along.lineId != seg.lineId && DotOf(edge.along.line, seg.line) > 0 &&
+          LiesNearlyOn(edge.along.line, seg)) {
+        edgeOf[i] = edge.along;
+        break;
+      }
+    }
+    if (edgeOf[i].lineId == seg.lineId) polygon = ClipRegion(polygon, edgeOf[i]);
+  }
   std::vector<GlLoopSeg> loop;
   *walls = 0;
   const size_t count = polygon.size();
@@ -147,9 +172,8 @@ std::vector<GlLoopSeg> MakeLeafLoop(const GlRegion& cell, const std::vector<GlBu
     const GlEdge& edge = polygon[e];
     FixedPoint from = edge.corner, to = polygon[(e + 1) % count].corner;
     along.clear();
-    for (const GlBuildSeg& seg : segs)
-      if (seg.start != seg.end && seg.lineId == edge.along.lineId && seg.forward == edge.along.forward)
-        along.push_back(&seg);
+    for (size_t i = 0; i < segs.size(); i++)
+      if (segs[i].start != segs[i].end && IsSameWay(edgeOf[i], edge.along)) along.push_back(&segs[i]);
     const FixedLine& line = edge.along.line;
     std::sort(along.begin(), along.end(), [&line](const GlBuildSeg* a, const GlBuildSeg* b) {
       return PositionAlong(line, a->start) < PositionAlong(line, b->start);
