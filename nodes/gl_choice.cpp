@@ -98,7 +98,8 @@ Placement Place(const PreparedLine& line, const GlBuildSeg& seg, FixedPoint* cut
   FixedPoint ignored;
   if (!line.narrow) {
     const FixedLine& p = partition.line;
-    Wide near = AbsoluteOf(static_cast<Wide>(p.end.x) - p.start.x) + AbsoluteOf(static_cast<Wide>(p.end.y) - p.start.y);
+    Wide near = AbsoluteOf(static_cast<Wide>(p.end.x) - p.start.x) +
+                AbsoluteOf(static_cast<Wide>(p.end.y) - p.start.y);
     Wide wl = ComputeFixedSideProduct(p, seg.start), wm = ComputeFixedSideProduct(p, seg.end);
     if (AbsoluteOf(wl) <= near && AbsoluteOf(wm) <= near)
       return DotOf(p, seg.line) > 0 ? Placement::Right : Placement::Left;

@@ -138,8 +138,9 @@ GlRegion ClipRegion(const GlRegion& region, const GlEdgeLine& clip) {
 // side product is the distance times the line's length, which |dx| + |dy|
 // bounds from above).
 bool LiesNearlyOn(const FixedLine& line, const GlBuildSeg& seg) {
-  Wide near = (line.end.x > line.start.x ? Wide{line.end.x} - line.start.x : Wide{line.start.x} - line.end.x) +
-              (line.end.y > line.start.y ? Wide{line.end.y} - line.start.y : Wide{line.start.y} - line.end.y);
+  Wide near =
+      (line.end.x > line.start.x ? Wide{line.end.x} - line.start.x : Wide{line.start.x} - line.end.x) +
+      (line.end.y > line.start.y ? Wide{line.end.y} - line.start.y : Wide{line.start.y} - line.end.y);
   Wide l = ComputeFixedSideProduct(line, seg.start), m = ComputeFixedSideProduct(line, seg.end);
   return l <= near && l >= -near && m <= near && m >= -near;
 }
