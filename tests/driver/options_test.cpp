@@ -159,7 +159,9 @@ TEST(OptionsTest, NodeValuesNameTheNormalAndTheGlNodes) {
     if (!good) continue;
     EXPECT_EQ(choice.normal, c.normal) << c.value;
     EXPECT_EQ(choice.gl, c.gl) << c.value;
-    if (c.gl) EXPECT_EQ(choice.glForm, c.form) << c.value;
+    if (c.gl) {
+      EXPECT_EQ(choice.glForm, c.form) << c.value;
+    }
   }
 }
 
